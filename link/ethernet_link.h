@@ -1,0 +1,29 @@
+#pragma once
+// The Ethernet link: one TCP connection to the laminator's command port.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+inline constexpr std::uint16_t kLaminatorTcpPort = 9100;
+
+// 0 no connection made, -1 after a failed attempt, otherwise the open socket.
+extern std::atomic<int> EthernetSocket;
+
+// The port to connect to: 9100, unless a test or the demo points it at the simulator.
+void SetEthernetPort(std::uint16_t port);
+std::uint16_t GetEthernetPort();
+
+// Connects to the dotted-quad `address` within 5 s; 1000 ms send and receive time-outs.
+// An address that is not a dotted quad is a failed attempt and nothing is sent.
+bool ConnectEthernet(const std::string& address);
+// Closes an open socket and sets EthernetSocket to 0.
+void CloseEthernet();
+// Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0.
+int NetSend();
+// Clears RxBuffer and receives one reply. With `expected` > 0 it keeps receiving until that
+// many bytes arrived or the time-out passed. "The network interface is disconnected!" on
+// failure, time-out without any byte, or a closed connection.
+bool NetReceive(std::size_t expected = 0);
+// The number of bytes the last NetReceive delivered.
+std::size_t LastReceivedLength();

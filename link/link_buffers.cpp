@@ -1,0 +1,59 @@
+#include "link/link_buffers.h"
+
+#include <utility>
+#include <vector>
+
+#include "framework/message_box.h"
+#include "link/command_text.h"
+
+std::array<std::uint8_t, kLinkBufferSize> TxBuffer{};
+std::int32_t TxLength = 0;
+std::array<std::uint8_t, kLinkBufferSize> RxBuffer{};
+
+namespace {
+
+// Per thread: how deep its transactions nest, and the messages waiting for the outermost end.
+thread_local int t_depth = 0;
+thread_local std::vector<std::string> t_pending;
+
+}  // namespace
+
+std::recursive_mutex& LinkMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+LinkTransaction::LinkTransaction() {
+    LinkMutex().lock();
+    ++t_depth;
+}
+
+LinkTransaction::~LinkTransaction() {
+    std::vector<std::string> messages;
+    if (--t_depth == 0) {
+        messages = std::exchange(t_pending, {});
+    }
+    LinkMutex().unlock();
+    // Boxes wait for the user, so they come only after the lock is free.
+    for (const std::string& text : messages) {
+        MessageBox(text);
+    }
+}
+
+void ReportLinkMessage(const std::string& text) {
+    if (t_depth > 0) {
+        t_pending.push_back(text);
+    } else {
+        MessageBox(text);
+    }
+}
+
+bool InLinkTransaction() {
+    return t_depth > 0;
+}
+
+void EncodeCommand(std::string_view text) {
+    LinkTransaction transaction;
+    TxBuffer.fill(0);
+    TxLength = HexPairsToBytes(text, TxBuffer.data(), TxBuffer.size());
+}

@@ -1,0 +1,45 @@
+#pragma once
+// What the USB link needs of a way to reach devices: list interfaces, open one by path.
+// Paths read "<kind>#vid_VVVV&pid_PPPP#<node>", so the vendor id match works on every backend.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class UsbClass { Hid, Printer };
+
+class UsbDevice {
+public:
+    virtual ~UsbDevice() = default;
+    // Bytes written, or -1 on failure or time-out.
+    virtual int Write(const std::uint8_t* data, std::size_t length,
+                      std::chrono::milliseconds timeout) = 0;
+    // Bytes read (one report or one block), 0 when nothing came in time, -1 on failure.
+    virtual int Read(std::uint8_t* data, std::size_t capacity,
+                     std::chrono::milliseconds timeout) = 0;
+    // Discards replies that arrived after an earlier request's time-out.
+    virtual void DrainStale() = 0;
+};
+
+class UsbBackend {
+public:
+    virtual ~UsbBackend() = default;
+    // The present interfaces of the class, in a stable order; nullopt when the list cannot
+    // be obtained at all.
+    virtual std::optional<std::vector<std::string>> Enumerate(UsbClass cls) = 0;
+    // Null when this backend does not own the path or the open fails.
+    virtual std::unique_ptr<UsbDevice> Open(const std::string& path) = 0;
+};
+
+// The backends the link asks, in order. By default: hidapi and the printing class.
+void SetUsbBackends(std::vector<std::shared_ptr<UsbBackend>> backends);
+void AddUsbBackend(std::shared_ptr<UsbBackend> backend);
+std::vector<std::shared_ptr<UsbBackend>> GetUsbBackends();
+// Restores the default set (tests call it in their tear-down).
+void ResetUsbBackends();
+
+// The simulator's virtual laminator at a local SOCK_SEQPACKET socket, listed as if plugged in.
+std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& socketPath, UsbClass cls);
