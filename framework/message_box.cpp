@@ -1,0 +1,55 @@
+#include "framework/message_box.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<MessageBoxSink*> g_sink{nullptr};
+}  // namespace
+
+void SetMessageBoxSink(MessageBoxSink* sink) {
+    g_sink.store(sink);
+}
+
+MessageBoxSink* GetMessageBoxSink() {
+    MessageBoxSink* sink = g_sink.load();
+    return sink ? sink : &DefaultMessageBoxRecorder();
+}
+
+void MessageBox(const std::string& text) {
+    GetMessageBoxSink()->Show(kMessageBoxCaption, text);
+}
+
+void RecordingMessageBoxSink::Show(const std::string&, const std::string& text) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_texts.push_back(text);
+    }
+    m_changed.notify_all();
+}
+
+std::vector<std::string> RecordingMessageBoxSink::Texts() const {
+    std::lock_guard lock(m_mutex);
+    return m_texts;
+}
+
+std::size_t RecordingMessageBoxSink::Count() const {
+    std::lock_guard lock(m_mutex);
+    return m_texts.size();
+}
+
+void RecordingMessageBoxSink::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_texts.clear();
+}
+
+bool RecordingMessageBoxSink::WaitForCount(std::size_t count,
+                                           std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_texts.size() >= count; });
+}
+
+// Never destroyed: a worker may still show a box while the process exits.
+RecordingMessageBoxSink& DefaultMessageBoxRecorder() {
+    static auto* recorder = new RecordingMessageBoxSink();
+    return *recorder;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Every message box of the program: caption "Pellacor", an OK button, no owner window.
+// The calling thread waits until the box is dismissed; the host decides how it is shown.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kMessageBoxCaption = "Pellacor";
+
+class MessageBoxSink {
+  public:
+    virtual ~MessageBoxSink() = default;
+    // Shows the box and returns once the user has dismissed it.
+    virtual void Show(const std::string& caption, const std::string& text) = 0;
+};
+
+// The host installs its sink at start; with none installed boxes are recorded and dismissed.
+void SetMessageBoxSink(MessageBoxSink* sink);
+MessageBoxSink* GetMessageBoxSink();
+
+void MessageBox(const std::string& text);
+
+// Records every box in order and dismisses it at once: the headless host and the tests.
+class RecordingMessageBoxSink : public MessageBoxSink {
+  public:
+    void Show(const std::string& caption, const std::string& text) override;
+    std::vector<std::string> Texts() const;
+    std::size_t Count() const;
+    void Clear();
+    // Waits until at least `count` boxes were shown; false on time-out.
+    bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<std::string> m_texts;
+};
+
+// The sink used when the host installed none; tests read it.
+RecordingMessageBoxSink& DefaultMessageBoxRecorder();
