@@ -311,3 +311,23 @@ void Dialog::AttachHandler(Control& control, ControlHandler& handler) {
     }
     handler.Attach(control);
 }
+
+void Dialog::AppendSystemMenuItem(int commandId, const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    m_systemMenu.emplace_back(commandId, text);
+}
+
+std::vector<std::pair<int, std::string>> Dialog::SystemMenuItems() const {
+    std::lock_guard lock(m_mutex);
+    return m_systemMenu;
+}
+
+void Dialog::SetIconResource(int resourceId) {
+    std::lock_guard lock(m_mutex);
+    m_iconResource = resourceId;
+}
+
+int Dialog::IconResource() const {
+    std::lock_guard lock(m_mutex);
+    return m_iconResource;
+}

@@ -79,6 +79,14 @@ class Dialog {
     // is Cancel, as a dialog does by default. True when the key was consumed.
     bool HandleKeyDown(const KeyEvent& key);
 
+    // Items the host adds to the window's menu (the system menu on other desktops); choosing
+    // one dispatches Notify::SysCommand with its id.
+    void AppendSystemMenuItem(int commandId, const std::string& text);
+    std::vector<std::pair<int, std::string>> SystemMenuItems() const;
+    // The window icon the host shows, by resource id (0: none).
+    void SetIconResource(int resourceId);
+    int IconResource() const;
+
     // Any thread.
     void PostMessage(int message, long wParam = 0, long lParam = 0);
     void PostToControl(Control& control, int message, long wParam = 0, long lParam = 0);
@@ -111,5 +119,7 @@ class Dialog {
     std::vector<ControlHandler*> m_handlers;  // per control index
     std::unique_ptr<Control> m_dummy;
     int m_focusIndex = -1;
+    std::vector<std::pair<int, std::string>> m_systemMenu;
+    int m_iconResource = 0;
     int m_result = IDCANCEL;
 };
