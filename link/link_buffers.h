@@ -27,7 +27,7 @@ std::recursive_mutex& LinkMutex();
 // thread is open are shown only after the outermost one has released the lock, in order,
 // so that no message box ever waits for the user with the link held.
 class LinkTransaction {
-public:
+  public:
     LinkTransaction();
     ~LinkTransaction();
     LinkTransaction(const LinkTransaction&) = delete;

@@ -12,7 +12,7 @@
 enum class UsbClass { Hid, Printer };
 
 class UsbDevice {
-public:
+  public:
     virtual ~UsbDevice() = default;
     // Bytes written, or -1 on failure or time-out.
     virtual int Write(const std::uint8_t* data, std::size_t length,
@@ -25,7 +25,7 @@ public:
 };
 
 class UsbBackend {
-public:
+  public:
     virtual ~UsbBackend() = default;
     // The present interfaces of the class, in a stable order; nullopt when the list cannot
     // be obtained at all.
@@ -40,6 +40,12 @@ void AddUsbBackend(std::shared_ptr<UsbBackend> backend);
 std::vector<std::shared_ptr<UsbBackend>> GetUsbBackends();
 // Restores the default set (tests call it in their tear-down).
 void ResetUsbBackends();
+
+// The default set's members. The printing-class backend reads `classDir` (lp* entries) and
+// opens `devDir`/lpN; tests point both at a tree of their own.
+std::shared_ptr<UsbBackend> MakeHidapiUsbBackend();
+std::shared_ptr<UsbBackend> MakePrinterClassUsbBackend(
+    const std::string& classDir = "/sys/class/usbmisc", const std::string& devDir = "/dev/usb");
 
 // The simulator's virtual laminator at a local SOCK_SEQPACKET socket, listed as if plugged in.
 std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& socketPath, UsbClass cls);

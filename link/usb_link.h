@@ -15,13 +15,13 @@ inline constexpr std::chrono::milliseconds kUsbTimeout{2000};
 // Slot values: 0 never opened, -1 closed, a positive handle otherwise.
 std::array<int, kUsbSlotCount> UsbHandleTable();
 
-int OpenPrinterClassLink();   // 1 success, 0 failure (with its message)
-int OpenHidLink();            // 1 when at least one laminator interface was opened
-bool ProbeHidLaminator();     // true when the laminator's HID interface is present; silent
-int CloseUsbLink();           // closes every slot that is not -1; always 1
-int UsbWrite();               // TxLength bytes of TxBuffer to every open handle; last count
-int UsbRead();                // one reply from every open handle into RxBuffer; last count
-bool ReadUsbReply();          // clears RxBuffer, UsbRead, "Failed to receive data!" on 0
+int OpenPrinterClassLink();  // 1 success, 0 failure (with its message)
+int OpenHidLink();           // 1 when at least one laminator interface was opened
+bool ProbeHidLaminator();    // true when the laminator's HID interface is present; silent
+int CloseUsbLink();          // closes every slot that is not -1; always 1
+int UsbWrite();              // TxLength bytes of TxBuffer to every open handle; last count
+int UsbRead();               // one reply from every open handle into RxBuffer; last count
+bool ReadUsbReply();         // clears RxBuffer, UsbRead, "Failed to receive data!" on 0
 
 // Takes the up to four characters after "VID_" and after "PID_" (any case).
 bool ParseVidPid(std::string_view path, std::string& vid, std::string& pid);

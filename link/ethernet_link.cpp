@@ -1,0 +1,197 @@
+#include "link/ethernet_link.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include "link/fd_io.h"
+#include "link/link_buffers.h"
+
+std::atomic<int> EthernetSocket{0};
+
+namespace {
+
+constexpr std::chrono::milliseconds kConnectTimeout{5000};
+constexpr std::chrono::milliseconds kIoTimeout{1000};
+constexpr const char* kDisconnected = "The network interface is disconnected!";
+
+std::atomic<std::uint16_t> g_port{kLaminatorTcpPort};
+std::atomic<std::size_t> g_lastReceived{0};
+
+bool SetBlocking(int fd, bool blocking) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0) {
+        return false;
+    }
+    return fcntl(fd, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+}
+
+bool FailAttempt(int fd) {
+    close(fd);
+    EthernetSocket = -1;
+    return false;
+}
+
+// Waits for the connect in progress; a refusal shows up as the socket's pending error.
+bool ConnectWithin(int fd, const sockaddr_in& address) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        return true;
+    }
+    if (errno != EINPROGRESS && errno != EINTR) {
+        return false;
+    }
+    // poll rather than select: a descriptor above FD_SETSIZE must not overflow an fd_set.
+    if (WaitFd(fd, POLLOUT | POLLIN, kConnectTimeout) <= 0) {
+        return false;
+    }
+    int pending = 0;
+    socklen_t size = sizeof pending;
+    return getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending == 0;
+}
+
+void SetTimeouts(int fd) {
+    timeval limit{};
+    limit.tv_sec = kIoTimeout.count() / 1000;
+    limit.tv_usec = static_cast<suseconds_t>((kIoTimeout.count() % 1000) * 1000);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    // Frames are small request/reply pairs: waiting to coalesce them only adds latency.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// One blocking receive bounded by the socket's receive time-out.
+ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
+    for (;;) {
+        const ssize_t got = recv(fd, data, capacity, 0);
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+// Receives until `expected` bytes arrived, the time-out passed or the peer closed.
+std::size_t ReceiveExpected(int fd, std::size_t expected) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + kIoTimeout;
+    std::size_t got = 0;
+    while (got < expected) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || WaitFd(fd, POLLIN, left) <= 0) {
+            break;
+        }
+        // Only what this reply still lacks: bytes after it belong to the next one.
+        const ssize_t chunk = recv(fd, RxBuffer.data() + got, expected - got, MSG_DONTWAIT);
+        if (chunk < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            continue;
+        }
+        if (chunk <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(chunk);
+    }
+    return got;
+}
+
+}  // namespace
+
+void SetEthernetPort(std::uint16_t port) {
+    g_port = port;
+}
+
+std::uint16_t GetEthernetPort() {
+    return g_port;
+}
+
+bool ConnectEthernet(const std::string& address) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(GetEthernetPort());
+    // inet_addr would turn an unparsable text into the broadcast address.
+    if (inet_pton(AF_INET, address.c_str(), &target.sin_addr) != 1) {
+        EthernetSocket = -1;
+        return false;
+    }
+    // Only one socket is kept: an old one would otherwise be lost open.
+    if (EthernetSocket > 0) {
+        CloseEthernet();
+    }
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        EthernetSocket = -1;
+        ReportLinkMessage("Error reading network port!!!");
+        return false;
+    }
+    if (!SetBlocking(fd, false) || !ConnectWithin(fd, target) || !SetBlocking(fd, true)) {
+        return FailAttempt(fd);
+    }
+    SetTimeouts(fd);
+    EthernetSocket = fd;
+    return true;
+}
+
+void CloseEthernet() {
+    // Waits for an exchange in flight, so its receive never meets a closed socket.
+    LinkTransaction transaction;
+    const int fd = EthernetSocket.exchange(0);
+    if (fd > 0) {
+        close(fd);
+    }
+}
+
+int NetSend() {
+    LinkTransaction transaction;
+    const int fd = EthernetSocket;
+    if (fd <= 0 || TxLength <= 0) {
+        return 0;
+    }
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
+    std::size_t total = 0;
+    while (total < length) {
+        const ssize_t sent = send(fd, TxBuffer.data() + total, length - total, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return 0;
+        }
+        total += static_cast<std::size_t>(sent);
+    }
+    return static_cast<int>(total);
+}
+
+bool NetReceive(std::size_t expected) {
+    LinkTransaction transaction;
+    RxBuffer.fill(0);
+    g_lastReceived = 0;
+    const int fd = EthernetSocket;
+    std::size_t got = 0;
+    if (fd > 0) {
+        if (expected == 0) {
+            const ssize_t chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
+            got = chunk > 0 ? static_cast<std::size_t>(chunk) : 0;
+        } else {
+            got = ReceiveExpected(fd, std::min(expected, RxBuffer.size()));
+        }
+    }
+    if (got == 0) {
+        ReportLinkMessage(kDisconnected);
+        return false;
+    }
+    g_lastReceived = got;
+    return true;
+}
+
+std::size_t LastReceivedLength() {
+    return g_lastReceived;
+}

@@ -1,0 +1,128 @@
+// HID interfaces through hidapi's hidraw backend.
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <future>
+#include <mutex>
+#include <vector>
+
+#include "link/usb_backend.h"
+
+namespace {
+
+constexpr std::string_view kKind = "hid#";
+
+// hid_init, hid_enumerate and hid_open_path share hidapi's global state.
+std::mutex& HidapiMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool HidapiReady() {
+    static const bool ready = hid_init() == 0;
+    return ready;
+}
+
+class HidapiDevice : public UsbDevice {
+  public:
+    explicit HidapiDevice(hid_device* device) : m_device(device) {}
+
+    ~HidapiDevice() override {
+        // A write that outlived its time-out still uses the device; the kernel ends it.
+        if (m_pendingWrite.valid()) {
+            m_pendingWrite.wait();
+        }
+        hid_close(m_device);
+    }
+
+    // hid_write has no time limit of its own, so it runs aside and is waited for.
+    int Write(const std::uint8_t* data, std::size_t length,
+              std::chrono::milliseconds timeout) override {
+        if (m_pendingWrite.valid()) {
+            if (m_pendingWrite.wait_for(std::chrono::milliseconds(0)) !=
+                std::future_status::ready) {
+                return -1;
+            }
+            m_pendingWrite.get();
+        }
+        std::vector<std::uint8_t> frame(data, data + length);
+        hid_device* device = m_device;
+        m_pendingWrite = std::async(std::launch::async, [device, frame = std::move(frame)] {
+            return hid_write(device, frame.data(), frame.size());
+        });
+        if (m_pendingWrite.wait_for(timeout) != std::future_status::ready) {
+            return -1;
+        }
+        return m_pendingWrite.get();
+    }
+
+    int Read(std::uint8_t* data, std::size_t capacity, std::chrono::milliseconds timeout) override {
+        return hid_read_timeout(m_device, data, capacity, static_cast<int>(timeout.count()));
+    }
+
+    void DrainStale() override {
+        std::uint8_t scratch[1024];
+        for (int i = 0; i < 256; ++i) {
+            if (hid_read_timeout(m_device, scratch, sizeof scratch, 0) <= 0) {
+                return;
+            }
+        }
+    }
+
+  private:
+    hid_device* m_device;
+    std::future<int> m_pendingWrite;
+};
+
+class HidapiBackend : public UsbBackend {
+  public:
+    std::optional<std::vector<std::string>> Enumerate(UsbClass cls) override {
+        if (cls != UsbClass::Hid) {
+            return std::vector<std::string>{};
+        }
+        std::lock_guard lock(HidapiMutex());
+        if (!HidapiReady()) {
+            return std::nullopt;
+        }
+        std::vector<std::pair<std::string, std::string>> found;  // node, listed name
+        hid_device_info* list = hid_enumerate(0, 0);
+        for (hid_device_info* info = list; info != nullptr; info = info->next) {
+            if (info->path == nullptr) {
+                continue;
+            }
+            char ids[32];
+            std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x#", info->vendor_id, info->product_id);
+            found.emplace_back(info->path, std::string(kKind) + ids + info->path);
+        }
+        hid_free_enumeration(list);
+        std::sort(found.begin(), found.end());
+        std::vector<std::string> names;
+        for (auto& entry : found) {
+            names.push_back(std::move(entry.second));
+        }
+        return names;
+    }
+
+    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+        if (path.rfind(kKind, 0) != 0) {
+            return nullptr;
+        }
+        const std::string node = path.substr(path.rfind('#') + 1);
+        std::lock_guard lock(HidapiMutex());
+        if (!HidapiReady()) {
+            return nullptr;
+        }
+        hid_device* device = hid_open_path(node.c_str());
+        if (device == nullptr) {
+            return nullptr;
+        }
+        return std::make_unique<HidapiDevice>(device);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<UsbBackend> MakeHidapiUsbBackend() {
+    return std::make_shared<HidapiBackend>();
+}

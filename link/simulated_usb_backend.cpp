@@ -1,0 +1,78 @@
+// The simulator's virtual laminators: one SOCK_SEQPACKET socket each, one message per frame.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "link/fd_io.h"
+#include "link/usb_backend.h"
+
+namespace {
+
+class SimulatedDevice : public UsbDevice {
+  public:
+    explicit SimulatedDevice(int fd) : m_fd(fd) {}
+    ~SimulatedDevice() override { close(m_fd); }
+
+    int Write(const std::uint8_t* data, std::size_t length,
+              std::chrono::milliseconds timeout) override {
+        return WriteWithin(m_fd, FdKind::Socket, data, length, timeout);
+    }
+    int Read(std::uint8_t* data, std::size_t capacity, std::chrono::milliseconds timeout) override {
+        return ReadWithin(m_fd, FdKind::Socket, data, capacity, timeout);
+    }
+    void DrainStale() override { DrainFd(m_fd); }
+
+  private:
+    int m_fd;
+};
+
+class SimulatedBackend : public UsbBackend {
+  public:
+    SimulatedBackend(std::string socketPath, UsbClass cls)
+        : m_socketPath(std::move(socketPath)),
+          m_class(cls),
+          m_name(std::string(cls == UsbClass::Hid ? "sim#vid_5314&pid_0001#"
+                                                  : "simlp#vid_5314&pid_0002#") +
+                 m_socketPath) {}
+
+    // Listed while the socket file exists: the simulator removes it to unplug.
+    std::optional<std::vector<std::string>> Enumerate(UsbClass cls) override {
+        struct stat info {};
+        if (cls != m_class || stat(m_socketPath.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+            return std::vector<std::string>{};
+        }
+        return std::vector<std::string>{m_name};
+    }
+
+    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+        sockaddr_un address{};
+        if (path != m_name || m_socketPath.size() >= sizeof address.sun_path) {
+            return nullptr;
+        }
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, m_socketPath.c_str(), m_socketPath.size() + 1);
+        const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            return nullptr;
+        }
+        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return nullptr;
+        }
+        return std::make_unique<SimulatedDevice>(fd);
+    }
+
+  private:
+    std::string m_socketPath;
+    UsbClass m_class;
+    std::string m_name;
+};
+
+}  // namespace
+
+std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& socketPath, UsbClass cls) {
+    return std::make_shared<SimulatedBackend>(socketPath, cls);
+}

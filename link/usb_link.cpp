@@ -1,0 +1,186 @@
+#include "link/usb_link.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "link/link_buffers.h"
+#include "link/usb_backend.h"
+
+namespace {
+
+// Slot values are published atomically so anyone may look at the table; the devices
+// themselves are only touched with the link lock held.
+struct UsbLinkState {
+    std::array<std::atomic<int>, kUsbSlotCount> handles{};
+    std::array<std::unique_ptr<UsbDevice>, kUsbSlotCount> devices;
+    int nextHandle = 1;
+};
+
+UsbLinkState& State() {
+    static UsbLinkState state;
+    return state;
+}
+
+struct ListedInterface {
+    std::shared_ptr<UsbBackend> backend;
+    std::string path;
+};
+
+// Every backend's interfaces in backend order; nullopt when no backend could list at all.
+std::optional<std::vector<ListedInterface>> ListInterfaces(UsbClass cls) {
+    std::vector<ListedInterface> all;
+    bool listed = false;
+    for (const std::shared_ptr<UsbBackend>& backend : GetUsbBackends()) {
+        std::optional<std::vector<std::string>> paths = backend->Enumerate(cls);
+        if (!paths) {
+            continue;
+        }
+        listed = true;
+        for (std::string& path : *paths) {
+            all.push_back({backend, std::move(path)});
+        }
+    }
+    if (!listed) {
+        return std::nullopt;
+    }
+    return all;
+}
+
+bool IsLaminatorPath(const std::string& path) {
+    std::string vid;
+    std::string pid;
+    return ParseVidPid(path, vid, pid) && vid == kLaminatorVidText;
+}
+
+int OpenLink(UsbClass cls) {
+    LinkTransaction transaction;
+    std::optional<std::vector<ListedInterface>> interfaces = ListInterfaces(cls);
+    if (!interfaces) {
+        ReportLinkMessage("Usb port not available!");
+        return 0;
+    }
+    UsbLinkState& state = State();
+    int next = 0;
+    for (const ListedInterface& item : *interfaces) {
+        if (next == kUsbSlotCount) {
+            break;
+        }
+        if (cls == UsbClass::Hid && !IsLaminatorPath(item.path)) {
+            continue;
+        }
+        // A device that cannot be opened still takes its slot, closed, as a failed open did.
+        std::unique_ptr<UsbDevice> device = item.backend->Open(item.path);
+        const auto slot = static_cast<std::size_t>(next++);
+        if (device) {
+            state.devices[slot] = std::move(device);
+            state.handles[slot] = state.nextHandle;
+            state.nextHandle = state.nextHandle == 0x7fffffff ? 1 : state.nextHandle + 1;
+        } else {
+            state.devices[slot].reset();
+            state.handles[slot] = -1;
+        }
+    }
+    if (next == 0) {
+        ReportLinkMessage("No conforming device!");
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::array<int, kUsbSlotCount> UsbHandleTable() {
+    std::array<int, kUsbSlotCount> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        table[i] = State().handles[i].load();
+    }
+    return table;
+}
+
+int OpenPrinterClassLink() {
+    return OpenLink(UsbClass::Printer);
+}
+
+int OpenHidLink() {
+    return OpenLink(UsbClass::Hid);
+}
+
+bool ProbeHidLaminator() {
+    std::optional<std::vector<ListedInterface>> interfaces = ListInterfaces(UsbClass::Hid);
+    if (!interfaces) {
+        return false;
+    }
+    return std::any_of(interfaces->begin(), interfaces->end(),
+                       [](const ListedInterface& item) { return IsLaminatorPath(item.path); });
+}
+
+int CloseUsbLink() {
+    // Taking the lock waits for a read in flight: no device is closed under it.
+    LinkTransaction transaction;
+    UsbLinkState& state = State();
+    for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
+        if (state.handles[i] != -1) {
+            state.devices[i].reset();
+            state.handles[i] = -1;
+        }
+    }
+    return 1;
+}
+
+int UsbWrite() {
+    LinkTransaction transaction;
+    if (TxLength <= 0) {
+        return 0;  // nothing converted, or a bad command character
+    }
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
+    UsbLinkState& state = State();
+    int written = 0;
+    for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
+        if (state.handles[i] <= 0 || !state.devices[i]) {
+            continue;
+        }
+        // A reply that came after an earlier time-out must not answer this request.
+        state.devices[i]->DrainStale();
+        const int count = state.devices[i]->Write(TxBuffer.data(), length, kUsbTimeout);
+        if (count < 0) {
+            ReportLinkMessage("Send data error!");
+            return 0;
+        }
+        written = count;
+    }
+    return written;
+}
+
+int UsbRead() {
+    LinkTransaction transaction;
+    UsbLinkState& state = State();
+    int count = 0;
+    for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
+        if (state.handles[i] <= 0 || !state.devices[i]) {
+            continue;
+        }
+        const int got = state.devices[i]->Read(RxBuffer.data(), RxBuffer.size(), kUsbTimeout);
+        if (got < 0) {
+            ReportLinkMessage("Failed to receive data!");
+            return 0;
+        }
+        count = std::min(got, static_cast<int>(RxBuffer.size()));
+    }
+    return count;
+}
+
+bool ReadUsbReply() {
+    LinkTransaction transaction;
+    RxBuffer.fill(0);
+    if (UsbRead() == 0) {
+        // A failure on a later device must not leave an earlier device's bytes behind.
+        RxBuffer.fill(0);
+        ReportLinkMessage("Failed to receive data!");
+        return false;
+    }
+    return true;
+}
