@@ -1,0 +1,174 @@
+#include "link/ethernet_link.h"
+
+#include <gtest/gtest.h>
+#include <netinet/tcp.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "framework/message_box.h"
+#include "link/link_buffers.h"
+#include "loopback_peer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const std::string kDisconnected = "The network interface is disconnected!";
+
+class EthernetLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetEthernetPort(m_listener.Port());
+        DefaultMessageBoxRecorder().Clear();
+    }
+    void TearDown() override {
+        CloseEthernet();
+        if (m_peer >= 0) {
+            close(m_peer);
+        }
+        SetEthernetPort(kLaminatorTcpPort);
+        DefaultMessageBoxRecorder().Clear();
+    }
+    void Connect() {
+        ASSERT_TRUE(ConnectEthernet("127.0.0.1"));
+        m_peer = m_listener.Accept();
+        ASSERT_GE(m_peer, 0);
+    }
+    std::vector<std::string> Messages() const { return DefaultMessageBoxRecorder().Texts(); }
+
+    LoopbackListener m_listener;
+    int m_peer = -1;
+};
+
+TEST_F(EthernetLinkTest, ConnectsSendsTheBlockAndReceivesTheReply) {
+    Connect();
+    EXPECT_GT(EthernetSocket.load(), 0);
+    int noDelay = 0;
+    socklen_t size = sizeof noDelay;
+    getsockopt(EthernetSocket, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+    EXPECT_NE(noDelay, 0);
+
+    EncodeCommand("1c72490100000000");
+    TxLength = 64;
+    EXPECT_EQ(NetSend(), 64);
+    std::uint8_t block[64];
+    ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+    EXPECT_EQ(std::memcmp(block, TxBuffer.data(), 64), 0);
+    EXPECT_EQ(block[2], 0x49);
+
+    block[0] = 0x77;
+    ASSERT_TRUE(SendAll(m_peer, block, sizeof block));
+    RxBuffer.fill(0xEE);
+    EXPECT_TRUE(NetReceive());
+    EXPECT_EQ(LastReceivedLength(), 64u);
+    EXPECT_EQ(RxBuffer[0], 0x77);
+    EXPECT_EQ(RxBuffer[64], 0x00);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(EthernetLinkTest, NothingOrTooMuchToSend) {
+    Connect();
+    TxLength = 0;
+    EXPECT_EQ(NetSend(), 0);
+    EncodeCommand("1c zz");
+    EXPECT_EQ(NetSend(), 0);
+    TxLength = 4096;
+    EXPECT_EQ(NetSend(), 1024);
+    std::uint8_t block[1024];
+    ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+    EXPECT_FALSE(m_listener.HasPending(0));
+    pollfd more{m_peer, POLLIN, 0};
+    EXPECT_EQ(poll(&more, 1, 50), 0);  // nothing beyond the clamped 1024 bytes
+}
+
+TEST_F(EthernetLinkTest, ARefusedConnectionFailsWithoutAMessage) {
+    std::uint16_t closedPort = 0;
+    {
+        LoopbackListener probe;  // a port that was just free; nothing listens once closed
+        closedPort = probe.Port();
+    }
+    SetEthernetPort(closedPort);
+    EXPECT_FALSE(ConnectEthernet("127.0.0.1"));
+    EXPECT_EQ(EthernetSocket.load(), -1);
+    EXPECT_TRUE(Messages().empty());
+    TxLength = 64;
+    EXPECT_EQ(NetSend(), 0);
+}
+
+TEST_F(EthernetLinkTest, AnAddressThatIsNotADottedQuadIsNeverConnected) {
+    for (const char* text :
+         {"", "localhost", "127.0.0", "127.0.0.1.5", "127.0.0.256", " 127.0.0.1", "0x7f.0.0.1"}) {
+        EthernetSocket = 0;
+        EXPECT_FALSE(ConnectEthernet(text)) << text;
+        EXPECT_EQ(EthernetSocket.load(), -1) << text;
+    }
+    EXPECT_FALSE(m_listener.HasPending(100));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(EthernetLinkTest, APeerThatNeverAnswersTimesOutAfterAboutOneSecond) {
+    Connect();
+    RxBuffer.fill(0xEE);
+    const Clock::time_point start = Clock::now();
+    EXPECT_FALSE(NetReceive());
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_LT(waited, std::chrono::milliseconds(1800));
+    EXPECT_EQ(Messages(), std::vector<std::string>{kDisconnected});
+    EXPECT_EQ(RxBuffer[0], 0x00);
+
+    DefaultMessageBoxRecorder().Clear();
+    const Clock::time_point again = Clock::now();
+    EXPECT_FALSE(NetReceive(64));
+    EXPECT_LT(Clock::now() - again, std::chrono::milliseconds(1800));
+    EXPECT_EQ(Messages(), std::vector<std::string>{kDisconnected});
+}
+
+TEST_F(EthernetLinkTest, ASplitReplyIsReassembledAndTheNextReplyLeftInPlace) {
+    Connect();
+    std::uint8_t reply[74];
+    for (std::size_t i = 0; i < sizeof reply; ++i) {
+        reply[i] = static_cast<std::uint8_t>(i + 1);
+    }
+    std::thread peer([&] {
+        SendAll(m_peer, reply, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SendAll(m_peer, reply + 20, 54);  // the rest, and ten bytes of the next reply
+    });
+    EXPECT_TRUE(NetReceive(64));
+    peer.join();
+    EXPECT_EQ(LastReceivedLength(), 64u);
+    EXPECT_EQ(std::memcmp(RxBuffer.data(), reply, 64), 0);
+    EXPECT_EQ(RxBuffer[64], 0x00);
+    EXPECT_TRUE(NetReceive(10));
+    EXPECT_EQ(RxBuffer[0], 65);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(EthernetLinkTest, AClosedConnectionOrNoSocketIsReported) {
+    Connect();
+    close(m_peer);
+    m_peer = -1;
+    EXPECT_FALSE(NetReceive());
+    EXPECT_EQ(Messages(), std::vector<std::string>{kDisconnected});
+
+    CloseEthernet();
+    EXPECT_EQ(EthernetSocket.load(), 0);
+    TxLength = 64;
+    EXPECT_EQ(NetSend(), 0);
+    EXPECT_FALSE(NetReceive(64));
+    EXPECT_EQ(Messages().size(), 2u);
+}
+
+TEST_F(EthernetLinkTest, ConnectingAgainClosesTheOldSocket) {
+    Connect();
+    const int first = m_peer;
+    ASSERT_TRUE(ConnectEthernet("127.0.0.1"));
+    m_peer = m_listener.Accept();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(recv(first, &byte, 1, 0), 0);  // the old connection was closed
+    close(first);
+}
+
+}  // namespace
