@@ -1,0 +1,162 @@
+#include "sim/tcp_server.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include "sim/tcp_request_parser.h"
+
+namespace pellacor::sim {
+
+namespace {
+constexpr size_t kBlock = 64;
+constexpr size_t kFrameData = 62;
+}  // namespace
+
+bool TcpServer::Start(const std::string& host, uint16_t port, std::string* error) {
+    m_listen = BindInet(SOCK_STREAM, host, port, error);
+    if (!m_listen.Valid()) {
+        return false;
+    }
+    m_host = host;
+    m_port = LocalPort(m_listen.Get());
+    m_stop.Clear();
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void TcpServer::Stop() {
+    if (m_thread.joinable()) {
+        m_stop.Raise();
+        m_thread.join();
+    }
+    m_listen.Reset();
+}
+
+void TcpServer::Run() {
+    for (;;) {
+        pollfd fds[2] = {{m_listen.Get(), POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            Fd client(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.Valid()) {
+                int on = 1;
+                ::setsockopt(client.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                Serve(client.Get());
+                m_unit.engine.LinkClosed();
+            }
+        }
+    }
+}
+
+void TcpServer::Serve(int client) {
+    TcpRequestParser parser;
+    uint8_t buffer[4096];
+    for (;;) {
+        // While part of a request is buffered, an idle link means it will never be whole.
+        int timeout = parser.Pending() > 0 ? m_idleFlushMs : -1;
+        pollfd fds[2] = {{client, POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
+        int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if (ready == 0) {
+            std::vector<uint8_t> partial = parser.TakePartial();
+            m_unit.log.Flagged(m_unit.Index(), Transport::Tcp, Flag::Incomplete,
+                               "request incomplete when the link went idle", partial.data(),
+                               partial.size());
+            continue;
+        }
+        ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (parser.Pending() > 0) {
+                std::vector<uint8_t> partial = parser.TakePartial();
+                m_unit.log.Flagged(m_unit.Index(), Transport::Tcp, Flag::Incomplete,
+                                   "request incomplete when the client closed", partial.data(),
+                                   partial.size());
+            }
+            return;
+        }
+        parser.Feed(buffer, static_cast<size_t>(n));
+        while (auto request = parser.Next()) {
+            if (!Handle(client, *request)) {
+                return;
+            }
+        }
+    }
+}
+
+bool TcpServer::Handle(int client, const std::vector<uint8_t>& request) {
+    bool framed = request[0] == 0xA5;
+    LaminatorEngine::Outcome o =
+        framed ? m_unit.engine.HandleFrame(request.data(), request.size(), Transport::Tcp)
+               : m_unit.engine.HandleBlock(request.data(), request.size());
+    m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Received, request.data(),
+                   request.size(), o.flag, o.note);
+    FaultDecision d = m_unit.NextRequest(Transport::Tcp);
+    if (o.hasReply) {
+        // Every TCP reply is one 64-byte block; a framed request gets a framed reply.
+        std::vector<uint8_t> reply;
+        if (framed) {
+            size_t len = std::min(o.reply.size(), kFrameData);
+            reply.assign(kBlock, 0);
+            reply[0] = 0xA5;
+            reply[1] = static_cast<uint8_t>(len);
+            std::copy(o.reply.begin(), o.reply.begin() + static_cast<std::ptrdiff_t>(len),
+                      reply.begin() + 2);
+        } else {
+            reply = o.reply;
+            reply.resize(kBlock, 0);
+        }
+        if (d.drop) {
+            m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),
+                           reply.size(), Flag::Dropped, "reply dropped by fault");
+        } else {
+            ShapeReply(d, reply);
+            if (d.delayMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
+            }
+            bool ok;
+            if (d.split && reply.size() > 1) {
+                size_t first =
+                    d.splitAt > 0 && d.splitAt < reply.size() ? d.splitAt : reply.size() / 2;
+                ok = SendAll(client, reply.data(), first);
+                // Long enough that the two parts arrive as two receives.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                ok = ok && SendAll(client, reply.data() + first, reply.size() - first);
+            } else {
+                ok = SendAll(client, reply.data(), reply.size());
+            }
+            m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),
+                           reply.size(), Flag::None, d.split ? "split in two sends" : "");
+            if (!ok) {
+                return false;
+            }
+        }
+    }
+    if (d.closeAfterReply) {
+        m_unit.log.Flagged(m_unit.Index(), Transport::Tcp, Flag::None,
+                           "connection closed by fault");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pellacor::sim

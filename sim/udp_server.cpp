@@ -1,0 +1,148 @@
+#include "sim/udp_server.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "sim/udp_protocol.h"
+
+namespace pellacor::sim {
+
+bool UdpServer::Start(const std::string& host, uint16_t port, std::string* error) {
+    m_socket = BindInet(SOCK_DGRAM, host, port, error);
+    if (!m_socket.Valid()) {
+        return false;
+    }
+    m_port = LocalPort(m_socket.Get());
+    m_stop.Clear();
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void UdpServer::Stop() {
+    if (m_thread.joinable()) {
+        m_stop.Raise();
+        m_thread.join();
+    }
+    m_socket.Reset();
+}
+
+void UdpServer::Run() {
+    // Larger than any request, so an oversized datagram is seen whole and refused.
+    uint8_t buffer[2048];
+    for (;;) {
+        pollfd fds[2] = {{m_socket.Get(), POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if ((fds[0].revents & POLLIN) == 0) {
+            continue;
+        }
+        sockaddr_in peer{};
+        socklen_t peerLen = sizeof peer;
+        ssize_t n = ::recvfrom(m_socket.Get(), buffer, sizeof buffer, MSG_TRUNC,
+                               reinterpret_cast<sockaddr*>(&peer), &peerLen);
+        if (n < 0) {
+            continue;
+        }
+        size_t size = std::min(static_cast<size_t>(n), sizeof buffer);
+        Handle(buffer, size, &peer, peerLen);
+    }
+}
+
+void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen) {
+    UdpRequest q = ParseUdpRequest(data, size);
+    if (q.kind == UdpRequest::Kind::Invalid || q.kind == UdpRequest::Kind::Incomplete) {
+        m_log.Add(0, Transport::Udp, Direction::Received, data, size,
+                  q.kind == UdpRequest::Kind::Incomplete ? Flag::Incomplete : Flag::ProtocolError,
+                  q.error + ", not answered");
+        return;
+    }
+    if (q.kind == UdpRequest::Kind::Search) {
+        m_log.Add(0, Transport::Udp, Direction::Received, data, size, Flag::None, "search");
+        for (LaminatorUnit* u : m_units) {
+            FaultDecision d = u->NextRequest(Transport::Udp);
+            Send(*u, BuildSearchReply(u->engine.State()), d, peer, peerLen);
+        }
+        return;
+    }
+    LaminatorUnit* unit = nullptr;
+    for (LaminatorUnit* u : m_units) {
+        if (u->engine.State().network.MacWire() == q.mac) {
+            unit = u;
+        }
+    }
+    if (unit == nullptr) {
+        // Not ours: a real laminator ignores a broadcast meant for another one.
+        m_log.Add(0, Transport::Udp, Direction::Received, data, size, Flag::None,
+                  "for another MAC, not answered");
+        return;
+    }
+    FaultDecision d = unit->NextRequest(Transport::Udp);
+    std::vector<uint8_t> reply;
+    const char* what = "";
+    switch (q.kind) {
+        case UdpRequest::Kind::ReadSettings:
+            what = "read settings";
+            reply = BuildSettingsReply(unit->engine.State());
+            break;
+        case UdpRequest::Kind::WriteSettings:
+            what = "write settings";
+            unit->engine.Update([&](LaminatorState& s) {
+                std::copy(q.settings.begin(), q.settings.end(), s.network.bytes.begin());
+            });
+            reply.assign(kWriteAck.begin(), kWriteAck.end());
+            if (d.wrongAck) {
+                reply[3] = 0x4E;  // 'N'
+            }
+            break;
+        default:
+            what = "finish";
+            reply.assign(kFinishAck.begin(), kFinishAck.end());
+            if (d.wrongAck) {
+                reply[3] = 0x4E;
+                reply[4] = UdpChecksum(reply.data(), reply.size());
+            }
+            break;
+    }
+    m_log.Add(unit->Index(), Transport::Udp, Direction::Received, data, size, Flag::None, what);
+    Send(*unit, std::move(reply), d, peer, peerLen);
+}
+
+void UdpServer::Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
+                     const void* peer, unsigned peerLen) {
+    if (d.drop) {
+        m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), reply.size(),
+                  Flag::Dropped, "reply dropped by fault");
+        return;
+    }
+    ShapeReply(d, reply);
+    if (d.delayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
+    }
+    auto to = static_cast<const sockaddr*>(peer);
+    auto toLen = static_cast<socklen_t>(peerLen);
+    size_t first = reply.size();
+    if (d.split && reply.size() > 1) {
+        // Two datagrams that together carry one reply.
+        first = d.splitAt > 0 && d.splitAt < reply.size() ? d.splitAt : reply.size() / 2;
+        ::sendto(m_socket.Get(), reply.data(), first, 0, to, toLen);
+        m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), first, Flag::None,
+                  "first part of a split reply");
+        ::sendto(m_socket.Get(), reply.data() + first, reply.size() - first, 0, to, toLen);
+        m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data() + first,
+                  reply.size() - first, Flag::None, "second part of a split reply");
+        return;
+    }
+    ::sendto(m_socket.Get(), reply.data(), reply.size(), 0, to, toLen);
+    m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), reply.size());
+}
+
+}  // namespace pellacor::sim

@@ -1,0 +1,41 @@
+#pragma once
+
+// The discovery and configuration port (1901). One socket answers for every simulated
+// laminator: a search gets one reply per laminator, the other requests are routed by
+// the MAC they carry. Replies go back to the sender's address and port.
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/laminator_unit.h"
+#include "sim/socket_util.h"
+
+namespace pellacor::sim {
+
+class UdpServer {
+  public:
+    UdpServer(std::vector<LaminatorUnit*> units, FrameLog& log)
+        : m_units(std::move(units)), m_log(log) {}
+    ~UdpServer() { Stop(); }
+
+    bool Start(const std::string& host, uint16_t port, std::string* error);
+    void Stop();
+    uint16_t Port() const { return m_port; }
+
+  private:
+    void Run();
+    void Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen);
+    void Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
+              const void* peer, unsigned peerLen);
+
+    std::vector<LaminatorUnit*> m_units;
+    FrameLog& m_log;
+    Fd m_socket;
+    StopSignal m_stop;
+    std::thread m_thread;
+    uint16_t m_port = 0;
+};
+
+}  // namespace pellacor::sim
