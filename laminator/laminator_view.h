@@ -21,6 +21,8 @@ class LaminatorView {
     // The main window's Read operation (the re-read after a rejected value, the poller's
     // first cycle): it starts the read workers on the link in use.
     virtual void RunRead() = 0;
+    // True once after Activate Port asked the USB poller to read on its first cycle.
+    virtual bool ConsumeReadOnFirstPoll() { return false; }
 };
 
 // Control ids the operations switch.

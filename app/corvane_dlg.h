@@ -1,0 +1,102 @@
+#pragma once
+// The main window: every control the technician uses, the group and parameter lists, and
+// the dispatch of each button to the USB or Ethernet variant of its operation.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "framework/dialog.h"
+#include "laminator/laminator_view.h"
+#include "ui/editable_list_ctrl.h"
+
+// The firmware file loaded by Browse: its bytes plus one zero byte; no data = no file.
+struct FirmwareImage {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::uint32_t length = 0;
+    std::size_t start = 0;
+    std::size_t position = 0;
+};
+
+class CCorvaneDlg : public Dialog, public LaminatorView {
+  public:
+    explicit CCorvaneDlg(DialogHost* host = nullptr);
+
+    bool OnInitDialog() override;
+    void DoDataExchange(DataExchange& dx) override;
+    bool PreTranslateMessage(const KeyEvent& key) override;
+
+    // LaminatorView.
+    void SetParamCell(const std::string& group, int row, const std::string& text) override;
+    std::string GetParamCell(int row) const override;
+    void EnableButton(int id, bool enabled) override;
+    bool IsButtonEnabled(int id) const override;
+    void SetControlText(int id, const std::string& text) override;
+    void SetProgressRange(int low, int high) override;
+    void SetProgressPosition(int position) override;
+    int GetProgressPosition() const override;
+    void RunRead() override { OnRead(); }
+    bool ConsumeReadOnFirstPoll() override { return ReadOnFirstPoll.exchange(0) != 0; }
+
+    // Group and parameter lists.
+    void InitGroupList();
+    void InitParamListColumns();
+    void OnGroupSelChange();
+    void FillGroupRows(const std::string& group);
+    long OnParamListClick(const Event& e);
+    void ShowRowDescription(int row);
+
+    // Link selection and dispatch.
+    void OnActivatePort();
+    void OnDeactivatePort();
+    void OnRead();
+    void OnWrite();
+    void OnEthernetConfig();
+    void OnEthernetCheck();
+    long OnStartNetPoller(const Event& e);
+
+    // Handlers of the other operations.
+    long OnSysCommand(const Event& e);
+    void OnExit();
+    void OnResetDefault();
+    void OnDownload();
+    void OnBrowse();
+    void OnAutoDetect();
+    void OnResendCheck();
+    void OnSwitchMode();
+    void OnSend();
+    void OnModelRead();
+    void OnModelWrite();
+
+    // Members, in declaration order of the window.
+    int m_hIcon;
+    Control* m_groupList = nullptr;
+    CEditableListCtrl m_paramList;
+    FirmwareImage m_firmware;
+    std::string m_firmwarePath;
+    Control* m_progress = nullptr;
+    int m_useHid = 0;
+    Control* m_rollerTempBox = nullptr;
+    Control* m_stateBox = nullptr;
+    Control* m_errorBox = nullptr;
+    int m_autoDetect = 0;
+    Control* m_envTempBox = nullptr;
+    Control* m_descriptionBox = nullptr;
+    Control* m_spareBox = nullptr;
+    Control* m_resendCheck = nullptr;
+    int m_resendChecked = 0;
+    Control* m_modeCombo = nullptr;
+    int m_useEthernet = 0;
+    std::string m_commandText;
+    Control* m_cardChannelBox = nullptr;
+    std::atomic<int> ReadOnFirstPoll{0};
+
+  protected:
+    bool OnEvent(const Event& e, long& result) override;
+
+  private:
+    // Held while the rows and CurrentGroup change together, and while a worker writes a
+    // cell of the group it read, so a late read never lands in another group's rows.
+    mutable std::mutex m_rowsMutex;
+};

@@ -1,0 +1,10 @@
+#pragma once
+// The status pollers: every two seconds the laminator's temperatures, state, error or
+// warning and (over USB) card-channel sensors, shown in the window's status boxes.
+#include "laminator/laminator_view.h"
+#include "laminator/poll_control.h"
+
+inline constexpr std::chrono::milliseconds kPollInterval{2000};
+
+int UsbStatusPoller(LaminatorView* view, PollerToken& token);
+int NetStatusPoller(LaminatorView* view, PollerToken& token);
