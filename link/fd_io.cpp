@@ -41,23 +41,21 @@ int WriteWithin(int fd, FdKind kind, const std::uint8_t* data, std::size_t lengt
     const Clock::time_point deadline = Clock::now() + timeout;
     std::size_t done = 0;
     while (done < length) {
-        const int ready = WaitFd(fd, POLLOUT, std::chrono::milliseconds(RemainingMs(deadline)));
-        if (ready <= 0) {
-            return -1;
-        }
+        // Try first: the device is almost always ready, and a poll per frame costs.
         const ssize_t sent = kind == FdKind::Socket
                                  ? send(fd, data + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT)
                                  : write(fd, data + done, length - done);
-        if (sent < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-                continue;
-            }
+        if (sent > 0) {
+            done += static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (sent == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
             return -1;
         }
-        if (sent == 0) {
+        if (errno != EINTR &&
+            WaitFd(fd, POLLOUT, std::chrono::milliseconds(RemainingMs(deadline))) <= 0) {
             return -1;
         }
-        done += static_cast<std::size_t>(sent);
     }
     return static_cast<int>(done);
 }

@@ -1,9 +1,11 @@
 // The simulator's virtual laminators: one SOCK_SEQPACKET socket each, one message per frame.
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "link/fd_io.h"
@@ -20,13 +22,42 @@ class SimulatedDevice : public UsbDevice {
               std::chrono::milliseconds timeout) override {
         return WriteWithin(m_fd, FdKind::Socket, data, length, timeout);
     }
+    // A blocking receive under SO_RCVTIMEO is one system call where poll and receive are two;
+    // the time-out is set again only when a caller asks for another.
     int Read(std::uint8_t* data, std::size_t capacity, std::chrono::milliseconds timeout) override {
-        return ReadWithin(m_fd, FdKind::Socket, data, capacity, timeout);
+        if (timeout.count() <= 0) {
+            return ReadWithin(m_fd, FdKind::Socket, data, capacity, timeout);
+        }
+        if (timeout != m_receiveTimeout) {
+            timeval limit{};
+            limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+            limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
+            if (setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+                return ReadWithin(m_fd, FdKind::Socket, data, capacity, timeout);
+            }
+            m_receiveTimeout = timeout;
+        }
+        for (;;) {
+            const ssize_t got = recv(m_fd, data, capacity, 0);
+            if (got > 0) {
+                return static_cast<int>(got);
+            }
+            if (got == 0) {
+                return -1;  // the simulator closed the device
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                return 0;
+            }
+            if (errno != EINTR) {
+                return -1;
+            }
+        }
     }
     void DrainStale() override { DrainFd(m_fd); }
 
   private:
     int m_fd;
+    std::chrono::milliseconds m_receiveTimeout{0};
 };
 
 class SimulatedBackend : public UsbBackend {
