@@ -79,7 +79,8 @@ int Control::AddItem(const std::string& text) {
         auto at = s.items.end();
         if (s.styles & kStyleSort)
             at = std::upper_bound(s.items.begin(), s.items.end(), text);
-        return static_cast<int>(s.items.insert(at, text) - s.items.begin());
+        const auto inserted = s.items.insert(at, text);
+        return static_cast<int>(inserted - s.items.begin());
     });
 }
 int Control::InsertItem(int index, const std::string& text) {
