@@ -52,9 +52,15 @@ Dialog::Dialog(DialogTemplate dialogTemplate, DialogHost* host)
         m_states.push_back(std::move(s));
     }
     for (const auto& [id, items] : m_template.comboItems) {
-        for (std::size_t i = 0; i < m_states.size(); ++i) {
-            if (m_states[i].id == id)
-                m_states[i].items = items;
+        for (ControlState& s : m_states) {
+            if (s.id != id) continue;
+            // Added one by one, as the initialisation data is: a sorted combo sorts them.
+            for (const std::string& item : items) {
+                auto at = s.items.end();
+                if (s.styles & kStyleSort)
+                    at = std::upper_bound(s.items.begin(), s.items.end(), item);
+                s.items.insert(at, item);
+            }
         }
     }
     for (std::size_t i = 0; i < m_states.size(); ++i)
