@@ -1,0 +1,109 @@
+#include "qt/qt_message_box_sink.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QThread>
+#include <future>
+
+#include "qt/control_text.h"
+
+QtMessageBoxSink::QtMessageBoxSink() : m_context(new QObject()) {}
+
+QtMessageBoxSink::~QtMessageBoxSink() {
+    DismissAll();
+    delete m_context;
+}
+
+void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
+                            std::function<void()> done) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
+                                QMessageBox::Ok, nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setModal(false);
+    bool autoDismiss = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_texts.push_back(text);
+        ++m_open;
+        m_boxes.append(box);
+        autoDismiss = m_autoDismiss;
+    }
+    QObject::connect(box, &QDialog::finished, m_context, [this, box, done = std::move(done)] {
+        {
+            std::lock_guard lock(m_mutex);
+            --m_open;
+            m_boxes.removeAll(box);
+        }
+        done();
+    });
+    box->show();
+    if (autoDismiss) {
+        QMetaObject::invokeMethod(
+            box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
+    }
+}
+
+void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
+    if (!qApp)
+        return;
+    if (QThread::currentThread() == qApp->thread()) {
+        // The window thread keeps running its events while the box is up.
+        QEventLoop loop;
+        bool finished = false;
+        Open(caption, text, [&] {
+            finished = true;
+            loop.quit();
+        });
+        if (!finished)
+            loop.exec();
+        return;
+    }
+    auto dismissed = std::make_shared<std::promise<void>>();
+    std::future<void> waited = dismissed->get_future();
+    QMetaObject::invokeMethod(
+        m_context,
+        [this, caption, text, dismissed] {
+            Open(caption, text, [dismissed] { dismissed->set_value(); });
+        },
+        Qt::QueuedConnection);
+    waited.wait();
+}
+
+void QtMessageBoxSink::DismissAll() {
+    QList<QPointer<QMessageBox>> boxes;
+    {
+        std::lock_guard lock(m_mutex);
+        boxes = m_boxes;
+    }
+    for (const QPointer<QMessageBox>& box : boxes) {
+        if (box)
+            box->done(QMessageBox::Ok);
+    }
+}
+
+void QtMessageBoxSink::SetAutoDismiss(bool autoDismiss) {
+    std::lock_guard lock(m_mutex);
+    m_autoDismiss = autoDismiss;
+}
+
+std::vector<std::string> QtMessageBoxSink::ShownTexts() const {
+    std::lock_guard lock(m_mutex);
+    return m_texts;
+}
+
+std::size_t QtMessageBoxSink::OpenCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+QList<QMessageBox*> QtMessageBoxSink::OpenBoxes() const {
+    std::lock_guard lock(m_mutex);
+    QList<QMessageBox*> boxes;
+    for (const QPointer<QMessageBox>& box : m_boxes) {
+        if (box)
+            boxes.append(box.data());
+    }
+    return boxes;
+}
