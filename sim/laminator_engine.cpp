@@ -272,7 +272,10 @@ LaminatorEngine::Outcome LaminatorEngine::HandleFrame(const uint8_t* frame, size
         // Continuation of a typed command longer than one frame.
         if (length < kFrameData) {
             m_rawPending = false;
-            return UnknownReply(block.data(), length);
+            Outcome o = UnknownReply(block.data(), length);
+            o.flag = Flag::None;  // counted once, at its first frame
+            o.note = "last frame of an unknown command";
+            return o;
         }
         return {false, {}, false, Flag::None, "raw command continuation"};
     }
