@@ -1,0 +1,57 @@
+#include "app/link_setup.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "link/ethernet_link.h"
+#include "link/usb_backend.h"
+#include "sim/simulator.h"
+
+namespace {
+class SimulatedDemoLaminator : public DemoLaminator {
+public:
+    explicit SimulatedDemoLaminator(pellacor::sim::SimOptions options, std::filesystem::path dir)
+        : m_sim(std::move(options)), m_dir(std::move(dir)) {}
+    ~SimulatedDemoLaminator() override {
+        m_sim.Stop();
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    bool Start(std::string& error) { return m_sim.Start(&error); }
+    pellacor::sim::Simulator& Sim() { return m_sim; }
+    std::string Describe() const override { return m_sim.Describe(); }
+
+private:
+    pellacor::sim::Simulator m_sim;
+    std::filesystem::path m_dir;
+};
+}  // namespace
+
+std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::string& error) {
+    for (const std::string& path : options.usbSimHid)
+        AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Hid));
+    for (const std::string& path : options.usbSimPrinter)
+        AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Printer));
+    if (options.tcpPort) SetEthernetPort(*options.tcpPort);
+    if (!options.demo) return nullptr;
+
+    // A private folder for the virtual USB sockets; loopback ports picked by the system.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("pellacor-demo-" + std::to_string(::getpid()));
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    pellacor::sim::SimOptions sim;
+    sim.tcpHost = "127.0.0.1";
+    sim.tcpPort = 0;
+    sim.udpHost = "127.0.0.1";
+    sim.udpPort = 0;
+    sim.usbPath = (dir / "hid").string();
+    sim.printerPath = (dir / "lp").string();
+    auto demo = std::make_unique<SimulatedDemoLaminator>(sim, dir);
+    if (!demo->Start(error)) return nullptr;
+    AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().UsbPath(0), UsbClass::Hid));
+    AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().PrinterPath(0), UsbClass::Printer));
+    SetEthernetPort(demo->Sim().TcpPort(0));
+    return demo;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The command line of the program.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProgramOptions {
+    bool demo = false;                  // run against the built-in simulated laminator
+    std::vector<std::string> usbSimHid;      // virtual HID laminators to list as plugged in
+    std::vector<std::string> usbSimPrinter;  // virtual printing-class laminators
+    std::optional<std::uint16_t> tcpPort;    // the laminator's command port (9100)
+    std::string screenshot;             // render the window to this PNG and exit
+    bool help = false;
+};
+
+// Parses argv; on a bad argument returns nullopt and says why in `error`.
+std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>& args,
+                                                  std::string& error);
+std::string ProgramUsage();

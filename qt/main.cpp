@@ -1,0 +1,63 @@
+// The program: the main window in a real Qt window, against a laminator on USB or TCP, or
+// against the built-in simulated laminator with --demo.
+#include <QApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+
+#include "app/corvane_app.h"
+#include "app/corvane_dlg.h"
+#include "app/link_setup.h"
+#include "app/program_options.h"
+#include "framework/message_box.h"
+#include "qt/qt_dialog_host.h"
+#include "qt/qt_message_box_sink.h"
+#include "qt/screenshot.h"
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);  // a laminator that drops the connection is a message
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<ProgramOptions> options = ParseProgramOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "pellacor: %s\n%s", error.c_str(), ProgramUsage().c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(ProgramUsage().c_str(), stdout);
+        return 0;
+    }
+    if (!options->screenshot.empty() && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QtDialogHost host;
+    QtMessageBoxSink messageBoxes;
+    SetDefaultDialogHost(&host);
+    SetMessageBoxSink(&messageBoxes);
+
+    std::unique_ptr<DemoLaminator> demo = SetUpLinks(*options, error);
+    if (options->demo && !demo) {
+        std::fprintf(stderr, "pellacor: the simulated laminator did not start: %s\n",
+                     error.c_str());
+        return 1;
+    }
+    if (demo) std::printf("pellacor: demo laminator\n%s\n", demo->Describe().c_str());
+
+    int status = 0;
+    if (!options->screenshot.empty()) {
+        CCorvaneDlg dlg(&host);
+        QWidget* window = host.Show(dlg);
+        QApplication::processEvents();
+        host.FlushNow(dlg);
+        status = SaveWindowPng(window, options->screenshot) ? 0 : 1;
+        if (status) std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
+        host.Close(dlg);
+    } else {
+        CCorvaneApp theApp;
+        status = theApp.InitInstance(&host);
+    }
+    SetMessageBoxSink(nullptr);
+    SetDefaultDialogHost(nullptr);
+    return status;
+}
