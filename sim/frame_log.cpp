@@ -4,6 +4,10 @@
 
 namespace pellacor::sim {
 
+namespace {
+constexpr size_t kMaxRecords = 200000;
+}
+
 const char* TransportName(Transport t) {
     switch (t) {
         case Transport::Tcp:
@@ -73,6 +77,11 @@ void FrameLog::Add(int laminator, Transport transport, Direction direction, cons
         std::fflush(m_file);
     }
     m_records.push_back(std::move(r));
+    if (m_records.size() > kMaxRecords) {
+        // A long run keeps the newest half; the counters and the file keep everything.
+        m_records.erase(m_records.begin(),
+                        m_records.begin() + static_cast<std::ptrdiff_t>(kMaxRecords / 2));
+    }
 }
 
 void FrameLog::Flagged(int laminator, Transport transport, Flag flag, std::string note,
