@@ -1,8 +1,9 @@
 // pellacor-sim: plays one or more laminators on loopback for the Pellacor tool and its
 // tests. See --help.
 
-#include <unistd.h>
+#include <pthread.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -82,12 +83,6 @@ Faults (repeatable; deterministic; requests are counted per laminator and transp
 
   --help                 this text
 )";
-
-volatile std::sig_atomic_t g_signal = 0;
-
-void OnSignal(int sig) {
-    g_signal = sig;
-}
 
 bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port) {
     auto colon = text.rfind(':');
@@ -205,6 +200,15 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Signals are taken by sigwait on this thread only; the server threads inherit the
+    // blocked mask so a signal never lands in one of them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
+        sigaddset(&signals, sig);
+    }
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
     Simulator sim(options);
     std::string error;
     if (!sim.Start(&error)) {
@@ -235,16 +239,11 @@ int main(int argc, char** argv) {
     std::printf("pellacor-sim listening:\n%s", sim.Describe().c_str());
     std::fflush(stdout);
 
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
-        sigaction(sig, &sa, nullptr);
-    }
     for (;;) {
-        pause();
-        int sig = g_signal;
-        g_signal = 0;
+        int sig = 0;
+        if (sigwait(&signals, &sig) != 0) {
+            break;
+        }
         if (sig == SIGINT || sig == SIGTERM) {
             break;
         }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "sim/simulator.h"
 #include "tests/sim/sim_client.h"
 
@@ -426,6 +428,39 @@ TEST(PrinterClassDevice, PingIsAnsweredAndFirmwareBlocksAreNot) {
     lp.Send(block);
     EXPECT_TRUE(lp.Receive(150).empty());
     EXPECT_EQ(sim.Firmware(0).bytes, 128u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FrameLog, RecordsEveryFrameWithTransportAndWritesJsonLines) {
+    SimOptions o;
+    o.tcpPort = 0;
+    o.udp = false;
+    o.logFile = TempPath("log.jsonl");
+    std::remove(o.logFile.c_str());
+    Simulator sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Start(&error)) << error;
+    TcpClient tcp(sim.TcpHost(0), sim.TcpPort(0));
+    Bytes status = Hex("1c41500100000000");
+    ASSERT_EQ(tcp.Exchange(status).size(), 64u);
+    auto frames = sim.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].transport, pellacor::sim::Transport::Tcp);
+    EXPECT_EQ(frames[0].direction, pellacor::sim::Direction::Received);
+    EXPECT_EQ(frames[0].bytes, status);
+    EXPECT_EQ(frames[1].direction, pellacor::sim::Direction::Sent);
+    EXPECT_LT(frames[0].sequence, frames[1].sequence);
+    sim.Stop();
+    std::ifstream in(o.logFile);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_NE(line.find("\"transport\":\"tcp\""), std::string::npos);
+    EXPECT_NE(line.find("\"bytes\":\"1c41500100000000\""), std::string::npos);
+    EXPECT_NE(line.find("\"dir\":\"rx\""), std::string::npos);
+    std::remove(o.logFile.c_str());
 }
 
 }  // namespace
