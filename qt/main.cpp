@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
                      error.c_str());
         return 1;
     }
-    if (demo) std::printf("pellacor: demo laminator\n%s\n", demo->Describe().c_str());
+    if (demo)
+        std::printf("pellacor: demo laminator\n%s\n", demo->Describe().c_str());
 
     int status = 0;
     if (!options->screenshot.empty()) {
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         host.FlushNow(dlg);
         status = SaveWindowPng(window, options->screenshot) ? 0 : 1;
-        if (status) std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
+        if (status)
+            std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
         host.Close(dlg);
     } else {
         CCorvaneApp theApp;

@@ -282,7 +282,6 @@ QWidget* QtDialogHost::Show(Dialog& dialog) {
         return record->window;  // ended in its initialisation
     record->window->show();
     record->window->activateWindow();
-    record->window->raise();
     if (defaultFocus && dialog.FocusIndex() < 0)
         SetInitialFocus(*record);
     return record->window;
@@ -301,7 +300,6 @@ int QtDialogHost::RunModal(Dialog& dialog) {
         }
         window->show();
         window->activateWindow();
-        window->raise();
         if (defaultFocus && dialog.FocusIndex() < 0)
             SetInitialFocus(*record);
         QEventLoop loop;
