@@ -39,3 +39,10 @@ inline constexpr int kIdEnvironmentTemperature = 1014;
 inline constexpr int kIdStateBox = 1015;
 inline constexpr int kIdErrorBox = 1016;
 inline constexpr int kIdCardChannelBox = 1035;
+
+// Read, Write and Reset Default: off while a read or write run uses the link.
+inline void SetOperationButtons(LaminatorView& view, bool enabled) {
+    view.EnableButton(kIdRead, enabled);
+    view.EnableButton(kIdWrite, enabled);
+    view.EnableButton(kIdResetDefault, enabled);
+}

@@ -1,0 +1,67 @@
+#include "laminator/link_exchange.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <string>
+
+#include "link/ethernet_link.h"
+#include "link/usb_link.h"
+
+void EncodeFrame(LinkKind link, std::string_view command) {
+    if (link == LinkKind::Usb) {
+        std::string framed = "a53e";
+        framed += command;
+        EncodeCommand(framed);
+    } else {
+        EncodeCommand(command);
+    }
+    TxLength = 64;
+}
+
+void PutByte(LinkKind link, std::size_t offset, std::uint8_t value) {
+    TxBuffer[FieldBase(link) + offset] = value;
+}
+
+void PutTag(LinkKind link, std::size_t offset, std::string_view letters) {
+    for (char c : letters)
+        PutByte(link, offset++, static_cast<std::uint8_t>(c));
+}
+
+bool SendFrame(LinkKind link) {
+    if (link == LinkKind::Usb)
+        return UsbWrite() > 0;
+    DiscardStaleNetBytes();
+    return NetSend() > 0;
+}
+
+Reply ReceiveReply(LinkKind link, std::size_t expected) {
+    Reply reply;
+    reply.base = FieldBase(link);
+    if (link == LinkKind::Usb) {
+        RxBuffer.fill(0);
+        const int got = UsbRead();
+        if (got <= 0) {
+            RxBuffer.fill(0);
+            ReportLinkMessage("Failed to receive data!");
+            return reply;
+        }
+        reply.length = std::min(static_cast<std::size_t>(got), RxBuffer.size());
+    } else {
+        if (!NetReceive(expected))
+            return reply;
+        reply.length = std::min(LastReceivedLength(), RxBuffer.size());
+    }
+    reply.received = true;
+    std::copy_n(RxBuffer.begin(), reply.length, reply.bytes.begin());
+    return reply;
+}
+
+void DiscardStaleNetBytes() {
+    const int fd = EthernetSocket;
+    if (fd <= 0)
+        return;
+    std::uint8_t junk[1024];
+    while (recv(fd, junk, sizeof junk, MSG_DONTWAIT) > 0) {
+    }
+}

@@ -1,0 +1,336 @@
+#include "laminator/read_engine.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "laminator/encodings.h"
+#include "laminator/information_reply.h"
+#include "laminator/link_exchange.h"
+#include "laminator/param_store.h"
+#include "link/ethernet_link.h"
+#include "link/usb_link.h"
+
+std::mutex ReadLock;
+
+namespace {
+
+constexpr std::string_view kIncompleteReply = "The laminator's reply is incomplete!";
+constexpr std::string_view kInformationQuery = "1D 52 09 0";
+constexpr std::size_t kInformationBytes = 62;
+constexpr std::size_t kMotorTypeOffset = 28;
+constexpr std::size_t kModelIdLength = 4;
+constexpr std::size_t kModelIdText = 6;
+
+struct FieldSpec {
+    ParamKey key;
+    std::size_t offset;
+};
+
+struct PageRead {
+    std::string_view command;
+    std::vector<FieldSpec> fields;
+    // Over USB a failed write or an empty read here ends the run.
+    bool endsRunOnUsbFailure = false;
+    bool motorType = false;
+};
+
+std::size_t FieldWidth(Encoding encoding) {
+    switch (encoding) {
+        case Encoding::U24:
+            return 3;
+        case Encoding::U32:
+        case Encoding::IP4:
+        case Encoding::VER4:
+            return 4;
+        case Encoding::S16T:
+        case Encoding::U16T:
+            return 2;
+        case Encoding::MAC6:
+            return 6;
+        default:
+            return 1;
+    }
+}
+
+// Text of a field; nullopt for a choice byte the table does not know.
+std::optional<std::string> DecodeField(ParamKey key, const std::uint8_t* p) {
+    switch (Parameter(key).encoding) {
+        case Encoding::U8:
+            return DecodeU8(p[0]);
+        case Encoding::TEMP:
+            return DecodeTemp(p[0]);
+        case Encoding::U24:
+            return DecodeU24(p);
+        case Encoding::U32:
+            return DecodeU32(p);
+        case Encoding::S16T:
+            return DecodeS16T(p);
+        case Encoding::U16T:
+            return DecodeU16T(p);
+        case Encoding::IP4:
+            return DecodeIp4(p);
+        case Encoding::MAC6:
+            return DecodeMac6(p);
+        case Encoding::VER4:
+            return DecodeVer4(p);
+        case Encoding::ENUM:
+            return DecodeChoice(key, p[0]);
+        default:
+            return std::nullopt;
+    }
+}
+
+// Bytes the decoder reads of a page reply: what NetReceive must reassemble.
+std::size_t ExpectedBytes(const PageRead& page) {
+    std::size_t end = page.motorType ? kMotorTypeOffset + 1 : 0;
+    for (const FieldSpec& f : page.fields)
+        end = std::max(end, f.offset + FieldWidth(Parameter(f.key).encoding));
+    return end;
+}
+
+class ReadRun {
+  public:
+    ReadRun(LaminatorView& view, LinkKind link) : m_view(view), m_link(link) {}
+
+    void Run() {
+        using Block = bool (ReadRun::*)();
+        const std::pair<std::string_view, Block> blocks[] = {
+            {kGroupLaminatorInfo, &ReadRun::LaminatorInfo},
+            {kGroupVersionInfo, &ReadRun::VersionInfo},
+            {kGroupParameterSetup, &ReadRun::ParameterSetup},
+            {kGroupLaminatorSetup, &ReadRun::LaminatorSetup},
+            {kGroupInterfaceSetup, &ReadRun::InterfaceSetup},
+        };
+        for (const auto& [group, block] : blocks) {
+            if (CurrentGroup() == group && !(this->*block)())
+                return;
+        }
+    }
+
+  private:
+    // Shows a decoded value: the store always, the cell only while its group is on screen.
+    void Show(ParamKey key, const std::string& text) {
+        Store().Set(key, text);
+        const ParameterInfo& p = Parameter(key);
+        m_view.SetParamCell(std::string(p.group), p.row, text);
+    }
+
+    // Encode, send and receive under the link lock; `continues` tells from the first frame
+    // whether a second USB frame of the same reply must be read (and discarded) too.
+    template <typename Continues>
+    Reply Exchange(std::string_view command, std::size_t expected, bool readAfterFailedWrite,
+                   Continues continues) {
+        LinkTransaction transaction;
+        EncodeFrame(m_link, command);
+        const bool sent = SendFrame(m_link);
+        if (!sent && !readAfterFailedWrite)
+            return Reply{};
+        Reply reply = ReceiveReply(m_link, expected);
+        reply.sent = sent;
+        if (m_link == LinkKind::Usb && reply.received && continues(reply)) {
+            RxBuffer.fill(0);
+            if (UsbRead() <= 0)
+                ReportLinkMessage("Failed to receive data!");
+        }
+        if (m_link == LinkKind::Ethernet)
+            DiscardStaleNetBytes();
+        return reply;
+    }
+
+    Reply Exchange(std::string_view command, std::size_t expected, bool readAfterFailedWrite) {
+        return Exchange(command, expected, readAfterFailedWrite,
+                        [](const Reply&) { return false; });
+    }
+
+    // False when the run ends here.
+    bool ReadPage(const PageRead& page) {
+        const bool endsRun = page.endsRunOnUsbFailure && m_link == LinkKind::Usb;
+        const Reply reply = Exchange(page.command, ExpectedBytes(page), !endsRun);
+        if (!reply.received)
+            return !endsRun;  // values the laminator never sent stay as they were
+        bool incomplete = false;
+        for (const FieldSpec& f : page.fields) {
+            if (!reply.Has(f.offset, FieldWidth(Parameter(f.key).encoding))) {
+                incomplete = true;
+                continue;
+            }
+            const std::optional<std::string> text = DecodeField(f.key, reply.Field(f.offset));
+            Show(f.key, text ? *text : Store().Get(f.key));
+        }
+        if (page.motorType) {
+            if (reply.Has(kMotorTypeOffset, 1))
+                MotorType = *reply.Field(kMotorTypeOffset);
+            else
+                incomplete = true;
+        }
+        if (incomplete)
+            ReportLinkMessage(std::string(kIncompleteReply));
+        return true;
+    }
+
+    bool LaminatorInfo() {
+        using K = ParamKey;
+        ReadPage({"1c72490100000000", {{K::TotalCardAmount, 9}, {K::TotalLaminateAmount, 13}}});
+
+        const Reply info = Exchange(kInformationQuery, kInformationBytes, true, [](const Reply& r) {
+            return static_cast<std::int8_t>(r.bytes[1]) >= 62;
+        });
+        if (info.received) {
+            const std::size_t start = m_link == LinkKind::Usb ? 8 : 6;
+            Show(K::LaminatorSn, ScanSerialNumber(info.bytes.data(), info.length, start));
+        }
+        return ReadModelId();
+    }
+
+    bool ReadModelId() {
+        Reply reply;
+        if (m_link == LinkKind::Usb) {
+            LinkTransaction transaction;
+            EncodeCommand("a5 08 1C 72 81 00 00 00 00 00");
+            TxLength = 64;
+            if (UsbWrite() <= 0)
+                return false;
+            reply = ReceiveReply(m_link, 0);
+            if (!reply.received)
+                return false;
+        } else {
+            reply = ReceiveNetModelId();
+            if (!reply.received)
+                return true;
+        }
+        if (!reply.Has(kModelIdLength, 2)) {
+            ReportLinkMessage(std::string(kIncompleteReply));
+            return true;
+        }
+        const std::uint8_t* p = reply.Field(kModelIdLength);
+        const std::size_t claimed = static_cast<std::size_t>(p[0] | (p[1] << 8));
+        const std::size_t textAt = reply.base + kModelIdText;
+        const std::size_t available = reply.length > textAt ? reply.length - textAt : 0;
+        Show(ParamKey::ModelId,
+             BytesToText(reply.bytes.data() + textAt, std::min(claimed, available)));
+        return true;
+    }
+
+    // The model-ID reply says its own length: the header first, then exactly that much text,
+    // so a reply split over several receives is taken whole.
+    Reply ReceiveNetModelId() {
+        LinkTransaction transaction;
+        EncodeFrame(m_link, "1C 72 81 00 00 00 00 00");
+        const bool sent = SendFrame(m_link);
+        Reply reply = ReceiveReply(m_link, kModelIdText);
+        reply.sent = sent;
+        if (reply.received && reply.Has(kModelIdLength, 2)) {
+            const std::size_t claimed = static_cast<std::size_t>(
+                reply.bytes[kModelIdLength] | (reply.bytes[kModelIdLength + 1] << 8));
+            const std::size_t room = reply.bytes.size() - reply.length;
+            const std::size_t wanted = std::min(claimed, room);
+            if (wanted > 0) {
+                if (!NetReceive(wanted)) {
+                    reply.received = false;
+                } else {
+                    const std::size_t got = std::min(LastReceivedLength(), room);
+                    std::copy_n(RxBuffer.begin(), got, reply.bytes.begin() + reply.length);
+                    reply.length += got;
+                }
+            }
+        }
+        DiscardStaleNetBytes();
+        return reply;
+    }
+
+    bool VersionInfo() {
+        const Reply info = Exchange(kInformationQuery, kInformationBytes, true,
+                                    [](const Reply& r) { return r.bytes[1] == 62; });
+        if (info.received)
+            Show(ParamKey::MainVersion, ScanMainVersion(info.bytes.data(), info.length));
+        ReadPage({"1c72490200000000", {{ParamKey::MainBoot, 12}}});
+        return true;
+    }
+
+    bool ParameterSetup() {
+        using K = ParamKey;
+        ReadPage({"1c72500200000000", {{K::LaminateMenu, 25}}, false, true});
+        ReadPage({"1c724d1000000000",
+                  {{K::AutoCardReleaseTime, 11},
+                   {K::LaminateFilmPosition, 16},
+                   {K::BlackMarkDetectSpeed, 18},
+                   {K::LaminateFeedSpeed, 22},
+                   {K::LaminateEndPosition, 20}}});
+        ReadPage({"1c72480100000000",
+                  {{K::HeatingRollerTemperature, 11}, {K::CardSpeedAtHeaterRoller, 10}}});
+        ReadPage({"1c72500100000000", {{K::LaminateToCardPosition, 18}}});
+        ReadPage({"1c72500200000000", {{K::BlackMarkDetect, 19}}});
+        return true;
+    }
+
+    bool LaminatorSetup() {
+        using K = ParamKey;
+        if (!ReadPage({"1c72500100000000",
+                       {{K::Buzzer, 9}, {K::PowerSaveMenu1, 14}, {K::PowerSaveMenu2, 11}},
+                       true}))
+            return false;
+        ReadPage({"1c72500200000000",
+                  {{K::LanguageSetup, 10}, {K::LcdContrast, 13}, {K::LcdBacklight, 16}}});
+        return true;
+    }
+
+    bool InterfaceSetup() {
+        using K = ParamKey;
+        if (!ReadPage({"1c72450000000000",
+                       {{K::LaminatorId, 9},
+                        {K::IpGetMethod, 11},
+                        {K::IpAddress, 13},
+                        {K::SubnetMask, 23},
+                        {K::Gateway, 18}},
+                       true}))
+            return false;
+        ReadPage({"1c72450100000000", {{K::MacAddress, 9}, {K::TimeOut, 23}}});
+        return true;
+    }
+
+    LaminatorView& m_view;
+    LinkKind m_link;
+};
+
+int RunReader(LaminatorView* view, LinkKind link) {
+    SetOperationButtons(*view, false);
+    {
+        std::lock_guard lock(ReadLock);
+        ReadRun(*view, link).Run();
+    }
+    SetOperationButtons(*view, true);
+    return 1;
+}
+
+}  // namespace
+
+int UsbParameterReader(LaminatorView* view) {
+    return RunReader(view, LinkKind::Usb);
+}
+
+int NetParameterReader(LaminatorView* view) {
+    return RunReader(view, LinkKind::Ethernet);
+}
+
+int GroupPing(LaminatorView*) {
+    const std::string group = CurrentGroup();
+    std::string_view command;
+    if (group == kGroupLaminatorInfo || group == kGroupVersionInfo)
+        command = "1c72490100000000";
+    else if (group == kGroupParameterSetup)
+        command = "1c724d1000000000";
+    else if (group == kGroupLaminatorSetup)
+        command = "1c72500100000000";
+    else if (group == kGroupInterfaceSetup)
+        command = "1c72450000000000";
+    else
+        return 1;
+    LinkTransaction transaction;
+    EncodeCommand(command);  // unframed: the codec's count is the length sent
+    if (UsbWrite() > 0)
+        ReceiveReply(LinkKind::Usb, 0);
+    return 1;
+}
