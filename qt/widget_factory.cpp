@@ -74,6 +74,12 @@ QWidget* CreateControlWidget(const ControlState& s, QWidget* window) {
         case ControlKind::GroupBox: {
             auto* box = new QGroupBox(window);
             box->setFocusPolicy(Qt::NoFocus);
+            // A dialog frame: the caption interrupts the top line, it does not sit above it.
+            box->setStyleSheet(QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                " margin-top: 0.6em; }"
+                "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                " left: 6px; padding: 0 2px; }"));
             return box;
         }
         case ControlKind::PushButton:
