@@ -8,6 +8,7 @@
 #include "app/ip_settings.h"
 #include "app/resources.h"
 #include "laminator/param_store.h"
+#include "link/ethernet_link.h"
 
 std::atomic<int> AutoDetectEnabled{0};
 std::atomic<CCorvaneDlg*> MainDialog{nullptr};

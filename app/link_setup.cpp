@@ -10,7 +10,7 @@
 
 namespace {
 class SimulatedDemoLaminator : public DemoLaminator {
-public:
+  public:
     explicit SimulatedDemoLaminator(pellacor::sim::SimOptions options, std::filesystem::path dir)
         : m_sim(std::move(options)), m_dir(std::move(dir)) {}
     ~SimulatedDemoLaminator() override {
@@ -22,7 +22,7 @@ public:
     pellacor::sim::Simulator& Sim() { return m_sim; }
     std::string Describe() const override { return m_sim.Describe(); }
 
-private:
+  private:
     pellacor::sim::Simulator m_sim;
     std::filesystem::path m_dir;
 };
@@ -33,12 +33,14 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
         AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Hid));
     for (const std::string& path : options.usbSimPrinter)
         AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Printer));
-    if (options.tcpPort) SetEthernetPort(*options.tcpPort);
-    if (!options.demo) return nullptr;
+    if (options.tcpPort)
+        SetEthernetPort(*options.tcpPort);
+    if (!options.demo)
+        return nullptr;
 
     // A private folder for the virtual USB sockets; loopback ports picked by the system.
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("pellacor-demo-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("pellacor-demo-" + std::to_string(::getpid()));
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     pellacor::sim::SimOptions sim;
@@ -49,7 +51,8 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     sim.usbPath = (dir / "hid").string();
     sim.printerPath = (dir / "lp").string();
     auto demo = std::make_unique<SimulatedDemoLaminator>(sim, dir);
-    if (!demo->Start(error)) return nullptr;
+    if (!demo->Start(error))
+        return nullptr;
     AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().UsbPath(0), UsbClass::Hid));
     AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().PrinterPath(0), UsbClass::Printer));
     SetEthernetPort(demo->Sim().TcpPort(0));

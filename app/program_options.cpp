@@ -30,13 +30,18 @@ std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>
             o.help = true;
         } else if (a == "--usb-sim" || a == "--usb-sim-printer" || a == "--screenshot") {
             const std::string* v = value();
-            if (!v) return std::nullopt;
-            if (a == "--usb-sim") o.usbSimHid.push_back(*v);
-            else if (a == "--usb-sim-printer") o.usbSimPrinter.push_back(*v);
-            else o.screenshot = *v;
+            if (!v)
+                return std::nullopt;
+            if (a == "--usb-sim")
+                o.usbSimHid.push_back(*v);
+            else if (a == "--usb-sim-printer")
+                o.usbSimPrinter.push_back(*v);
+            else
+                o.screenshot = *v;
         } else if (a == "--tcp-port") {
             const std::string* v = value();
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             unsigned port = 0;
             const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), port);
             if (ec != std::errc() || end != v->data() + v->size() || port == 0 || port > 65535) {

@@ -1,0 +1,115 @@
+#pragma once
+// The main window on the headless host, in a private working folder, with the simulator's
+// virtual USB laminator listed as if plugged in when a test asks for it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/control_ids.h"
+#include "app/corvane_dlg.h"
+#include "framework/headless_host.h"
+#include "framework/message_box.h"
+#include "framework/worker.h"
+#include "laminator/param_store.h"
+#include "laminator/poll_control.h"
+#include "link/ethernet_link.h"
+#include "link/link_flags.h"
+#include "link/usb_backend.h"
+#include "link/usb_link.h"
+#include "sim/simulator.h"
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("pellacor-app-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(m_dir);
+        // A backend that lists no laminator: nothing plugged in.
+        SetUsbBackends({MakeSimulatedUsbBackend((m_dir / "absent").string(), UsbClass::Hid)});
+        Store().Clear();
+        MotorType.store(0);
+        EthernetLinkActive.store(0);
+        UsbLinkActive.store(0);
+        DefaultMessageBoxRecorder().Clear();
+    }
+
+    void TearDown() override {
+        if (dlg)
+            dlg->OnDeactivatePort();
+        StopStatusPoller();
+        if (WorkerHandle poller = PollThread())
+            poller->Join(std::chrono::seconds(5));
+        EXPECT_TRUE(WaitForAllWorkers(std::chrono::seconds(10)));
+        host.Pump();
+        CloseEthernet();
+        EthernetLinkActive.store(0);
+        UsbLinkActive.store(0);
+        CloseUsbLink();
+        dlg.reset();
+        sim.reset();
+        ResetUsbBackends();
+        std::filesystem::current_path(m_oldCwd);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    void WriteIpIni(const std::string& content) { std::ofstream(m_dir / "IP.ini") << content; }
+
+    // A simulated laminator on loopback whose virtual HID device is listed as plugged in.
+    void AttachLaminator() {
+        pellacor::sim::SimOptions o;
+        o.tcpPort = 0;
+        o.udpPort = 0;
+        o.usbPath = (m_dir / "hid").string();
+        sim = std::make_unique<pellacor::sim::Simulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        SetUsbBackends({MakeSimulatedUsbBackend(sim->UsbPath(0), UsbClass::Hid)});
+        SetEthernetPort(sim->TcpPort(0));
+    }
+
+    void OpenWindow() {
+        dlg = std::make_unique<CCorvaneDlg>(&host);
+        host.Open(*dlg);
+    }
+
+    void ChooseGroup(int index) {
+        dlg->Item(kIdGroupList).SetSelection(index);
+        Event e;
+        e.code = Notify::SelChange;
+        e.id = kIdGroupList;
+        dlg->Dispatch(e);
+    }
+
+    void Click(int id) {
+        Event e;
+        e.code = Notify::Clicked;
+        e.id = id;
+        dlg->Dispatch(e);
+    }
+
+    std::vector<std::string> Messages() { return DefaultMessageBoxRecorder().Texts(); }
+
+    // Pumps the window until every worker has ended.
+    void Settle() {
+        ASSERT_TRUE(host.PumpUntil(
+            [] {
+                const WorkerHandle poller = PollThread();
+                const std::size_t pollers = poller && poller->IsRunning() ? 1 : 0;
+                return RunningWorkerCount() <= pollers;
+            },
+            std::chrono::seconds(10)));
+    }
+
+    HeadlessHost host;
+    std::unique_ptr<CCorvaneDlg> dlg;
+    std::unique_ptr<pellacor::sim::Simulator> sim;
+    std::filesystem::path m_dir;
+    std::filesystem::path m_oldCwd;
+};
