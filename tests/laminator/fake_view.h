@@ -1,0 +1,68 @@
+#pragma once
+// A LaminatorView that records what the operations do to the window.
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "laminator/laminator_view.h"
+#include "laminator/param_store.h"
+
+class FakeView : public LaminatorView {
+  public:
+    // Like the list: a cell is set only while its group is the one on screen.
+    void SetParamCell(const std::string& group, int row, const std::string& text) override {
+        std::lock_guard lock(m_mutex);
+        m_sets.emplace_back(group, row, text);
+        if (group == CurrentGroup())
+            m_cells[row] = text;
+    }
+    std::string GetParamCell(int row) const override {
+        std::lock_guard lock(m_mutex);
+        auto it = m_cells.find(row);
+        return it == m_cells.end() ? std::string() : it->second;
+    }
+    void EnableButton(int id, bool enabled) override {
+        std::lock_guard lock(m_mutex);
+        m_buttons[id] = enabled;
+    }
+    bool IsButtonEnabled(int id) const override {
+        std::lock_guard lock(m_mutex);
+        auto it = m_buttons.find(id);
+        return it == m_buttons.end() || it->second;
+    }
+    void SetControlText(int, const std::string&) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int) override {}
+    int GetProgressPosition() const override { return 0; }
+    void RunRead() override { ++m_reads; }
+
+    // The technician's edit.
+    void SetCell(int row, const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        m_cells[row] = text;
+    }
+    void SetCells(const std::vector<std::string>& texts) {
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            SetCell(static_cast<int>(i), texts[i]);
+    }
+    void ClearCells() {
+        std::lock_guard lock(m_mutex);
+        m_cells.clear();
+        m_sets.clear();
+    }
+    std::vector<std::tuple<std::string, int, std::string>> Sets() const {
+        std::lock_guard lock(m_mutex);
+        return m_sets;
+    }
+    int Reads() const { return m_reads; }
+
+  private:
+    mutable std::mutex m_mutex;
+    std::map<int, std::string> m_cells;
+    std::map<int, bool> m_buttons;
+    std::vector<std::tuple<std::string, int, std::string>> m_sets;
+    std::atomic<int> m_reads{0};
+};
