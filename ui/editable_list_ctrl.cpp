@@ -109,7 +109,9 @@ bool CEditableListCtrl::ShowCombo(int row, int column, const PixelRect& cell) {
 }
 
 long CEditableListCtrl::OnEditDone() {
-    if (!m_edit)
+    // A late done-message of an editor already committed (a hidden box that still had the
+    // focus loses it later) must not write its old text into the cell edited since.
+    if (!m_edit || !m_editOpen)
         return 0;
     m_list->SetCell(m_editCell.row, m_editCell.column, m_edit->GetText());
     ShowEdit(false, -1, -1, PixelRect{});
@@ -117,7 +119,7 @@ long CEditableListCtrl::OnEditDone() {
 }
 
 long CEditableListCtrl::OnComboDone() {
-    if (!m_combo)
+    if (!m_combo || !m_comboOpen)
         return 0;
     const int selected = m_combo->GetSelection();
     if (selected >= 0)
