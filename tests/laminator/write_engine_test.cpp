@@ -255,11 +255,12 @@ TEST_P(WriteEngineTest, ModelNameRead) {
     m_sim->UpdateState(0, [](LaminatorState& s) { s.modelName = ""; });
     ModelReadWorker(&m_view);
     EXPECT_EQ(m_view.GetParamCell(3), "");
+    ASSERT_EQ(Requests(6).size(), 6u);  // the closing is in before the fault counts
     m_view.SetCell(3, "kept");
     Store().Set(ParamKey::LaminatorModel, "kept");
     // Request 2 of the bracket is the read-model command.
-    m_sim->SetFaults({*pellacor::sim::ParseFault("drop-nth=2", nullptr)});
     m_sim->ClearLog();
+    m_sim->SetFaults({*pellacor::sim::ParseFault("drop-nth=2", nullptr)});
     ModelReadWorker(&m_view);
     EXPECT_EQ(Requests(3).size(), 3u);  // the closing still went
     EXPECT_EQ(m_view.GetParamCell(3), "kept");
