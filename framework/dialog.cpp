@@ -200,9 +200,11 @@ long Dialog::Dispatch(const Event& e) {
         return result;
     if (OnEvent(e, result))
         return result;
-    if (e.code == Notify::Command && e.id == IDOK)
+    // A click on the OK or Cancel button is that command, as a key or the title bar is.
+    const bool command = e.code == Notify::Command || e.code == Notify::Clicked;
+    if (command && e.id == IDOK)
         OnOK();
-    if (e.code == Notify::Command && e.id == IDCANCEL)
+    if (command && e.id == IDCANCEL)
         OnCancel();
     return result;
 }
