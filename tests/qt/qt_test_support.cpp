@@ -80,7 +80,8 @@ DialogTemplate EveryKindTemplate(const std::string& fontFace, int points) {
         {kIp, ControlKind::IpAddress, "", {120, 150, 80, 12}, kStyleNone, true},
         {kHiddenEdit, ControlKind::Edit, "hidden text", {10, 170, 30, 12}, kStyleNone, false},
         {kPercent, ControlKind::StaticText, "", {50, 170, 20, 10}, kStyleNone, true},
-        {kOk, ControlKind::DefaultPushButton, "OK", {300, 220, 50, 14}, kStyleTabStop, true},
+        {kOk, ControlKind::DefaultPushButton, "OK", {290, 220, 50, 14}, kStyleTabStop, true},
+        {kCancel, ControlKind::PushButton, "Cancel", {345, 220, 50, 14}, kStyleTabStop, true},
     };
     t.comboItems = {{kCombo, {"Standard mode", "Card eject via command mode"}},
                     {kEditCombo, {"Static", "Dynamic"}}};

@@ -34,6 +34,7 @@ enum : int {
     kHiddenEdit = 111,
     kPercent = 112,
     kOk = IDOK,
+    kCancel = IDCANCEL,
 };
 
 // A few controls of every kind, two of them hidden, at the given font.
