@@ -16,5 +16,5 @@ int WriteWithin(int fd, FdKind kind, const std::uint8_t* data, std::size_t lengt
 // failure (a socket whose peer has gone counts as failure).
 int ReadWithin(int fd, FdKind kind, std::uint8_t* data, std::size_t capacity,
                std::chrono::milliseconds timeout);
-// Reads and discards whatever is already waiting.
-void DrainFd(int fd);
+// Reads and discards whatever is already waiting. A Stream descriptor must be non-blocking.
+void DrainFd(int fd, FdKind kind);

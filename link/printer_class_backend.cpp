@@ -30,7 +30,7 @@ class PrinterClassDevice : public UsbDevice {
     int Read(std::uint8_t* data, std::size_t capacity, std::chrono::milliseconds timeout) override {
         return ReadWithin(m_fd, FdKind::Stream, data, capacity, timeout);
     }
-    void DrainStale() override { DrainFd(m_fd); }
+    void DrainStale() override { DrainFd(m_fd, FdKind::Stream); }
 
   private:
     int m_fd;

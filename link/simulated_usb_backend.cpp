@@ -53,7 +53,7 @@ class SimulatedDevice : public UsbDevice {
             }
         }
     }
-    void DrainStale() override { DrainFd(m_fd); }
+    void DrainStale() override { DrainFd(m_fd, FdKind::Socket); }
 
   private:
     int m_fd;
