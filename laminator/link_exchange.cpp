@@ -1,5 +1,6 @@
 #include "laminator/link_exchange.h"
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -47,19 +48,37 @@ Reply ReceiveReply(LinkKind link, std::size_t expected) {
             return reply;
         }
         reply.length = std::min(static_cast<std::size_t>(got), RxBuffer.size());
-    } else {
-        if (!NetReceive(expected))
-            return reply;
-        reply.length = std::min(LastReceivedLength(), RxBuffer.size());
+        reply.received = true;
+        std::copy_n(RxBuffer.begin(), reply.length, reply.bytes.begin());
+        return reply;
     }
+    // One receive takes the reply as it arrived, usually whole; only a split reply needs more.
+    if (!NetReceive())
+        return reply;
     reply.received = true;
+    reply.length = std::min(LastReceivedLength(), RxBuffer.size());
     std::copy_n(RxBuffer.begin(), reply.length, reply.bytes.begin());
+    ReceiveMore(reply, expected);
     return reply;
+}
+
+bool ReceiveMore(Reply& reply, std::size_t total) {
+    total = std::min(total, reply.bytes.size());
+    while (reply.length < total) {
+        if (!NetReceive(total - reply.length))
+            return false;
+        const std::size_t got = std::min(LastReceivedLength(), total - reply.length);
+        std::copy_n(RxBuffer.begin(), got, reply.bytes.begin() + reply.length);
+        reply.length += got;
+    }
+    return true;
 }
 
 void DiscardStaleNetBytes() {
     const int fd = EthernetSocket;
-    if (fd <= 0)
+    int pending = 0;
+    // Asking first keeps the usual case, nothing waiting, free of any receive.
+    if (fd <= 0 || ioctl(fd, FIONREAD, &pending) != 0 || pending <= 0)
         return;
     std::uint8_t junk[1024];
     while (recv(fd, junk, sizeof junk, MSG_DONTWAIT) > 0) {

@@ -38,8 +38,11 @@ void PutTag(LinkKind link, std::size_t offset, std::string_view letters);
 // UsbWrite or NetSend of the frame; true when it went out.
 bool SendFrame(LinkKind link);
 // One reply into RxBuffer, copied out. USB: one frame, "Failed to receive data!" when none
-// came. Ethernet: NetReceive, reassembling up to `expected` bytes (0: one receive).
+// came. Ethernet: NetReceive, reassembling a split reply up to `expected` bytes.
 Reply ReceiveReply(LinkKind link, std::size_t expected);
+// Ethernet: receives into `reply` until it holds `total` bytes; false when the rest did not
+// come (NetReceive has told the user).
+bool ReceiveMore(Reply& reply, std::size_t total);
 // Bytes of an earlier reply still waiting on the TCP socket: a reply longer than its reader
 // needed, or one that came after a time-out. They would otherwise answer the next request.
 void DiscardStaleNetBytes();

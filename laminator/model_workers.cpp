@@ -33,19 +33,22 @@ void SendCommand(LinkKind link, std::string_view usbHeader, std::string_view com
         NetSend();
 }
 
-// The name ends at its first zero byte: it is received a byte at a time up to that zero,
-// so a reply split over several receives is taken whole and nothing after it is waited for.
+// The name ends at its first zero byte: a reply split before that zero is received on, a
+// byte at a time, so nothing after the name is waited for.
 std::optional<std::string> ReceiveNetName() {
-    std::string name;
-    while (name.size() < kNameEnd) {
-        if (!NetReceive(1))
+    Reply reply = ReceiveReply(LinkKind::Ethernet, 0);
+    if (!reply.received)
+        return std::nullopt;
+    auto complete = [&] {
+        const auto end = reply.bytes.begin() + static_cast<std::ptrdiff_t>(reply.length);
+        return reply.length >= kNameEnd || std::find(reply.bytes.begin(), end, 0) != end;
+    };
+    while (!complete()) {
+        if (!ReceiveMore(reply, reply.length + 1))
             return std::nullopt;
-        if (RxBuffer[0] == 0)
-            break;
-        name.push_back(static_cast<char>(RxBuffer[0]));
     }
     DiscardStaleNetBytes();
-    return name;
+    return BytesToText(reply.bytes.data(), std::min(reply.length, kNameEnd));
 }
 
 std::optional<std::string> ReceiveUsbName() {

@@ -214,8 +214,8 @@ class ReadRun {
         return true;
     }
 
-    // The model-ID reply says its own length: the header first, then exactly that much text,
-    // so a reply split over several receives is taken whole.
+    // The model-ID reply says its own length: a reply split over several receives is taken
+    // up to that length.
     Reply ReceiveNetModelId() {
         LinkTransaction transaction;
         EncodeFrame(m_link, "1C 72 81 00 00 00 00 00");
@@ -225,17 +225,8 @@ class ReadRun {
         if (reply.received && reply.Has(kModelIdLength, 2)) {
             const std::size_t claimed = static_cast<std::size_t>(
                 reply.bytes[kModelIdLength] | (reply.bytes[kModelIdLength + 1] << 8));
-            const std::size_t room = reply.bytes.size() - reply.length;
-            const std::size_t wanted = std::min(claimed, room);
-            if (wanted > 0) {
-                if (!NetReceive(wanted)) {
-                    reply.received = false;
-                } else {
-                    const std::size_t got = std::min(LastReceivedLength(), room);
-                    std::copy_n(RxBuffer.begin(), got, reply.bytes.begin() + reply.length);
-                    reply.length += got;
-                }
-            }
+            if (!ReceiveMore(reply, kModelIdText + claimed))
+                reply.received = reply.length > kModelIdText;
         }
         DiscardStaleNetBytes();
         return reply;
