@@ -17,6 +17,7 @@ class QEventLoop;
 struct DialogRecord {
     Dialog* dialog = nullptr;
     bool modal = false;
+    unsigned long long order = 0;  // when it was built, to find the newest window
 
     // GUI thread only.
     QPointer<DialogWindow> window;

@@ -121,15 +121,19 @@ std::shared_ptr<DialogRecord> QtDialogHost::Build(Dialog& dialog, bool modal) {
     record->dialog = &dialog;
     record->modal = modal;
 
-    // A modal dialog sits over the window that opened it.
+    // A modal dialog sits over the dialog window that opened it: the active one, else the
+    // last one shown (a message box may be the active window).
     QWidget* owner = nullptr;
     if (modal) {
-        owner = QApplication::activeWindow();
-        if (!owner || !dynamic_cast<DialogWindow*>(owner)) {
+        owner = dynamic_cast<DialogWindow*>(QApplication::activeWindow());
+        if (!owner) {
             std::lock_guard lock(m_mutex);
+            unsigned long long newest = 0;
             for (auto& [d, r] : m_records) {
-                if (r->window && r->window->isVisible())
+                if (r->window && r->window->isVisible() && r->order >= newest) {
+                    newest = r->order;
                     owner = r->window;
+                }
             }
         }
     }
@@ -166,6 +170,7 @@ std::shared_ptr<DialogRecord> QtDialogHost::Build(Dialog& dialog, bool modal) {
 
     {
         std::lock_guard lock(m_mutex);
+        record->order = ++m_built;
         m_records[&dialog] = record;
     }
     const std::size_t count = dialog.ControlCount();

@@ -68,4 +68,5 @@ class QtDialogHost : public DialogHost {
     KeyFilter* m_keyFilter = nullptr;
     mutable std::mutex m_mutex;
     std::map<const Dialog*, std::shared_ptr<DialogRecord>> m_records;
+    unsigned long long m_built = 0;
 };
