@@ -82,7 +82,7 @@ ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
 std::size_t ReceiveExpected(int fd, std::size_t expected) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + kIoTimeout;
-    // The first part usually has to be waited for: one blocking receive, bounded by the
+    // The first bytes usually have to be waited for: one blocking receive, bounded by the
     // socket's receive time-out, saves a poll per exchange.
     const ssize_t first = ReceiveOnce(fd, RxBuffer.data(), expected);
     if (first <= 0) {
