@@ -46,9 +46,9 @@ std::array<std::uint8_t, 3> EncodeU24(std::string_view text);
 std::array<std::uint8_t, 4> EncodeU32(std::string_view text);
 // Tenths of a millimetre: atof x 10 truncated toward zero, low 16 bits.
 std::array<std::uint8_t, 2> EncodeTenths(std::string_view text);
-// Part 3 of the dotted text goes to the lowest offset; a missing part counts as 0.
+// The last number of the dotted text goes to the lowest offset; a missing one counts as 0.
 std::array<std::uint8_t, 4> EncodeIp4(std::string_view text);
-// Part 5 of the colon text goes to the lowest offset; a missing part counts as 0.
+// The last pair of the colon text goes to the lowest offset; a missing one counts as 0.
 std::array<std::uint8_t, 6> EncodeMac6(std::string_view text);
 
 // Four decimal numbers 0 to 255 joined by ".".

@@ -24,14 +24,14 @@ constexpr std::size_t kMotorTypeOffset = 28;
 constexpr std::size_t kModelIdLength = 4;
 constexpr std::size_t kModelIdText = 6;
 
-struct FieldSpec {
+struct PageField {
     ParamKey key;
     std::size_t offset;
 };
 
 struct PageRead {
     std::string_view command;
-    std::vector<FieldSpec> fields;
+    std::vector<PageField> fields;
     // Over USB a failed write or an empty read here ends the run.
     bool endsRunOnUsbFailure = false;
     bool motorType = false;
@@ -86,7 +86,7 @@ std::optional<std::string> DecodeField(ParamKey key, const std::uint8_t* p) {
 // Bytes the decoder reads of a page reply: what NetReceive must reassemble.
 std::size_t ExpectedBytes(const PageRead& page) {
     std::size_t end = page.motorType ? kMotorTypeOffset + 1 : 0;
-    for (const FieldSpec& f : page.fields)
+    for (const PageField& f : page.fields)
         end = std::max(end, f.offset + FieldWidth(Parameter(f.key).encoding));
     return end;
 }
@@ -152,7 +152,7 @@ class ReadRun {
         if (!reply.received)
             return !endsRun;  // values the laminator never sent stay as they were
         bool incomplete = false;
-        for (const FieldSpec& f : page.fields) {
+        for (const PageField& f : page.fields) {
             if (!reply.Has(f.offset, FieldWidth(Parameter(f.key).encoding))) {
                 incomplete = true;
                 continue;

@@ -63,7 +63,7 @@ TEST_F(ValidationTest, LaminatorInfoRules) {
     EXPECT_EQ(Check("Laminator info", 0, "00"), Limit(156));
     EXPECT_EQ(Check("Laminator info", 2, std::string(16, 's')), "");
     EXPECT_EQ(Check("Laminator info", 2, std::string(17, 's')), Limit(157));
-    // Never read: the description's rule lets an empty cell pass; it must not reset the counter.
+    // Never read: an empty cell equals the empty stored value, yet must not reset the counter.
     Store().Set(ParamKey::TotalCardAmount, "");
     EXPECT_EQ(Check("Laminator info", 0, ""), std::string(kReadBeforeWriting));
     // Text items may be empty: they are left out of the write.
