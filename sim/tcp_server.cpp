@@ -133,6 +133,9 @@ bool TcpServer::Handle(int client, const std::vector<uint8_t>& request) {
             if (d.delayMs > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
             }
+            // Logged before it goes out, so a test that has the reply finds it logged.
+            m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),
+                           reply.size(), Flag::None, d.split ? "split in two sends" : "");
             bool ok;
             if (d.split && reply.size() > 1) {
                 size_t first =
@@ -144,8 +147,6 @@ bool TcpServer::Handle(int client, const std::vector<uint8_t>& request) {
             } else {
                 ok = SendAll(client, reply.data(), reply.size());
             }
-            m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),
-                           reply.size(), Flag::None, d.split ? "split in two sends" : "");
             if (!ok) {
                 return false;
             }

@@ -171,8 +171,9 @@ bool UsbDevice::Reply(int client, const LaminatorEngine::Outcome& o, bool framed
             if (d.delayMs > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
             }
-            ssize_t n = ::send(client, m.data(), m.size(), MSG_NOSIGNAL);
+            // Logged before it goes out, so a test that has the reply finds it logged.
             m_unit.log.Add(m_unit.Index(), m_kind, Direction::Sent, m.data(), m.size());
+            ssize_t n = ::send(client, m.data(), m.size(), MSG_NOSIGNAL);
             if (n < 0) {
                 return false;
             }
