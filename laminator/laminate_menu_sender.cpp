@@ -23,7 +23,6 @@ void SendMenu(LinkKind link) {
         ReceiveReply(link, 0);
     } else {
         NetReceive();
-        DiscardStaleNetBytes();
     }
 }
 }  // namespace

@@ -1,8 +1,5 @@
 #include "laminator/link_exchange.h"
 
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <string>
 
@@ -32,7 +29,6 @@ void PutTag(LinkKind link, std::size_t offset, std::string_view letters) {
 bool SendFrame(LinkKind link) {
     if (link == LinkKind::Usb)
         return UsbWrite() > 0;
-    DiscardStaleNetBytes();
     return NetSend() > 0;
 }
 
@@ -72,15 +68,4 @@ bool ReceiveMore(Reply& reply, std::size_t total) {
         reply.length += got;
     }
     return true;
-}
-
-void DiscardStaleNetBytes() {
-    const int fd = EthernetSocket;
-    int pending = 0;
-    // Asking first keeps the usual case, nothing waiting, free of any receive.
-    if (fd <= 0 || ioctl(fd, FIONREAD, &pending) != 0 || pending <= 0)
-        return;
-    std::uint8_t junk[1024];
-    while (recv(fd, junk, sizeof junk, MSG_DONTWAIT) > 0) {
-    }
 }

@@ -43,6 +43,3 @@ Reply ReceiveReply(LinkKind link, std::size_t expected);
 // Ethernet: receives into `reply` until it holds `total` bytes; false when the rest did not
 // come (NetReceive has told the user).
 bool ReceiveMore(Reply& reply, std::size_t total);
-// Bytes of an earlier reply still waiting on the TCP socket: a reply longer than its reader
-// needed, or one that came after a time-out. They would otherwise answer the next request.
-void DiscardStaleNetBytes();

@@ -47,7 +47,6 @@ std::optional<std::string> ReceiveNetName() {
         if (!ReceiveMore(reply, reply.length + 1))
             return std::nullopt;
     }
-    DiscardStaleNetBytes();
     return BytesToText(reply.bytes.data(), std::min(reply.length, kNameEnd));
 }
 
@@ -78,8 +77,6 @@ int ModelReadWorker(LaminatorView* view) {
     std::optional<std::string> name;
     {
         LinkTransaction transaction;
-        if (*link == LinkKind::Ethernet)
-            DiscardStaleNetBytes();
         SendCommand(*link, "a53e", kOpen);
         SendCommand(*link, "a53e", kReadModel);
         name = *link == LinkKind::Usb ? ReceiveUsbName() : ReceiveNetName();

@@ -135,8 +135,6 @@ class ReadRun {
             if (UsbRead() <= 0)
                 ReportLinkMessage("Failed to receive data!");
         }
-        if (m_link == LinkKind::Ethernet)
-            DiscardStaleNetBytes();
         return reply;
     }
 
@@ -228,7 +226,6 @@ class ReadRun {
             if (!ReceiveMore(reply, kModelIdText + claimed))
                 reply.received = reply.length > kModelIdText;
         }
-        DiscardStaleNetBytes();
         return reply;
     }
 

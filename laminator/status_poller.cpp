@@ -1,9 +1,10 @@
 #include "laminator/status_poller.h"
 
 #include <algorithm>
-#include <array>
+#include <optional>
 #include <string>
 
+#include "laminator/link_exchange.h"
 #include "laminator/status_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
@@ -13,8 +14,7 @@ namespace {
 constexpr const char* kStatusQuery = "1c41500100000000";
 constexpr const char* kCardChannelQuery = "1B650000080000000000000000000000";
 constexpr const char* kNotConnected = "Laminator is not connected!";
-constexpr const char* kReceiveFailed = "Failed to receive data!";
-// Ethernet offsets of the status reply; over USB each sits two bytes later.
+// Offsets in the status reply block; the USB frame adds its two header bytes.
 constexpr int kEnvTemperature = 10;
 constexpr int kRollerTemperature = 18;
 constexpr int kStateCode = 20;
@@ -22,30 +22,25 @@ constexpr int kErrorCode = 28;
 constexpr std::size_t kStatusReplyBytes = 32;
 constexpr int kCardSensorByte = 34;  // USB frame offset
 
-using Reply = std::array<std::uint8_t, kLinkBufferSize>;
-
-void ShowStatus(LaminatorView& view, const Reply& r, int shift) {
-    view.SetControlText(kIdRollerTemperature, TemperatureText(r[kRollerTemperature + shift],
-                                                              r[kRollerTemperature + shift + 1]));
-    view.SetControlText(kIdStateBox, StateText(&r[kStateCode + shift]));
-    view.SetControlText(kIdErrorBox, ErrorText(&r[kErrorCode + shift]));
-    view.SetControlText(kIdEnvironmentTemperature, TemperatureText(r[kEnvTemperature + shift],
-                                                                   r[kEnvTemperature + shift + 1]));
+// The status fields of a reply; a reply that did not come reads as zeros.
+void ShowStatus(LaminatorView& view, const Reply& r) {
+    const std::uint8_t* b = r.Field(0);
+    view.SetControlText(kIdRollerTemperature,
+                        TemperatureText(b[kRollerTemperature], b[kRollerTemperature + 1]));
+    view.SetControlText(kIdStateBox, StateText(b + kStateCode));
+    view.SetControlText(kIdErrorBox, ErrorText(b + kErrorCode));
+    view.SetControlText(kIdEnvironmentTemperature,
+                        TemperatureText(b[kEnvTemperature], b[kEnvTemperature + 1]));
 }
 
-// One USB exchange under the link lock; false when a stop came first (nothing sent).
-bool UsbQuery(PollerToken& token, const std::string& command, Reply& reply) {
+// One USB exchange under the link lock; nullopt when a stop came first (nothing sent).
+std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command) {
     LinkTransaction link;
     if (token.StopRequested())
-        return false;
-    EncodeCommand("a53e" + command);
-    TxLength = 64;
-    UsbWrite();
-    RxBuffer.fill(0);
-    if (UsbRead() == 0)
-        ReportLinkMessage(kReceiveFailed);
-    reply = RxBuffer;
-    return true;
+        return std::nullopt;
+    EncodeFrame(LinkKind::Usb, command);
+    SendFrame(LinkKind::Usb);
+    return ReceiveReply(LinkKind::Usb, 0);
 }
 
 void NotConnected(LaminatorView& view) {
@@ -69,14 +64,15 @@ int UsbStatusPoller(LaminatorView* view, PollerToken& token) {
         return 1;
     }
     for (;;) {
-        Reply reply{};
-        if (!UsbQuery(token, kStatusQuery, reply))
+        const std::optional<Reply> status = UsbQuery(token, kStatusQuery);
+        if (!status)
             return 1;
-        ShowStatus(*view, reply, 2);
+        ShowStatus(*view, *status);
         SignalPollCycleDone();
-        if (!UsbQuery(token, kCardChannelQuery, reply))
+        const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
+        if (!cards)
             return 1;
-        view->SetControlText(kIdCardChannelBox, CardChannelText(reply[kCardSensorByte]));
+        view->SetControlText(kIdCardChannelBox, CardChannelText(cards->bytes[kCardSensorByte]));
         if (!token.Wait(kPollInterval))
             return 1;
         if (!ProbeHidLaminator()) {
@@ -90,18 +86,18 @@ int NetStatusPoller(LaminatorView* view, PollerToken& token) {
     for (;;) {
         if (!token.Wait(kPollInterval))
             return 1;
-        Reply reply{};
+        Reply reply;
         {
             LinkTransaction link;
             if (token.StopRequested())
                 return 1;
-            EncodeCommand(kStatusQuery);
+            EncodeCommand(kStatusQuery);  // the 8 bytes alone over TCP
             NetSend();
-            if (!NetReceive(kStatusReplyBytes))
+            reply = ReceiveReply(LinkKind::Ethernet, kStatusReplyBytes);
+            if (!reply.received)
                 return 1;  // the receive has said why
-            reply = RxBuffer;
         }
-        ShowStatus(*view, reply, 0);
+        ShowStatus(*view, reply);
         SignalPollCycleDone();
     }
 }

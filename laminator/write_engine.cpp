@@ -70,7 +70,6 @@ class WriteRun {
             ReceiveReply(m_link, 0);
         } else {
             NetReceive();
-            DiscardStaleNetBytes();
         }
     }
 

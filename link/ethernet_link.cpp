@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +19,18 @@
 std::atomic<int> EthernetSocket{0};
 
 namespace {
+// Bytes of an earlier reply still waiting on the socket (a reply longer than its reader
+// needed, or one that came after a time-out) would otherwise answer this request.
+void DiscardStaleReplies(int fd) {
+    int pending = 0;
+    // Asking first keeps the usual case, nothing waiting, free of any receive.
+    if (ioctl(fd, FIONREAD, &pending) != 0 || pending <= 0) {
+        return;
+    }
+    std::uint8_t junk[1024];
+    while (recv(fd, junk, sizeof junk, MSG_DONTWAIT) > 0) {
+    }
+}
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
 constexpr std::chrono::milliseconds kIoTimeout{1000};
@@ -160,6 +173,7 @@ int NetSend() {
     if (fd <= 0 || TxLength <= 0) {
         return 0;
     }
+    DiscardStaleReplies(fd);
     const std::size_t length =
         std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
     std::size_t total = 0;

@@ -33,7 +33,15 @@ class FakeView : public LaminatorView {
         auto it = m_buttons.find(id);
         return it == m_buttons.end() || it->second;
     }
-    void SetControlText(int, const std::string&) override {}
+    void SetControlText(int id, const std::string& text) override {
+        std::lock_guard lock(m_mutex);
+        m_texts[id] = text;
+    }
+    std::string ControlText(int id) const {
+        std::lock_guard lock(m_mutex);
+        auto it = m_texts.find(id);
+        return it == m_texts.end() ? std::string() : it->second;
+    }
     void SetProgressRange(int, int) override {}
     void SetProgressPosition(int) override {}
     int GetProgressPosition() const override { return 0; }
@@ -63,6 +71,7 @@ class FakeView : public LaminatorView {
     mutable std::mutex m_mutex;
     std::map<int, std::string> m_cells;
     std::map<int, bool> m_buttons;
+    std::map<int, std::string> m_texts;
     std::vector<std::tuple<std::string, int, std::string>> m_sets;
     std::atomic<int> m_reads{0};
 };
