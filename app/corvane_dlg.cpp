@@ -1,5 +1,6 @@
 #include "app/corvane_dlg.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/about_dlg.h"
@@ -114,8 +115,10 @@ long CCorvaneDlg::OnSysCommand(const Event& e) {
 }
 
 void CCorvaneDlg::OnExit() {
-    // Ends at once: links stay open and running workers are not waited for.
-    std::exit(1);
+    // Ends at once: links stay open and running workers are not waited for. No static
+    // object is destroyed under a worker that still uses it.
+    std::fflush(nullptr);
+    std::quick_exit(1);
 }
 
 void CCorvaneDlg::SetParamCell(const std::string& group, int row, const std::string& text) {

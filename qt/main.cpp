@@ -10,6 +10,8 @@
 #include "app/link_setup.h"
 #include "app/program_options.h"
 #include "framework/message_box.h"
+#include "framework/worker.h"
+#include "laminator/poll_control.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
@@ -55,11 +57,17 @@ int main(int argc, char** argv) {
         if (status)
             std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
         host.Close(dlg);
-    } else {
-        CCorvaneApp theApp;
-        status = theApp.InitInstance(&host);
+        SetMessageBoxSink(nullptr);
+        SetDefaultDialogHost(nullptr);
+        return status;
     }
-    SetMessageBoxSink(nullptr);
-    SetDefaultDialogHost(nullptr);
-    return status;
+    CCorvaneApp theApp;
+    status = theApp.InitInstance(&host);
+    // The window has closed. Workers are not waited for beyond a moment (a write may be
+    // finishing its last block), and the process ends without destroying what they use.
+    StopStatusPoller();
+    WaitForAllWorkers(std::chrono::seconds(2));
+    demo.reset();
+    std::fflush(nullptr);
+    std::quick_exit(status);
 }
