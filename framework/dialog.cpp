@@ -30,6 +30,14 @@ void DataExchange::Check(int id, int& value) {
         c.SetCheck(value);
 }
 
+void DataExchange::Check(int id, std::atomic<int>& value) {
+    Control& c = m_dialog.Item(id);
+    if (m_saving)
+        value.store(c.GetCheck());
+    else
+        c.SetCheck(value.load());
+}
+
 void DataExchange::Bind(int id, Control*& member) {
     member = &m_dialog.Item(id);
 }

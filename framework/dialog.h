@@ -1,6 +1,7 @@
 #pragma once
 // Our dialog: controls built from a template, data exchange in both directions, a message
 // map, posted messages delivered on the window thread, and key pre-translation.
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -32,6 +33,8 @@ class DataExchange {
     bool IsSaving() const { return m_saving; }
     void Text(int id, std::string& value);
     void Check(int id, int& value);
+    // For a value workers read while the window exchanges it.
+    void Check(int id, std::atomic<int>& value);
     void Bind(int id, Control*& member);
     void Bind(int id, ControlHandler& handler);
 
