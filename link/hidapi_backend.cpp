@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::string_view kKind = "hid#";
+constexpr std::string_view kKind = "hid";
 
 // hid_init, hid_enumerate and hid_open_path share hidapi's global state.
 std::mutex& HidapiMutex() {
@@ -91,9 +91,8 @@ class HidapiBackend : public UsbBackend {
             if (info->path == nullptr) {
                 continue;
             }
-            char ids[32];
-            std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x#", info->vendor_id, info->product_id);
-            found.emplace_back(info->path, std::string(kKind) + ids + info->path);
+            found.emplace_back(info->path,
+                               InterfaceName(kKind, info->vendor_id, info->product_id, info->path));
         }
         hid_free_enumeration(list);
         std::sort(found.begin(), found.end());
@@ -105,15 +104,15 @@ class HidapiBackend : public UsbBackend {
     }
 
     std::unique_ptr<UsbDevice> Open(const std::string& path) override {
-        if (path.rfind(kKind, 0) != 0) {
+        const std::optional<std::string> node = InterfaceNode(path, kKind);
+        if (!node) {
             return nullptr;
         }
-        const std::string node = path.substr(path.rfind('#') + 1);
         std::lock_guard lock(HidapiMutex());
         if (!HidapiReady()) {
             return nullptr;
         }
-        hid_device* device = hid_open_path(node.c_str());
+        hid_device* device = hid_open_path(node->c_str());
         if (device == nullptr) {
             return nullptr;
         }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -16,7 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kKind = "usblp#";
+constexpr std::string_view kKind = "usblp";
+
+unsigned HexId(const std::string& text) {
+    return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 16));
+}
 
 class PrinterClassDevice : public UsbDevice {
   public:
@@ -103,8 +108,8 @@ class PrinterClassBackend : public UsbBackend {
             if (!LpNumber(name, number) || !FindIds(entry.path(), vid, pid)) {
                 continue;
             }
-            found.emplace_back(number, std::string(kKind) + "vid_" + vid + "&pid_" + pid + "#" +
-                                           (fs::path(m_devDir) / name).string());
+            found.emplace_back(number, InterfaceName(kKind, HexId(vid), HexId(pid),
+                                                     (fs::path(m_devDir) / name).string()));
         }
         std::sort(found.begin(), found.end());
         std::vector<std::string> names;
@@ -115,11 +120,11 @@ class PrinterClassBackend : public UsbBackend {
     }
 
     std::unique_ptr<UsbDevice> Open(const std::string& path) override {
-        if (path.rfind(kKind, 0) != 0) {
+        const std::optional<std::string> node = InterfaceNode(path, kKind);
+        if (!node) {
             return nullptr;
         }
-        const std::string node = path.substr(path.rfind('#') + 1);
-        const int fd = open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        const int fd = open(node->c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
             return nullptr;
         }

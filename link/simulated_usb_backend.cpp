@@ -65,9 +65,8 @@ class SimulatedBackend : public UsbBackend {
     SimulatedBackend(std::string socketPath, UsbClass cls)
         : m_socketPath(std::move(socketPath)),
           m_class(cls),
-          m_name(std::string(cls == UsbClass::Hid ? "sim#vid_5314&pid_0001#"
-                                                  : "simlp#vid_5314&pid_0002#") +
-                 m_socketPath) {}
+          m_name(cls == UsbClass::Hid ? InterfaceName("sim", 0x5314, 0x0001, m_socketPath)
+                                      : InterfaceName("simlp", 0x5314, 0x0002, m_socketPath)) {}
 
     // Listed while the socket file exists: the simulator removes it to unplug.
     std::optional<std::vector<std::string>> Enumerate(UsbClass cls) override {

@@ -1,5 +1,6 @@
 #include "link/usb_backend.h"
 
+#include <cstdio>
 #include <mutex>
 #include <utility>
 
@@ -36,4 +37,21 @@ std::vector<std::shared_ptr<UsbBackend>> GetUsbBackends() {
 void ResetUsbBackends() {
     std::lock_guard lock(g_backendsMutex);
     Backends() = DefaultBackends();
+}
+
+std::string InterfaceName(std::string_view kind, unsigned vendorId, unsigned productId,
+                          std::string_view node) {
+    char ids[32];
+    std::snprintf(ids, sizeof ids, "#vid_%04x&pid_%04x#", vendorId & 0xFFFF, productId & 0xFFFF);
+    std::string name(kind);
+    name += ids;
+    name += node;
+    return name;
+}
+
+std::optional<std::string> InterfaceNode(std::string_view path, std::string_view kind) {
+    if (path.size() <= kind.size() || path.substr(0, kind.size()) != kind ||
+        path[kind.size()] != '#')
+        return std::nullopt;
+    return std::string(path.substr(path.rfind('#') + 1));
 }

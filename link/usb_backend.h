@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class UsbClass { Hid, Printer };
@@ -33,6 +34,13 @@ class UsbBackend {
     // Null when this backend does not own the path or the open fails.
     virtual std::unique_ptr<UsbDevice> Open(const std::string& path) = 0;
 };
+
+// The interface name a backend lists: "<kind>#vid_VVVV&pid_PPPP#<node>", ids in lower-case
+// hexadecimal; `kind` is the backend's own word ("hid", "usblp", "sim", "simlp").
+std::string InterfaceName(std::string_view kind, unsigned vendorId, unsigned productId,
+                          std::string_view node);
+// The node to open, when `path` is one of `kind`'s names; nullopt otherwise.
+std::optional<std::string> InterfaceNode(std::string_view path, std::string_view kind);
 
 // The backends the link asks, in order. By default: hidapi and the printing class.
 void SetUsbBackends(std::vector<std::shared_ptr<UsbBackend>> backends);
