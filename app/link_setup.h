@@ -13,7 +13,7 @@ class DemoLaminator;
 std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::string& error);
 
 class DemoLaminator {
-public:
+  public:
     virtual ~DemoLaminator() = default;
     virtual std::string Describe() const = 0;
 };

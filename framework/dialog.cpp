@@ -61,7 +61,8 @@ Dialog::Dialog(DialogTemplate dialogTemplate, DialogHost* host)
     }
     for (const auto& [id, items] : m_template.comboItems) {
         for (ControlState& s : m_states) {
-            if (s.id != id) continue;
+            if (s.id != id)
+                continue;
             // Added one by one, as the initialisation data is: a sorted combo sorts them.
             for (const std::string& item : items) {
                 auto at = s.items.end();

@@ -41,18 +41,25 @@ void ConnectScrollBars(Dialog& dialog, int index, QAbstractScrollArea* area) {
 class ReportListInput : public QObject {
   public:
     ReportListInput(Dialog& dialog, int index, QTableWidget* list)
-        : QObject(list), m_dialog(dialog), m_index(index), m_list(list) {
-        list->viewport()->installEventFilter(this);
-        list->horizontalHeader()->viewport()->installEventFilter(this);
+        : QObject(list),
+          m_dialog(dialog),
+          m_index(index),
+          m_list(list),
+          m_viewport(list->viewport()),
+          m_headerViewport(list->horizontalHeader()->viewport()) {
+        m_viewport->installEventFilter(this);
+        m_headerViewport->installEventFilter(this);
         connect(list->horizontalHeader(), &QHeaderView::sectionResized, this,
                 [this] { SectionResized(); });
     }
 
   protected:
+    // Compared by the pointers kept at the start: the list may be half destroyed when its
+    // viewports send their last events.
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_list->viewport())
+        if (watched == m_viewport)
             return ViewportEvent(event);
-        if (watched == m_list->horizontalHeader()->viewport())
+        if (watched == m_headerViewport)
             HeaderEvent(event);
         return false;
     }
@@ -110,6 +117,8 @@ class ReportListInput : public QObject {
     Dialog& m_dialog;
     int m_index;
     QTableWidget* m_list;
+    QObject* m_viewport;
+    QObject* m_headerViewport;
     bool m_afterDoubleClick = false;
     bool m_headerPressed = false;
     bool m_trackSent = false;
