@@ -20,6 +20,7 @@
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
 #include "sim/simulator.h"
+#include "tests/support/simulated_laminator.h"
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -63,15 +64,9 @@ class MainWindowTest : public ::testing::Test {
 
     // A simulated laminator on loopback whose virtual HID device is listed as plugged in.
     void AttachLaminator() {
-        pellacor::sim::SimOptions o;
-        o.tcpPort = 0;
-        o.udpPort = 0;
-        o.usbPath = (m_dir / "hid").string();
-        sim = std::make_unique<pellacor::sim::Simulator>(o);
         std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
-        SetUsbBackends({MakeSimulatedUsbBackend(sim->UsbPath(0), UsbClass::Hid)});
-        SetEthernetPort(sim->TcpPort(0));
+        sim = StartSimulatedLaminator(m_dir, error);
+        ASSERT_NE(sim, nullptr) << error;
     }
 
     void OpenWindow() {

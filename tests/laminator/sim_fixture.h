@@ -22,6 +22,7 @@
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
 #include "sim/simulator.h"
+#include "tests/support/simulated_laminator.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -62,15 +63,9 @@ class SimFixture {
     void StartSim() {
         char pattern[] = "/tmp/pellacor-lam-XXXXXX";
         m_dir = mkdtemp(pattern);
-        pellacor::sim::SimOptions options;
-        options.tcpPort = 0;
-        options.udp = false;
-        options.usbPath = (m_dir / "hid").string();
-        options.printerPath = (m_dir / "lp").string();
-        m_sim = std::make_unique<pellacor::sim::Simulator>(options);
         std::string error;
-        ASSERT_TRUE(m_sim->Start(&error)) << error;
-        SetUsbBackends({MakeSimulatedUsbBackend(m_sim->UsbPath(0), UsbClass::Hid)});
+        m_sim = StartSimulatedLaminator(m_dir, error);
+        ASSERT_NE(m_sim, nullptr) << error;
         Store().Clear();
         MotorType = 0;
         SetCurrentGroup("");

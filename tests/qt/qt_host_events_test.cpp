@@ -33,18 +33,6 @@ void PressKey(QWidget* w, int key) {
     QApplication::sendEvent(w, &press);
 }
 
-void Mouse(QWidget* w, QEvent::Type type, QPoint pos) {
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::LeftButton,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void Click(QWidget* w, QPoint pos) {
-    Mouse(w, QEvent::MouseButtonPress, pos);
-    Mouse(w, QEvent::MouseButtonRelease, pos);
-}
-
 class QtHostEvents : public QtHostTest {
   protected:
     QTableWidget* ReportWithRows(int rows) {

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QThread>
+#include <QWidget>
 #include <cstdlib>
 
 namespace qthost_test {
@@ -30,6 +32,18 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
             return false;
         QThread::msleep(1);
     }
+}
+
+void Mouse(QWidget* w, QEvent::Type type, QPoint pos) {
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void Click(QWidget* w, QPoint pos) {
+    Mouse(w, QEvent::MouseButtonPress, pos);
+    Mouse(w, QEvent::MouseButtonRelease, pos);
 }
 
 void PumpFor(std::chrono::milliseconds duration) {

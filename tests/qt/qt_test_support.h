@@ -1,6 +1,8 @@
 #pragma once
 // Shared by the Qt host tests: one QApplication for the process (offscreen), event pumping,
 // and a dialog that records what reaches it.
+#include <QEvent>
+#include <QPoint>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -9,6 +11,7 @@
 #include "framework/dialog.h"
 
 class QApplication;
+class QWidget;
 
 namespace qthost_test {
 
@@ -17,6 +20,9 @@ QApplication& App();
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 void PumpFor(std::chrono::milliseconds duration);
+// A left-button mouse event, and a press with its release, at `pos` in `w`.
+void Mouse(QWidget* w, QEvent::Type type, QPoint pos);
+void Click(QWidget* w, QPoint pos);
 
 // Ids of the test template.
 enum : int {

@@ -24,40 +24,14 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/screenshot.h"
 #include "sim/simulator.h"
+#include "tests/qt/qt_test_support.h"
+#include "tests/support/simulated_laminator.h"
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "pellacor_window_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void Mouse(QWidget* w, QEvent::Type type, QPoint pos) {
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::LeftButton,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void Click(QWidget* w, QPoint pos) {
-    Mouse(w, QEvent::MouseButtonPress, pos);
-    Mouse(w, QEvent::MouseButtonRelease, pos);
-}
+using qthost_test::App;
+using qthost_test::Click;
+using qthost_test::Mouse;
+using qthost_test::PumpUntil;
 
 class MainWindowQtTest : public ::testing::Test {
   protected:
@@ -66,14 +40,9 @@ class MainWindowQtTest : public ::testing::Test {
         m_dir = std::filesystem::temp_directory_path() /
                 ("pellacor-window-" + std::to_string(::getpid()));
         std::filesystem::create_directories(m_dir);
-        pellacor::sim::SimOptions o;
-        o.tcpPort = 0;
-        o.udpPort = 0;
-        o.usbPath = (m_dir / "hid").string();
-        sim = std::make_unique<pellacor::sim::Simulator>(o);
         std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
-        SetUsbBackends({MakeSimulatedUsbBackend(sim->UsbPath(0), UsbClass::Hid)});
+        sim = StartSimulatedLaminator(m_dir, error);
+        ASSERT_NE(sim, nullptr) << error;
         Store().Clear();
         UsbLinkActive.store(0);
         EthernetLinkActive.store(0);
