@@ -95,12 +95,7 @@ class HidapiBackend : public UsbBackend {
                                InterfaceName(kKind, info->vendor_id, info->product_id, info->path));
         }
         hid_free_enumeration(list);
-        std::sort(found.begin(), found.end());
-        std::vector<std::string> names;
-        for (auto& entry : found) {
-            names.push_back(std::move(entry.second));
-        }
-        return names;
+        return NamesInKeyOrder(std::move(found));
     }
 
     std::unique_ptr<UsbDevice> Open(const std::string& path) override {

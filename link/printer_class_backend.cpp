@@ -111,12 +111,7 @@ class PrinterClassBackend : public UsbBackend {
             found.emplace_back(number, InterfaceName(kKind, HexId(vid), HexId(pid),
                                                      (fs::path(m_devDir) / name).string()));
         }
-        std::sort(found.begin(), found.end());
-        std::vector<std::string> names;
-        for (auto& entry : found) {
-            names.push_back(std::move(entry.second));
-        }
-        return names;
+        return NamesInKeyOrder(std::move(found));
     }
 
     std::unique_ptr<UsbDevice> Open(const std::string& path) override {

@@ -1,6 +1,7 @@
 #pragma once
 // What the USB link needs of a way to reach devices: list interfaces, open one by path.
 // Paths read "<kind>#vid_VVVV&pid_PPPP#<node>", so the vendor id match works on every backend.
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class UsbClass { Hid, Printer };
@@ -41,6 +43,18 @@ std::string InterfaceName(std::string_view kind, unsigned vendorId, unsigned pro
                           std::string_view node);
 // The node to open, when `path` is one of `kind`'s names; nullopt otherwise.
 std::optional<std::string> InterfaceNode(std::string_view path, std::string_view kind);
+
+// The listed names of (sort key, name) pairs, in the order of their keys, so a backend
+// lists its interfaces in a stable order.
+template <class Key>
+std::vector<std::string> NamesInKeyOrder(std::vector<std::pair<Key, std::string>> found) {
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& entry : found)
+        names.push_back(std::move(entry.second));
+    return names;
+}
 
 // The backends the link asks, in order. By default: hidapi and the printing class.
 void SetUsbBackends(std::vector<std::shared_ptr<UsbBackend>> backends);
