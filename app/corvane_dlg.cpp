@@ -53,6 +53,7 @@ CCorvaneDlg::CCorvaneDlg(DialogHost* host)
 }
 
 void CCorvaneDlg::DoDataExchange(DataExchange& dx) {
+    std::lock_guard lock(m_membersMutex);
     dx.Bind(kIdGroupList, m_groupList);
     dx.Bind(kIdParamList, m_paramList);
     dx.Text(kIdFirmwarePath, m_firmwarePath);
@@ -153,18 +154,4 @@ void CCorvaneDlg::SetProgressPosition(int position) {
 
 int CCorvaneDlg::GetProgressPosition() const {
     return const_cast<CCorvaneDlg*>(this)->Item(kIdProgress).GetPosition();
-}
-
-// Handlers of operations that other work builds; the window is complete without them.
-void CCorvaneDlg::OnResetDefault() {}
-void CCorvaneDlg::OnDownload() {}
-void CCorvaneDlg::OnBrowse() {}
-void CCorvaneDlg::OnResendCheck() {
-    UpdateData(true);
-}
-void CCorvaneDlg::OnSwitchMode() {
-    UpdateData(true);
-}
-void CCorvaneDlg::OnSend() {
-    UpdateData(true);
 }

@@ -6,18 +6,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "framework/dialog.h"
 #include "laminator/laminator_view.h"
 #include "ui/editable_list_ctrl.h"
-
-// The firmware file loaded by Browse: its bytes plus one zero byte; no data = no file.
-struct FirmwareImage {
-    std::unique_ptr<std::uint8_t[]> data;
-    std::uint32_t length = 0;
-    std::size_t start = 0;
-    std::size_t position = 0;
-};
 
 class CCorvaneDlg : public Dialog, public LaminatorView {
   public:
@@ -37,7 +30,12 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     void SetProgressPosition(int position) override;
     int GetProgressPosition() const override;
     void RunRead() override { OnRead(); }
-    bool ConsumeReadOnFirstPoll() override { return ReadOnFirstPoll.exchange(0) != 0; }
+    bool ReadOnFirstPollSet() const override { return ReadOnFirstPoll.load() != 0; }
+    void ClearReadOnFirstPoll() override { ReadOnFirstPoll.store(0); }
+    int SelectedMode() const override;
+    std::string TypedCommand() const override;
+    std::shared_ptr<const std::vector<std::uint8_t>> LoadedFirmware() const override;
+    void ReleaseFirmware() override;
 
     // Group and parameter lists.
     void InitGroupList();
@@ -73,7 +71,8 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     int m_hIcon;
     Control* m_groupList = nullptr;
     CEditableListCtrl m_paramList;
-    FirmwareImage m_firmware;
+    // The file Browse loaded, whole; null when none is loaded.
+    std::shared_ptr<const std::vector<std::uint8_t>> m_firmware;
     std::string m_firmwarePath;
     Control* m_progress = nullptr;
     std::atomic<int> m_useHid{0};
@@ -99,4 +98,7 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     // Held while the rows and CurrentGroup change together, and while a worker writes a
     // cell of the group it read, so a late read never lands in another group's rows.
     mutable std::mutex m_rowsMutex;
+    // Held while the data exchange writes the string members and the loaded file, and while
+    // a worker takes its copy of them.
+    mutable std::mutex m_membersMutex;
 };

@@ -1,10 +1,15 @@
 #pragma once
 // The laminator operations the main window starts.
 #include "app/resources.h"
+#include "laminator/firmware_download.h"
+#include "laminator/firmware_image.h"
 #include "laminator/laminate_menu_sender.h"
+#include "laminator/mode_commands.h"
+#include "laminator/mode_resender.h"
 #include "laminator/model_workers.h"
 #include "laminator/poll_control.h"
 #include "laminator/read_engine.h"
+#include "laminator/reset_default.h"
 #include "laminator/status_poller.h"
 #include "laminator/validation.h"
 #include "laminator/write_engine.h"

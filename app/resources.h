@@ -17,6 +17,11 @@ inline constexpr std::string_view kStringNotConnected = "Laminator is not connec
 inline constexpr std::string_view kStringActivatePort = "Please activate the port !";   // 129
 inline constexpr std::string_view kStringDisconnectNetwork =
     "Please disconnect the network";  // 130
+inline constexpr std::string_view kStringEthernetNotConnected =
+    "Ethernet Port is not connected";                                                    // 131
+inline constexpr std::string_view kStringSelectFile = "Please select a file";            // 132
+inline constexpr std::string_view kStringTurnOffAutoDetect = "Turn off auto-detection";  // 133
+inline constexpr std::string_view kFirmwareFilter = "(*.mot)|*.mot||";
 
 DialogTemplate MainDialogTemplate();
 DialogTemplate AboutDialogTemplate();

@@ -1,7 +1,10 @@
 #pragma once
 // What the laminator operations need of the window that shows them. The main window
 // implements it; tests implement it with a recording fake. No dialog or Qt code here.
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 class LaminatorView {
   public:
@@ -21,8 +24,18 @@ class LaminatorView {
     // The main window's Read operation (the re-read after a rejected value, the poller's
     // first cycle): it starts the read workers on the link in use.
     virtual void RunRead() = 0;
-    // True once after Activate Port asked the USB poller to read on its first cycle.
-    virtual bool ConsumeReadOnFirstPoll() { return false; }
+    // Activate Port asked the USB poller to read on its first cycle; cleared once it has.
+    virtual bool ReadOnFirstPollSet() const { return false; }
+    virtual void ClearReadOnFirstPoll() {}
+    // The entry chosen in the mode list.
+    virtual int SelectedMode() const { return 0; }
+    // Copies taken when a worker starts, so the window may exchange its controls meanwhile.
+    virtual std::string TypedCommand() const { return {}; }
+    virtual std::shared_ptr<const std::vector<std::uint8_t>> LoadedFirmware() const {
+        return nullptr;
+    }
+    // Forgets the loaded firmware file (after a printing-class transfer).
+    virtual void ReleaseFirmware() {}
 };
 
 // Control ids the operations switch.

@@ -4,7 +4,16 @@
 #include <string>
 
 #include "link/ethernet_link.h"
+#include "link/link_flags.h"
 #include "link/usb_link.h"
+
+std::optional<LinkKind> LinkInUse() {
+    if (EthernetLinkActive)
+        return LinkKind::Ethernet;
+    if (UsbLinkActive)
+        return LinkKind::Usb;
+    return std::nullopt;
+}
 
 void EncodeFrame(LinkKind link, std::string_view command) {
     if (link == LinkKind::Usb) {

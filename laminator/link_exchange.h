@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "link/link_buffers.h"
@@ -29,6 +30,9 @@ struct Reply {
     }
     const std::uint8_t* Field(std::size_t offset) const { return bytes.data() + base + offset; }
 };
+
+// Ethernet when its link is up, else USB HID when that link was opened, else none.
+std::optional<LinkKind> LinkInUse();
 
 // "a53e" in front over USB; the frame is always 64 bytes.
 void EncodeFrame(LinkKind link, std::string_view command);

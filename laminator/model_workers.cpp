@@ -33,20 +33,12 @@ void SendCommand(LinkKind link, std::string_view usbHeader, std::string_view com
         NetSend();
 }
 
-// The name ends at its first zero byte: a reply split before that zero is received on, a
-// byte at a time, so nothing after the name is waited for.
+// One receive, as for every other reply: a name shorter than the 62 bytes, unpadded, is
+// what came, and the bytes that did not come read as zeros.
 std::optional<std::string> ReceiveNetName() {
-    Reply reply = ReceiveReply(LinkKind::Ethernet, 0);
+    const Reply reply = ReceiveReply(LinkKind::Ethernet, 0);
     if (!reply.received)
         return std::nullopt;
-    auto complete = [&] {
-        const auto end = reply.bytes.begin() + static_cast<std::ptrdiff_t>(reply.length);
-        return reply.length >= kNameEnd || std::find(reply.bytes.begin(), end, 0) != end;
-    };
-    while (!complete()) {
-        if (!ReceiveMore(reply, reply.length + 1))
-            return std::nullopt;
-    }
     return BytesToText(reply.bytes.data(), std::min(reply.length, kNameEnd));
 }
 
@@ -56,14 +48,6 @@ std::optional<std::string> ReceiveUsbName() {
         return std::nullopt;
     const std::size_t end = std::min(kNameEnd, reply.length);
     return BytesToText(reply.bytes.data() + 2, end > 2 ? end - 2 : 0);
-}
-
-std::optional<LinkKind> LinkInUse() {
-    if (EthernetLinkActive)
-        return LinkKind::Ethernet;
-    if (UsbLinkActive)
-        return LinkKind::Usb;
-    return std::nullopt;
 }
 
 }  // namespace

@@ -22,8 +22,14 @@ constexpr int kErrorCode = 28;
 constexpr std::size_t kStatusReplyBytes = 32;
 constexpr int kCardSensorByte = 34;  // USB frame offset
 
-// The status fields of a reply; a reply that did not come reads as zeros.
+// The status fields of a reply. A reply that did not come, or came without its fields,
+// empties the boxes: zeros would be readings the laminator never made.
 void ShowStatus(LaminatorView& view, const Reply& r) {
+    if (!r.received || !r.Has(kErrorCode, 4)) {
+        for (int id : {kIdRollerTemperature, kIdStateBox, kIdErrorBox, kIdEnvironmentTemperature})
+            view.SetControlText(id, "");
+        return;
+    }
     const std::uint8_t* b = r.Field(0);
     view.SetControlText(kIdRollerTemperature,
                         TemperatureText(b[kRollerTemperature], b[kRollerTemperature + 1]));
@@ -50,12 +56,14 @@ void NotConnected(LaminatorView& view) {
 }  // namespace
 
 int UsbStatusPoller(LaminatorView* view, PollerToken& token) {
-    if (view->ConsumeReadOnFirstPoll()) {
+    if (view->ReadOnFirstPollSet()) {
+        // Still set when the laminator is absent: the read is owed to the next poller.
         if (!ProbeHidLaminator()) {
             NotConnected(*view);
             return 1;
         }
         view->RunRead();
+        view->ClearReadOnFirstPoll();
     }
     if (!token.Wait(kPollInterval))
         return 1;
@@ -72,7 +80,10 @@ int UsbStatusPoller(LaminatorView* view, PollerToken& token) {
         const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
         if (!cards)
             return 1;
-        view->SetControlText(kIdCardChannelBox, CardChannelText(cards->bytes[kCardSensorByte]));
+        const bool sensed =
+            cards->received && cards->length > static_cast<std::size_t>(kCardSensorByte);
+        view->SetControlText(kIdCardChannelBox,
+                             sensed ? CardChannelText(cards->bytes[kCardSensorByte]) : "");
         if (!token.Wait(kPollInterval))
             return 1;
         if (!ProbeHidLaminator()) {

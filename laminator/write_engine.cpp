@@ -64,8 +64,9 @@ class WriteRun {
         EncodeFrame(m_link, command);
         fill();
         TxLength = 64;
-        if (!SendFrame(m_link))
-            return;  // the link's own message; the run goes on
+        // The reply is read even after a failed send: a send to no open device is silent,
+        // and the empty receive is what tells the user that the write reached nothing.
+        SendFrame(m_link);
         if (m_link == LinkKind::Usb) {
             ReceiveReply(m_link, 0);
         } else {

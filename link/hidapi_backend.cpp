@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <future>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "link/usb_backend.h"
@@ -17,6 +18,17 @@ constexpr std::string_view kKind = "hid";
 std::mutex& HidapiMutex() {
     static std::mutex mutex;
     return mutex;
+}
+
+// hid_enumerate answers an empty system and a failed listing alike; only its error text
+// tells them apart.
+bool EnumerationFailed() {
+    const wchar_t* error = hid_error(nullptr);
+    if (error == nullptr) {
+        return false;
+    }
+    const std::wstring text(error);
+    return text != L"Success" && text.rfind(L"No HID devices", 0) != 0;
 }
 
 bool HidapiReady() {
@@ -87,6 +99,9 @@ class HidapiBackend : public UsbBackend {
         }
         std::vector<std::pair<std::string, std::string>> found;  // node, listed name
         hid_device_info* list = hid_enumerate(0, 0);
+        if (list == nullptr && EnumerationFailed()) {
+            return std::nullopt;
+        }
         for (hid_device_info* info = list; info != nullptr; info = info->next) {
             if (info->path == nullptr) {
                 continue;

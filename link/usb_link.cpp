@@ -29,22 +29,18 @@ struct ListedInterface {
     std::string path;
 };
 
-// Every backend's interfaces in backend order; nullopt when no backend could list at all.
+// Every backend's interfaces in backend order; nullopt when a backend's listing failed
+// (a backend with nothing to list answers an empty list).
 std::optional<std::vector<ListedInterface>> ListInterfaces(UsbClass cls) {
     std::vector<ListedInterface> all;
-    bool listed = false;
     for (const std::shared_ptr<UsbBackend>& backend : GetUsbBackends()) {
         std::optional<std::vector<std::string>> paths = backend->Enumerate(cls);
         if (!paths) {
-            continue;
+            return std::nullopt;
         }
-        listed = true;
         for (std::string& path : *paths) {
             all.push_back({backend, std::move(path)});
         }
-    }
-    if (!listed) {
-        return std::nullopt;
     }
     return all;
 }

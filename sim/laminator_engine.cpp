@@ -433,6 +433,12 @@ LaminatorEngine::Outcome LaminatorEngine::HandleBracketItem(const uint8_t* b, si
         return ModelNameReply();
     }
     if (Is(p, left, {0x1D, 0x01})) {
+        if (at > 0) {
+            // Opening and item in one frame with no closing (the tool's periodic re-send):
+            // the laminator takes it as a whole exchange, so nothing after it is inside.
+            m_bracketOpen = false;
+            return {false, {}, false, Flag::None, "configuration item 01, one-frame exchange"};
+        }
         return {false, {}, false, Flag::None, "configuration item 01"};
     }
     return {false, {}, false, Flag::ProtocolError, "unknown bracket item"};

@@ -1,0 +1,113 @@
+#include "laminator/mode_commands.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "link/command_text.h"
+#include "link/ethernet_link.h"
+#include "link/link_buffers.h"
+#include "link/usb_link.h"
+
+namespace {
+constexpr std::string_view kModeCommands[] = {
+    "1C 77 80 00 08 00 00 00 00 00 00 00 00 00 00 00",
+    "1C 77 80 00 08 00 00 00 01 00 00 00 00 00 00 00",
+    "1C 77 80 00 08 00 00 00 02 00 00 00 00 00 00 00",
+};
+constexpr std::size_t kFrameBytes = 64;
+constexpr std::size_t kFrameData = 62;
+
+// Frames of A5, the count of command bytes in the frame and up to 62 of them; false at the
+// first frame that did not go out.
+bool SendUsbFrames(const std::uint8_t* bytes, std::size_t n) {
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t count = std::min(n - at, kFrameData);
+        std::fill_n(TxBuffer.begin(), kFrameBytes, 0);
+        TxBuffer[0] = 0xA5;
+        TxBuffer[1] = static_cast<std::uint8_t>(count);
+        std::copy_n(bytes + at, count, TxBuffer.begin() + 2);
+        TxLength = static_cast<std::int32_t>(kFrameBytes);
+        if (UsbWrite() <= 0)
+            return false;
+        at += count;
+        // A full frame says 3E; the command goes on only when bytes are left.
+        if (at == n)
+            return true;
+    }
+}
+}  // namespace
+
+std::optional<std::string_view> ModeCommandText(int index) {
+    if (index < 0 || index >= static_cast<int>(std::size(kModeCommands)))
+        return std::nullopt;
+    return kModeCommands[index];
+}
+
+bool SwitchMode(LinkKind link, int index) {
+    const std::optional<std::string_view> command = ModeCommandText(index);
+    if (!command)
+        return false;
+    bool switched = false;
+    {
+        LinkTransaction transaction;
+        std::string text = "a53e";
+        text += *command;
+        EncodeCommand(text);
+        TxLength = static_cast<std::int32_t>(kFrameBytes);
+        if (link == LinkKind::Usb) {
+            const bool sent = UsbWrite() > 0;
+            switched = ReadUsbReply() && sent;
+        } else {
+            const bool sent = NetSend() > 0;
+            switched = NetReceive() && sent;
+        }
+    }
+    if (switched && link == LinkKind::Usb)
+        ReportLinkMessage(kModeSwitchSuccessful);
+    return switched;
+}
+
+bool SendRawCommand(LinkKind link, std::string_view text) {
+    std::array<std::uint8_t, kRawCommandCapacity> bytes{};
+    const int n = HexPairsToBytes(text, bytes.data(), bytes.size());
+    if (n == kBadCommandCharacter) {
+        ReportLinkMessage(kRawCommandBadCharacter);
+        return false;
+    }
+    if (n < 0) {
+        ReportLinkMessage(kRawCommandTooLong);
+        return false;
+    }
+    const auto count = static_cast<std::size_t>(n);
+    LinkTransaction transaction;
+    if (link == LinkKind::Usb) {
+        // Nothing typed still waits for one reply, as the laminator may have one pending.
+        const bool sent = count == 0 || SendUsbFrames(bytes.data(), count);
+        ReadUsbReply();
+        return sent && count > 0;
+    }
+    if (count == 0)
+        return false;  // nothing to send and nothing asked: no reply to wait for
+    TxBuffer.fill(0);
+    std::copy_n(bytes.begin(), count, TxBuffer.begin());
+    TxLength = static_cast<std::int32_t>(count);
+    const bool sent = NetSend() > 0;
+    NetReceive();
+    return sent;
+}
+
+int ModeSwitchWorker(LaminatorView* view) {
+    const int index = view->SelectedMode();
+    if (const std::optional<LinkKind> link = LinkInUse())
+        SwitchMode(*link, index);
+    return 1;
+}
+
+int RawCommandWorker(LaminatorView* view) {
+    const std::string text = view->TypedCommand();
+    if (const std::optional<LinkKind> link = LinkInUse())
+        SendRawCommand(*link, text);
+    return 1;
+}
