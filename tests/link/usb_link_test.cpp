@@ -265,3 +265,25 @@ TEST_F(UsbLinkTest, CloseWaitsForAReadInFlight) {
 }
 
 }  // namespace
+
+namespace {
+// A backend whose listing fails (hidapi could not enumerate, sysfs could not be read).
+class FailingListBackend : public UsbBackend {
+  public:
+    std::optional<std::vector<std::string>> Enumerate(UsbClass) override { return std::nullopt; }
+    std::unique_ptr<UsbDevice> Open(const std::string&) override { return nullptr; }
+};
+}  // namespace
+
+TEST_F(UsbLinkTest, AFailedListingIsReportedEvenWhenAnotherBackendListsAnEmptyOne) {
+    SetUsbBackends({std::make_shared<FailingListBackend>(), m_backend});
+    EXPECT_EQ(OpenHidLink(), 0);
+    EXPECT_EQ(OpenPrinterClassLink(), 0);
+    EXPECT_EQ(Messages(),
+              (std::vector<std::string>{"Usb port not available!", "Usb port not available!"}));
+    // A backend with nothing to list is no failure.
+    DefaultMessageBoxRecorder().Clear();
+    SetUsbBackends({m_backend});
+    EXPECT_EQ(OpenHidLink(), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"No conforming device!"});
+}
