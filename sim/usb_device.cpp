@@ -94,8 +94,11 @@ void UsbDevice::Run() {
                                                    : HandlePrinter(fd, msg, size);
             }
             if (!keep) {
+                if (m_firmwareClient < 0 || m_firmwareClient == fd) {
+                    m_unit.engine.LinkClosed();
+                    m_firmwareClient = -1;
+                }
                 std::erase_if(clients, [fd](const Fd& c) { return c.Get() == fd; });
-                m_unit.engine.LinkClosed();
             }
         }
     }
@@ -110,6 +113,9 @@ bool UsbDevice::HandleHid(int client, const uint8_t* msg, size_t size) {
         return true;
     }
     LaminatorEngine::Outcome o = m_unit.engine.HandleFrame(msg, kFrame, m_kind);
+    if (o.note.rfind("firmware", 0) == 0) {
+        m_firmwareClient = client;
+    }
     std::string note = o.note;
     Flag flag = o.flag;
     if (size > kFrame) {
@@ -132,6 +138,7 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
         o = m_unit.engine.HandleBlock(msg, size);
     } else if (size == kFrame) {
         m_unit.engine.PrinterFirmwareBlock(msg, size);
+        m_firmwareClient = client;
         o.note = "firmware block";
     } else {
         o.flag = Flag::Incomplete;

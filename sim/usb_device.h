@@ -33,6 +33,9 @@ class UsbDevice {
 
     LaminatorUnit& m_unit;
     const Transport m_kind;
+    // The connection that carried the last firmware frame: only its closing ends a transfer,
+    // not the late close of a connection the tool had already replaced.
+    int m_firmwareClient = -1;
     Fd m_listen;
     StopSignal m_stop;
     std::thread m_thread;
