@@ -15,7 +15,8 @@ std::size_t FrameData(FirmwareRoute route) {
 }
 
 // Puts the frame carrying `count` bytes from `data` into the transmit buffer and sends it.
-bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count) {
+// Firmware frames get no reply, so over TCP only the first needs stale replies cleared.
+bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count, bool first) {
     std::fill_n(TxBuffer.begin(), kFrameBytes, 0);
     std::size_t at = 0;
     if (route != FirmwareRoute::PrinterClass) {
@@ -25,7 +26,9 @@ bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count)
     }
     std::copy_n(data, count, TxBuffer.begin() + static_cast<std::ptrdiff_t>(at));
     TxLength = static_cast<std::int32_t>(kFrameBytes);
-    return route == FirmwareRoute::Ethernet ? NetSend() > 0 : UsbWrite() > 0;
+    if (route == FirmwareRoute::Ethernet)
+        return (first ? NetSend() : NetSendFollowing()) > 0;
+    return UsbWrite() > 0;
 }
 
 std::shared_ptr<const std::vector<std::uint8_t>> ImageOf(LaminatorView& view) {
@@ -79,7 +82,7 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
     for (;;) {
         progress.Advance();
         const std::size_t count = std::min(bytes.size() - sent, full);
-        if (!SendFrame(route, bytes.data() + sent, count))
+        if (!SendFrame(route, bytes.data() + sent, count, result.framesSent == 0))
             return result;
         ++result.framesSent;
         sent += count;

@@ -167,13 +167,16 @@ void CloseEthernet() {
     }
 }
 
-int NetSend() {
+namespace {
+int SendTxBuffer(bool discardStale) {
     LinkTransaction transaction;
     const int fd = EthernetSocket;
     if (fd <= 0 || TxLength <= 0) {
         return 0;
     }
-    DiscardStaleReplies(fd);
+    if (discardStale) {
+        DiscardStaleReplies(fd);
+    }
     const std::size_t length =
         std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
     std::size_t total = 0;
@@ -188,6 +191,15 @@ int NetSend() {
         total += static_cast<std::size_t>(sent);
     }
     return static_cast<int>(total);
+}
+}  // namespace
+
+int NetSend() {
+    return SendTxBuffer(true);
+}
+
+int NetSendFollowing() {
+    return SendTxBuffer(false);
 }
 
 bool NetReceive(std::size_t expected) {

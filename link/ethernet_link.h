@@ -21,6 +21,9 @@ bool ConnectEthernet(const std::string& address);
 void CloseEthernet();
 // Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0.
 int NetSend();
+// As NetSend, without first discarding replies that came late: for the frames after the
+// first of a transfer that is not answered, where there is nothing to discard.
+int NetSendFollowing();
 // Clears RxBuffer and receives one reply. With `expected` > 0 it keeps receiving until that
 // many bytes arrived or the time-out passed. "The network interface is disconnected!" on
 // failure, time-out without any byte, or a closed connection.
