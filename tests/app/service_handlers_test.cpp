@@ -309,3 +309,23 @@ TEST_F(ServiceWindowTest, TheFirstCycleAfterActivatePortReadsTheGroupOnScreen) {
         },
         std::chrono::seconds(10)));
 }
+
+TEST_F(ServiceWindowTest, WorkersCopyTheTypedTextAndTheFileWhileTheWindowExchanges) {
+    OpenWindow();
+    Browse(WriteFile("fw.mot", MotFile(100)));
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        while (!done) {
+            const std::string text = dlg->TypedCommand();
+            EXPECT_TRUE(text.empty() || text.rfind("1c", 0) == 0) << text;
+            EXPECT_NE(dlg->LoadedFirmware(), nullptr);
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        dlg->Item(kIdCommandText).SetText("1c " + std::to_string(i));
+        dlg->UpdateData(true);
+    }
+    done = true;
+    worker.join();
+    EXPECT_EQ(dlg->TypedCommand(), "1c 1999");
+}
