@@ -22,7 +22,8 @@ WorkerHandle StopPollerForReset() {
 }  // namespace
 
 int CCorvaneDlg::SelectedMode() const {
-    return m_modeCombo ? m_modeCombo->GetSelection() : -1;
+    // By id: the member pointer is rebound by every data exchange on the window thread.
+    return const_cast<CCorvaneDlg*>(this)->Item(kIdModeCombo).GetSelection();
 }
 
 std::string CCorvaneDlg::TypedCommand() const {
