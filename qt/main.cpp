@@ -12,6 +12,7 @@
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/poll_control.h"
+#include "laminator/mode_resender.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     // The window has closed. Workers are not waited for beyond a moment (a write may be
     // finishing its last block), and the process ends without destroying what they use.
     StopStatusPoller();
+    StopModeResender();  // it never ends by itself
     WaitForAllWorkers(std::chrono::seconds(2));
     demo.reset();
     std::fflush(nullptr);
