@@ -376,3 +376,25 @@ TEST_F(NetDialogTest, ClosingDuringACollectionWaitsForItsThreads) {
         dlg.reset();  // must not outlive its collector
     }
 }
+
+TEST_F(NetDialogTest, TheTableGrowsWithTheList) {
+    constexpr unsigned kCount = 150;  // more than the 100 entries of a fixed table
+    UdpPeer peer([](const Bytes&) {
+        std::vector<Bytes> out;
+        for (unsigned n = 1; n <= kCount; ++n)
+            out.push_back(SearchReplyBytes(
+                n, {10, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)},
+                {2, 0, 0, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}, 1,
+                "L" + std::to_string(n)));
+        return out;
+    });
+    target = peer.Target();
+    Open();
+    SearchAndWait();
+    ASSERT_EQ(dlg->m_deviceList->RowCount(), static_cast<int>(kCount));
+    ASSERT_EQ(FoundDevices.Size(), kCount);
+    for (int r = 0; r < static_cast<int>(kCount); ++r) {
+        EXPECT_EQ(Row(r)[0], std::to_string(r + 1));
+        EXPECT_EQ(Row(r)[4], ReplyIpText(*FoundDevices.Get(r)));
+    }
+}
