@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "tests/netsetup/udp_peer.h"
 
@@ -43,14 +44,22 @@ Bytes SettingsReply(std::size_t total) {
     return r;
 }
 
-// Answers searches with `search`, reads with `read`, writes and finishes with `acks`.
+// Answers searches, reads, writes and finishes with what a test set last; the peer's thread
+// reads the answers while the test changes them.
 struct Laminator {
     std::vector<Bytes> search;
     std::vector<Bytes> read = {SettingsReply(69)};
     std::vector<Bytes> write = {Hex("ff01054b")};
     std::vector<Bytes> finish = {Hex("ff02044b51")};
+    std::mutex mutex;
+
+    void Answer(std::vector<Bytes> Laminator::*field, std::vector<Bytes> datagrams) {
+        std::lock_guard lock(mutex);
+        this->*field = std::move(datagrams);
+    }
     UdpPeer::Script Script() {
         return [this](const Bytes& q) -> std::vector<Bytes> {
+            std::lock_guard lock(mutex);
             switch (q.size() > 2 ? q[2] : 0) {
                 case 0x01:
                     return search;
@@ -140,7 +149,7 @@ TEST(NetDiscovery, OperationsAreBusyDuringACollectionAndNotReadAfterASearch) {
     ASSERT_TRUE(WaitIdle(d));
     EXPECT_EQ(d.WriteConfig(Known()), kNetNotRead);
     ASSERT_EQ(d.ReadConfig(Known()), kNetSuccess);
-    lam.read = {};
+    lam.Answer(&Laminator::read, {});
     EXPECT_EQ(d.ReadConfig(Known()), kNetNoReply);
     EXPECT_EQ(d.WriteConfig(Known()), kNetNotRead);
     EXPECT_TRUE(d.IsIdle());
@@ -160,15 +169,15 @@ TEST(NetDiscovery, ReadFillsTheSettingsFromTheReply) {
 
     // A shorter reply of n bytes fills only its first n - 4.
     d.m_settings.fill(0xAA);
-    lam.read = {SettingsReply(20)};
+    lam.Answer(&Laminator::read, {SettingsReply(20)});
     ASSERT_EQ(d.ReadConfig(Known()), kNetSuccess);
     EXPECT_EQ(d.m_settings[15], 18);
     EXPECT_EQ(d.m_settings[16], 0xAA);
 
     // Larger than 69 bytes is not received; fewer than 4 carry nothing.
-    lam.read = {SettingsReply(70)};
+    lam.Answer(&Laminator::read, {SettingsReply(70)});
     EXPECT_EQ(d.ReadConfig(Known()), kNetNoReply);
-    lam.read = {Hex("ff01")};
+    lam.Answer(&Laminator::read, {Hex("ff01")});
     EXPECT_EQ(d.ReadConfig(Known()), kNetNoReply);
     EXPECT_EQ(d.WriteConfig(Known()), kNetNotRead);
 }
@@ -203,14 +212,14 @@ TEST(NetDiscovery, WriteSendsTheSettingsAndChecksTheAcknowledgements) {
         {{Hex("ff01054b0000")}, {Hex("ff02044b5100")}, kNetNoReply},  // larger than 5 bytes
     };
     for (const Case& c : cases) {
-        lam.write = c.write;
-        lam.finish = c.finish;
+        lam.Answer(&Laminator::write, c.write);
+        lam.Answer(&Laminator::finish, c.finish);
         EXPECT_EQ(d.WriteConfig(Known()), c.expected);
         if (c.write.empty() || c.write[0].size() != 5) {
             EXPECT_EQ(d.FinishWrite(Known()), c.expected);
         }
     }
-    lam.finish = {Hex("ff02044b52")};
+    lam.Answer(&Laminator::finish, {Hex("ff02044b52")});
     EXPECT_EQ(d.FinishWrite(Known()), kNetBadAck);  // the finishing checksum is compared
 }
 

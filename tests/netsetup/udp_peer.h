@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -106,7 +107,7 @@ class UdpPeer {
     }
 
     // Pauses a moment after every this many datagrams of one answer (0: never).
-    std::size_t pauseEvery = 0;
+    std::atomic<std::size_t> pauseEvery{0};
 
     std::vector<Bytes> Requests() const {
         std::lock_guard lock(m_mutex);
@@ -135,7 +136,7 @@ class UdpPeer {
             std::size_t sent = 0;
             for (const Bytes& d : m_script(request)) {
                 sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
-                if (pauseEvery && ++sent % pauseEvery == 0)
+                if (pauseEvery.load() && ++sent % pauseEvery.load() == 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             {
