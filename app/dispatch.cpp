@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
+#include "app/main_window_links.h"
 #include "app/operations.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
@@ -10,6 +11,7 @@
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"
+#include "netsetup/net_work.h"
 
 namespace {
 LaminatorView* AsView(CCorvaneDlg* dlg) {
@@ -87,7 +89,9 @@ void CCorvaneDlg::OnWrite() {
 }
 
 void CCorvaneDlg::OnEthernetConfig() {
-    // The device list dialog opens here once the network set-up is built.
+    MainWindowLinks links(*this);
+    CNetWork dialog(&links, &Host());
+    dialog.DoModal();
 }
 
 void CCorvaneDlg::OnEthernetCheck() {

@@ -6,6 +6,7 @@
 
 #include "link/ethernet_link.h"
 #include "link/usb_backend.h"
+#include "netsetup/search_target.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -35,6 +36,8 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
         AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Printer));
     if (options.tcpPort)
         SetEthernetPort(*options.tcpPort);
+    if (options.searchTarget)
+        SetSearchTarget(*options.searchTarget);
     if (!options.demo)
         return nullptr;
 
@@ -44,6 +47,8 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     pellacor::sim::SimOptions sim;
+    // Three laminators (127.0.0.1 to .3), so the network search has a list to show.
+    sim.count = kDemoLaminatorCount;
     sim.tcpHost = "127.0.0.1";
     sim.tcpPort = 0;
     sim.udpHost = "127.0.0.1";
@@ -56,5 +61,11 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().UsbPath(0), UsbClass::Hid));
     AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().PrinterPath(0), UsbClass::Printer));
     SetEthernetPort(demo->Sim().TcpPort(0));
+    if (!options.searchTarget) {
+        SearchTarget target;
+        target.address = 0x7F000001;  // 127.0.0.1
+        target.port = demo->Sim().UdpPort();
+        SetSearchTarget(target);
+    }
     return demo;
 }

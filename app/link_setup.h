@@ -8,6 +8,8 @@
 
 class DemoLaminator;
 
+inline constexpr int kDemoLaminatorCount = 3;
+
 // Applies the options; returns the demo laminator when one was started (it runs as long as
 // the returned object lives), or null. On failure says why in `error` and returns null.
 std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::string& error);

@@ -4,10 +4,13 @@
 
 std::string ProgramUsage() {
     return "Usage: pellacor [options]\n"
-           "  --demo                 run against a built-in simulated laminator on loopback\n"
+           "  --demo                 run against built-in simulated laminators on loopback\n"
            "  --usb-sim PATH         list the simulator's virtual HID laminator at PATH\n"
            "  --usb-sim-printer PATH list its virtual printing-class laminator at PATH\n"
            "  --tcp-port N           connect to the laminator's command port N (default 9100)\n"
+           "  --search-address ADDRESS[:PORT]\n"
+           "                         send the network search and settings requests to ADDRESS\n"
+           "                         (default 255.255.255.255:1901 out of every interface)\n"
            "  --screenshot FILE.png  render the main window to FILE.png and exit\n"
            "  --help                 show this text\n";
 }
@@ -49,6 +52,13 @@ std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>
                 return std::nullopt;
             }
             o.tcpPort = static_cast<std::uint16_t>(port);
+        } else if (a == "--search-address") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            o.searchTarget = ParseSearchTarget(*v, error);
+            if (!o.searchTarget)
+                return std::nullopt;
         } else {
             error = "unknown option \"" + a + "\"";
             return std::nullopt;

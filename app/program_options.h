@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "netsetup/search_target.h"
+
 struct ProgramOptions {
-    bool demo = false;                       // run against the built-in simulated laminator
-    std::vector<std::string> usbSimHid;      // virtual HID laminators to list as plugged in
-    std::vector<std::string> usbSimPrinter;  // virtual printing-class laminators
-    std::optional<std::uint16_t> tcpPort;    // the laminator's command port (9100)
-    std::string screenshot;                  // render the window to this PNG and exit
+    bool demo = false;                         // run against the built-in simulated laminator
+    std::vector<std::string> usbSimHid;        // virtual HID laminators to list as plugged in
+    std::vector<std::string> usbSimPrinter;    // virtual printing-class laminators
+    std::optional<std::uint16_t> tcpPort;      // the laminator's command port (9100)
+    std::optional<SearchTarget> searchTarget;  // where the network search goes
+    std::string screenshot;                    // render the window to this PNG and exit
     bool help = false;
 };
 

@@ -127,7 +127,9 @@ int Control::GetSelection() const {
 }
 bool Control::SetSelection(int index) {
     return Change([&](ControlState& s) {
-        if (index < -1 || index >= static_cast<int>(s.items.size()))
+        // A list view selects among its rows, the other lists among their items.
+        const std::size_t count = s.kind == ControlKind::ListView ? s.rows.size() : s.items.size();
+        if (index < -1 || index >= static_cast<int>(count))
             return false;
         s.selection = index;
         if (index >= 0)
@@ -142,11 +144,11 @@ int Control::GetCaret() const {
     return Read([](const ControlState& s) { return s.caret; });
 }
 
-int Control::InsertColumn(int index, const std::string& heading, int widthPixels) {
+int Control::InsertColumn(int index, const std::string& heading, int widthPixels, bool centred) {
     return Change([&](ControlState& s) {
         if (index < 0 || index > static_cast<int>(s.columns.size()))
             index = static_cast<int>(s.columns.size());
-        s.columns.insert(s.columns.begin() + index, ListColumn{heading, widthPixels});
+        s.columns.insert(s.columns.begin() + index, ListColumn{heading, widthPixels, centred});
         for (auto& row : s.rows)
             row.resize(s.columns.size());
         return index;

@@ -16,6 +16,8 @@ class Dialog;
 struct ListColumn {
     std::string heading;
     int widthPixels = 0;
+    bool centred = false;  // heading and cells centred, else left-aligned
+    bool operator==(const ListColumn&) const = default;
 };
 
 // Everything a host needs to paint a control; copied out under the dialog lock.
@@ -83,7 +85,7 @@ class Control {
     int GetCaret() const;
 
     // List view.
-    int InsertColumn(int index, const std::string& heading, int widthPixels);
+    int InsertColumn(int index, const std::string& heading, int widthPixels, bool centred = false);
     int ColumnCount() const;
     int InsertRow(int index, const std::string& firstCell);  // row index, or -1
     bool DeleteAllRows();

@@ -229,10 +229,14 @@ void ConnectControlEvents(Dialog& dialog, int index, ControlKind kind, QWidget* 
             if (auto* list = qobject_cast<QTableWidget*>(widget)) {
                 new ReportListInput(dialog, index, list);
                 ConnectScrollBars(dialog, index, list);
-                QObject::connect(list, &QTableWidget::itemSelectionChanged, list,
-                                 [&dialog, index, list] {
-                                     Send(dialog, index, Notify::ItemChanged, list->currentRow());
-                                 });
+                QObject::connect(
+                    list, &QTableWidget::itemSelectionChanged, list,
+                    [&dialog, &control, index, list] {
+                        // The program finds the chosen row as the selected one.
+                        const auto chosen = list->selectionModel()->selectedRows();
+                        control.SetSelection(chosen.isEmpty() ? -1 : chosen.first().row());
+                        Send(dialog, index, Notify::ItemChanged, list->currentRow());
+                    });
             }
             break;
         case ControlKind::ComboBox:

@@ -63,8 +63,10 @@ void IpAddressEdit::FieldEdited(int index) {
     // A field holds 0..255; a larger number is cut to 255 as it is typed.
     if (field->text().toInt() > 255)
         field->setText(QStringLiteral("255"));
-    if (field->text().size() == 3 && index < 3)
+    if (field->text().size() == 3 && index < 3) {
         m_fields[static_cast<std::size_t>(index + 1)]->setFocus();
+        m_fields[static_cast<std::size_t>(index + 1)]->selectAll();
+    }
     if (onEdited)
         onEdited();
 }
@@ -79,8 +81,13 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     if (index == 4)
         return false;
     QLineEdit* field = m_fields[static_cast<std::size_t>(index)];
-    // A dot moves on to the next field, as does typing past the end of one.
-    if (key->text() == QStringLiteral(".") && index < 3) {
+    // A dot moves on from a field that holds a typed number, as does a third digit. In a field
+    // nothing was typed into yet (empty, or wholly selected just after such a move) it is
+    // ignored, so "192.168.1.7" can be typed whole.
+    if (key->text() == QStringLiteral(".")) {
+        const bool untouched = field->text().isEmpty() || field->selectedText() == field->text();
+        if (untouched || index == 3)
+            return true;
         m_fields[static_cast<std::size_t>(index + 1)]->setFocus();
         m_fields[static_cast<std::size_t>(index + 1)]->selectAll();
         return true;

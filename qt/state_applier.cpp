@@ -96,6 +96,10 @@ void ApplyReportStyles(QTableWidget* list, std::uint32_t styles) {
                                                             : QAbstractItemView::ExtendedSelection);
 }
 
+Qt::Alignment ColumnAlignment(const ListColumn& column) {
+    return (column.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
 void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState* before) {
     QSignalBlocker blockHeader(list->horizontalHeader());
     if (Changed(before, &ControlState::styles, now))
@@ -103,8 +107,7 @@ void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState
     const int columns = static_cast<int>(now.columns.size());
     bool columnsChanged = !before || before->columns.size() != now.columns.size();
     for (std::size_t c = 0; !columnsChanged && c < now.columns.size(); ++c) {
-        columnsChanged = before->columns[c].heading != now.columns[c].heading ||
-                         before->columns[c].widthPixels != now.columns[c].widthPixels;
+        columnsChanged = !(before->columns[c] == now.columns[c]);
     }
     if (columnsChanged) {
         list->setColumnCount(columns);
@@ -112,8 +115,12 @@ void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState
         for (const ListColumn& col : now.columns)
             headings << ToQString(col.heading);
         list->setHorizontalHeaderLabels(headings);
-        for (int c = 0; c < columns; ++c)
-            list->setColumnWidth(c, now.columns[static_cast<std::size_t>(c)].widthPixels);
+        for (int c = 0; c < columns; ++c) {
+            const ListColumn& col = now.columns[static_cast<std::size_t>(c)];
+            list->setColumnWidth(c, col.widthPixels);
+            if (QTableWidgetItem* heading = list->horizontalHeaderItem(c))
+                heading->setTextAlignment(ColumnAlignment(col));
+        }
     }
     if (columnsChanged || Changed(before, &ControlState::rows, now)) {
         const int rows = static_cast<int>(now.rows.size());
@@ -129,6 +136,8 @@ void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState
                 if (!item) {
                     item = new QTableWidgetItem(text);
                     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                    item->setTextAlignment(
+                        ColumnAlignment(now.columns[static_cast<std::size_t>(c)]));
                     list->setItem(r, c, item);
                 } else if (item->text() != text) {
                     item->setText(text);

@@ -1,0 +1,25 @@
+#include "app/main_window_links.h"
+
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/corvane_dlg.h"
+#include "link/link_flags.h"
+#include "link/usb_link.h"
+
+bool MainWindowLinks::UsbPortOpen() {
+    return !m_window.Item(kIdActivatePort).IsEnabled();
+}
+
+void MainWindowLinks::CloseUsbPort() {
+    CloseUsbLink();
+    m_window.Item(kIdActivatePort).Enable(true);
+    UsbLinkActive.store(0);
+}
+
+bool MainWindowLinks::AutoDetectOn() {
+    return AutoDetectEnabled.load() != 0;
+}
+
+void MainWindowLinks::StartNetPoller() {
+    m_window.PostMessage(kMsgStartNetPoller);
+}

@@ -1,0 +1,86 @@
+#include "netsetup/net_config.h"
+
+#include "framework/message_box.h"
+#include "link/ethernet_link.h"
+#include "netsetup/net_discovery.h"
+#include "netsetup/net_resources.h"
+#include "netsetup/net_settings.h"
+#include "netsetup/net_work.h"
+
+namespace {
+const MessageMap<CNetConfig>& NetConfigMessageMap() {
+    using D = CNetConfig;
+    static const MessageMap<D> map = {
+        On(Notify::Clicked, IDOK, &D::OnClickedOk),
+    };
+    return map;
+}
+
+bool EthernetConnectionOpen() {
+    const int socket = EthernetSocket.load();
+    return socket != 0 && socket != -1;
+}
+}  // namespace
+
+CNetConfig::CNetConfig(DialogHost* host) : Dialog(NetConfigDialogTemplate(), host) {}
+
+void CNetConfig::DoDataExchange(DataExchange& dx) {
+    dx.Text(kIdDeviceName, m_deviceName);
+    dx.Bind(kIdStaticIp, m_staticIp);
+    dx.Bind(kIdSubnetMask, m_subnetMask);
+    dx.Bind(kIdGateway, m_gateway);
+    dx.Bind(kIdIpMethod, m_ipMethod);
+}
+
+bool CNetConfig::OnEvent(const Event& e, long& result) {
+    return DispatchThrough(NetConfigMessageMap(), *this, e, result);
+}
+
+bool CNetConfig::PreTranslateMessage(const KeyEvent& key) {
+    return Dialog::PreTranslateMessage(key);
+}
+
+bool CNetConfig::OnInitDialog() {
+    Dialog::OnInitDialog();
+    NetSettings settings{};
+    if (CNetDiscovery* discovery = CurrentDiscovery.load())
+        settings = discovery->m_settings;
+    m_staticIp->SetFields(SettingsAddress(settings, kSettingsIpOffset));
+    m_subnetMask->SetFields(SettingsAddress(settings, kSettingsMaskOffset));
+    m_gateway->SetFields(SettingsAddress(settings, kSettingsGatewayOffset));
+    m_ipMethod->SetSelection(IsStaticMethod(settings) ? 1 : 0);
+    m_deviceName = SettingsName(settings);
+    m_nameAsRead = m_deviceName;
+    UpdateData(false);
+    return true;
+}
+
+void CNetConfig::OnClickedOk() {
+    if (EthernetConnectionOpen()) {
+        MessageBox(std::string(kMsgDisconnectFirst));
+        return;
+    }
+    UpdateData(true);
+    CNetDiscovery* discovery = CurrentDiscovery.load();
+    if (!discovery) {
+        EndDialog(IDOK);
+        return;
+    }
+    NetSettings settings = discovery->m_settings;
+    if (m_deviceName != m_nameAsRead && !StoreSettingsName(settings, m_deviceName)) {
+        MessageBox(std::string(kMsgNameTooLong));
+        return;  // nothing stored, nothing sent
+    }
+    StoreSettingsAddress(settings, kSettingsIpOffset, m_staticIp->GetFields());
+    StoreSettingsAddress(settings, kSettingsMaskOffset, m_subnetMask->GetFields());
+    StoreSettingsAddress(settings, kSettingsGatewayOffset, m_gateway->GetFields());
+    StoreMethod(settings, m_ipMethod->GetText());
+    discovery->m_settings = settings;
+
+    // The laminator is named by the MAC its settings carry, not by the list row.
+    SearchReply target{};
+    std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
+    discovery->WriteConfig(target);
+    discovery->FinishWrite(target);
+    EndDialog(IDOK);
+}

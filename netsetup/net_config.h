@@ -1,0 +1,33 @@
+#pragma once
+// The network settings dialog "Laminator Ethernet Port setup": shows the settings the device
+// list dialog just read, and on OK stores the edited values and writes them to the laminator.
+#include <string>
+
+#include "framework/dialog.h"
+
+class CNetDiscovery;
+
+class CNetConfig : public Dialog {
+  public:
+    explicit CNetConfig(DialogHost* host = nullptr);
+
+    void DoDataExchange(DataExchange& dx) override;
+    bool PreTranslateMessage(const KeyEvent& key) override;
+    bool OnInitDialog() override;
+    // Enter is OK, as the OK button is.
+    void OnOK() override { OnClickedOk(); }
+    void OnClickedOk();
+
+    std::string m_deviceName;
+    Control* m_staticIp = nullptr;
+    Control* m_subnetMask = nullptr;
+    Control* m_gateway = nullptr;
+    Control* m_ipMethod = nullptr;
+
+  protected:
+    bool OnEvent(const Event& e, long& result) override;
+
+  private:
+    // The name as shown at the start: left unchanged, the name bytes go back as read.
+    std::string m_nameAsRead;
+};

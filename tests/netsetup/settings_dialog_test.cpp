@@ -1,0 +1,190 @@
+// The network settings dialog: the byte mapping in both directions, the device name, and
+// OK refused while an Ethernet connection is open. The laminator is written here from the
+// frame tables and records every request.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include "netsetup/net_config.h"
+#include "netsetup/net_settings.h"
+#include "tests/netsetup/net_dialog_fixture.h"
+#include "tests/netsetup/udp_peer.h"
+
+using namespace netsetup_test;
+
+namespace {
+NetSettings RecordWith(std::uint8_t method, const char* ipBytes) {
+    NetSettings s{};
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<std::uint8_t>(0xA0 + i);  // bytes the dialog does not interpret
+    s[0] = method;
+    const Bytes ip = Hex(ipBytes);
+    std::copy(ip.begin(), ip.end(), s.begin() + 3);
+    const char name[] = "Desk\0garbage";
+    std::copy(name, name + sizeof name - 1, s.begin() + 15);
+    return s;
+}
+
+class SettingsDialogTest : public NetDialogTest {
+  protected:
+    // A laminator that answers the read with `record` and acknowledges writes.
+    void Read(const NetSettings& record) {
+        m_record = record;
+        peer = std::make_unique<UdpPeer>([this](const Bytes& q) -> std::vector<Bytes> {
+            if (q.size() < 3)
+                return {};
+            if (q[2] == 0x03) {
+                Bytes r = {0xFF, 66, 0x03};
+                r.insert(r.end(), m_record.begin(), m_record.end());
+                r.push_back(0);
+                return {r};
+            }
+            if (q[2] == 0x05)
+                return {Hex("ff01054b")};
+            if (q[2] == 0x04)
+                return {Hex("ff02044b51")};
+            return {};
+        });
+        discovery = std::make_unique<CNetDiscovery>(peer->Target());
+        CurrentDiscovery.store(discovery.get());
+        SearchReply row{};  // a list row whose MAC differs from the record's
+        row[9] = 0x77;
+        ASSERT_EQ(discovery->ReadConfig(row), kNetSuccess);
+        cfg = std::make_unique<CNetConfig>(&host);
+        host.Open(*cfg);
+    }
+    void PressOk() { Click(*cfg, IDOK); }
+    std::vector<Bytes> Writes() {
+        std::vector<Bytes> out;
+        for (const Bytes& q : peer->Requests())
+            if (q.size() > 2 && (q[2] == 0x05 || q[2] == 0x04))
+                out.push_back(q);
+        return out;
+    }
+    NetSettings Written() {
+        const auto w = Writes();
+        NetSettings s{};
+        if (!w.empty() && w[0].size() == 87)
+            std::copy(w[0].begin() + 21, w[0].begin() + 86, s.begin());
+        return s;
+    }
+    void TearDown() override {
+        cfg.reset();
+        CurrentDiscovery.store(nullptr);
+        discovery.reset();
+        peer.reset();
+        NetDialogTest::TearDown();
+    }
+
+    NetSettings m_record{};
+    std::unique_ptr<UdpPeer> peer;
+    std::unique_ptr<CNetDiscovery> discovery;
+    std::unique_ptr<CNetConfig> cfg;
+};
+}  // namespace
+
+TEST_F(SettingsDialogTest, ShowsTheRecordAndWritesItBackUnchanged) {
+    const NetSettings record = RecordWith(0x80, "6400a8c0");
+    Read(record);
+    EXPECT_EQ(cfg->m_ipMethod->ItemText(0), "Dynamic");
+    EXPECT_EQ(cfg->m_ipMethod->ItemText(1), "Static");
+    EXPECT_EQ(cfg->m_ipMethod->GetSelection(), 1);
+    EXPECT_EQ(cfg->m_staticIp->GetFields(), (std::array<int, 4>{192, 168, 0, 100}));
+    EXPECT_EQ(cfg->m_gateway->GetFields(), (std::array<int, 4>{0xAA, 0xA9, 0xA8, 0xA7}));
+    EXPECT_EQ(cfg->m_subnetMask->GetFields(), (std::array<int, 4>{0xAE, 0xAD, 0xAC, 0xAB}));
+    EXPECT_EQ(cfg->Item(kIdDeviceName).GetText(), "Desk");
+    PressOk();
+    EXPECT_EQ(host.LastEndResult(), IDOK);
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(Written(), record);  // the name area too, bytes after its zero included
+    // Both requests name the laminator by the MAC in the record, not the list row's.
+    for (const Bytes& w : writes)
+        EXPECT_EQ(Bytes(w.begin() + 3, w.begin() + 9),
+                  Bytes(record.begin() + 45, record.begin() + 51));
+    EXPECT_EQ(writes[1][2], 0x04);
+}
+
+TEST_F(SettingsDialogTest, MethodByte) {
+    Read(RecordWith(0x01, "01020304"));
+    EXPECT_EQ(cfg->m_ipMethod->GetText(), "Static");
+    PressOk();
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    EXPECT_EQ(Written()[0], 0x80);
+
+    Read(RecordWith(0x00, "01020304"));
+    EXPECT_EQ(cfg->m_ipMethod->GetText(), "Dynamic");
+    cfg->m_ipMethod->SetText("static");  // typed: only exactly "Static" is static
+    PressOk();
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    EXPECT_EQ(Written()[0], 0x00);
+}
+
+TEST_F(SettingsDialogTest, AddressFieldsMapLastOctetFirst) {
+    Read(RecordWith(0x80, "6400a8c0"));
+    cfg->m_staticIp->SetFields({-1, -1, -1, -1});  // cleared
+    cfg->m_subnetMask->SetFields({255, 255, 255, -1});
+    cfg->m_gateway->SetFields({10, 20, 30, 400});
+    PressOk();
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    const NetSettings w = Written();
+    EXPECT_EQ(Bytes(w.begin() + 3, w.begin() + 7), Hex("00000000"));
+    EXPECT_EQ(Bytes(w.begin() + 11, w.begin() + 15), Hex("00ffffff"));
+    EXPECT_EQ(Bytes(w.begin() + 7, w.begin() + 11), Hex("ff1e140a"));
+}
+
+TEST_F(SettingsDialogTest, AnEditedNameIsStoredAndATooLongOneRefused) {
+    Read(RecordWith(0x80, "6400a8c0"));
+    cfg->Item(kIdDeviceName).SetText(std::string(30, 'n'));
+    PressOk();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(kMsgNameTooLong)});
+    EXPECT_EQ(host.LastEndResult(), 0);
+    EXPECT_TRUE(Writes().empty());
+
+    cfg->Item(kIdDeviceName).SetText(std::string(29, 'n'));
+    PressOk();
+    EXPECT_EQ(host.LastEndResult(), IDOK);
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    NetSettings w = Written();
+    EXPECT_EQ(SettingsName(w), std::string(29, 'n'));
+    EXPECT_EQ(w[44], 0);
+
+    Read(RecordWith(0x80, "6400a8c0"));
+    cfg->Item(kIdDeviceName).SetText("Line 2");
+    PressOk();
+    ASSERT_TRUE(peer->WaitForRequests(3));
+    w = Written();
+    Bytes area(30, 0);
+    std::copy_n("Line 2", 6, area.begin());
+    EXPECT_EQ(Bytes(w.begin() + 15, w.begin() + 45), area);  // the text, then zeros
+}
+
+TEST_F(SettingsDialogTest, OkWithAnOpenConnectionOnlyAsksToDisconnect) {
+    Read(RecordWith(0x80, "6400a8c0"));
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    close(pair[1]);
+    EthernetSocket.store(pair[0]);
+    cfg->m_staticIp->SetFields({1, 2, 3, 4});
+    PressOk();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Disconnect before modification"});
+    EXPECT_EQ(host.LastEndResult(), 0);
+    EXPECT_TRUE(Writes().empty());
+    EXPECT_EQ(discovery->m_settings, m_record);
+    // A failed attempt (-1) is no connection.
+    close(pair[0]);
+    EthernetSocket.store(-1);
+    PressOk();
+    EXPECT_EQ(host.LastEndResult(), IDOK);
+}
+
+TEST(NetSettingsMapping, NameAreaIsBounded) {
+    NetSettings s{};
+    std::fill(s.begin(), s.end(), 'x');  // no zero byte anywhere
+    EXPECT_EQ(SettingsName(s), std::string(30, 'x'));
+    EXPECT_FALSE(StoreSettingsName(s, std::string(30, 'y')));
+    EXPECT_EQ(s[15], 'x');
+    EXPECT_TRUE(StoreSettingsName(s, ""));
+    EXPECT_EQ(SettingsName(s), "");
+    EXPECT_EQ(s[45], 'x');  // the MAC after the area is untouched
+}

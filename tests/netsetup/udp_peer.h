@@ -1,0 +1,175 @@
+#pragma once
+// A laminator's side of the discovery protocol, written for the tests from the frame
+// tables alone: a UDP socket on loopback that records every request and answers it with
+// the datagrams a script returns.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "netsetup/search_target.h"
+
+namespace netsetup_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes Hex(const char* text) {
+    Bytes out;
+    int high = -1;
+    for (const char* c = text; *c; ++c) {
+        const int v = (*c >= '0' && *c <= '9')   ? *c - '0'
+                      : (*c >= 'a' && *c <= 'f') ? *c - 'a' + 10
+                      : (*c >= 'A' && *c <= 'F') ? *c - 'A' + 10
+                                                 : -1;
+        if (v < 0)
+            continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
+            high = -1;
+        }
+    }
+    return out;
+}
+
+// A 36-byte search reply: id, address (dotted order), MAC as shown, FW Boot and name.
+inline Bytes SearchReplyBytes(unsigned id, std::array<std::uint8_t, 4> ip,
+                              std::array<std::uint8_t, 6> macShown, unsigned fwBoot,
+                              const std::string& name) {
+    Bytes r(36, 0);
+    r[0] = 0xFF;
+    r[1] = 33;
+    r[2] = 0x01;
+    r[3] = static_cast<std::uint8_t>(id);
+    r[4] = static_cast<std::uint8_t>(id >> 8);
+    for (int i = 0; i < 4; ++i)
+        r[static_cast<std::size_t>(8 - i)] = ip[static_cast<std::size_t>(i)];
+    for (int i = 0; i < 6; ++i)
+        r[static_cast<std::size_t>(14 - i)] = macShown[static_cast<std::size_t>(i)];
+    r[15] = static_cast<std::uint8_t>(fwBoot);
+    r[16] = static_cast<std::uint8_t>(fwBoot >> 8);
+    for (std::size_t i = 0; i < name.size() && i < 16; ++i)
+        r[19 + i] = static_cast<std::uint8_t>(name[i]);
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < 35; ++i)
+        sum += r[i];
+    r[35] = static_cast<std::uint8_t>(sum);
+    return r;
+}
+
+class UdpPeer {
+  public:
+    using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
+
+    explicit UdpPeer(Script script, const char* host = "127.0.0.1")
+        : m_script(std::move(script)), m_stop(eventfd(0, EFD_CLOEXEC)) {
+        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, host, &a.sin_addr);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_address = ntohl(a.sin_addr.s_addr);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~UdpPeer() { Stop(); }
+
+    // Stops answering at once: the laminator is gone.
+    void Stop() {
+        if (!m_thread.joinable())
+            return;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(m_stop, &one, sizeof one);
+        m_thread.join();
+        close(m_fd);
+        close(m_stop);
+    }
+
+    SearchTarget Target() const {
+        SearchTarget t;
+        t.address = m_address;
+        t.port = m_port;
+        return t;
+    }
+
+    // Pauses a moment after every this many datagrams of one answer (0: never).
+    std::atomic<std::size_t> pauseEvery{0};
+
+    std::vector<Bytes> Requests() const {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    bool WaitForRequests(std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_requests.size() >= count; });
+    }
+
+  private:
+    void Run() {
+        std::uint8_t buffer[4096];
+        for (;;) {
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop, POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 || fds[1].revents)
+                return;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n =
+                recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n < 0)
+                continue;
+            const Bytes request(buffer, buffer + n);
+            std::size_t sent = 0;
+            for (const Bytes& d : m_script(request)) {
+                sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+                if (pauseEvery.load() && ++sent % pauseEvery.load() == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back(request);
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    Script m_script;
+    int m_fd = -1;
+    int m_stop = -1;
+    std::uint16_t m_port = 0;
+    std::uint32_t m_address = 0;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<Bytes> m_requests;
+    std::thread m_thread;
+};
+
+// Waits until the discovery object is idle again (the collection has ended).
+template <class Discovery>
+bool WaitIdle(Discovery& d, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!d.IsIdle()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        d.WaitForReplyOrIdle(std::chrono::milliseconds(100));
+        if (d.QueueSize() > 0 && !d.IsIdle())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+}  // namespace netsetup_test
