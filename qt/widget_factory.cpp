@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,11 +12,24 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include "qt/ip_address_edit.h"
 
 namespace {
+
+// A list box row is as high as its font's pixel height, as a platform list box draws it, not
+// the font's full line spacing (which for a CJK face is nearly half as much again).
+class ListBoxRowDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(QFontInfo(option.font).pixelSize());
+        return size;
+    }
+};
 
 QWidget* CreateEdit(const ControlState& s, QWidget* parent) {
     const bool readOnly = (s.styles & kStyleReadOnly) != 0;
@@ -100,6 +114,7 @@ QWidget* CreateControlWidget(const ControlState& s, QWidget* window) {
             list->setVerticalScrollBarPolicy((s.styles & kStyleVScroll) ? Qt::ScrollBarAsNeeded
                                                                         : Qt::ScrollBarAlwaysOff);
             list->setUniformItemSizes(true);
+            list->setItemDelegate(new ListBoxRowDelegate(list));
             return list;
         }
         case ControlKind::ListView:
