@@ -112,8 +112,13 @@ void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState
         for (const ListColumn& col : now.columns)
             headings << ToQString(col.heading);
         list->setHorizontalHeaderLabels(headings);
-        for (int c = 0; c < columns; ++c)
-            list->setColumnWidth(c, now.columns[static_cast<std::size_t>(c)].widthPixels);
+        // Widths are pixels at 96 dots per inch; a larger system font (a higher logical DPI)
+        // widens them with the text, so no heading or value is cut short.
+        const int dpi = list->logicalDpiX() > 0 ? list->logicalDpiX() : 96;
+        for (int c = 0; c < columns; ++c) {
+            const int width = now.columns[static_cast<std::size_t>(c)].widthPixels;
+            list->setColumnWidth(c, dpi > 96 ? width * dpi / 96 : width);
+        }
     }
     if (columnsChanged || Changed(before, &ControlState::rows, now)) {
         const int rows = static_cast<int>(now.rows.size());

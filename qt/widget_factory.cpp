@@ -1,6 +1,7 @@
 #include "qt/widget_factory.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
@@ -9,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
@@ -20,7 +23,8 @@
 namespace {
 
 // A list box row is as high as its font's pixel height, as a platform list box draws it, not
-// the font's full line spacing (which for a CJK face is nearly half as much again).
+// the font's full line spacing (which for a CJK face is nearly half as much again). The text
+// keeps the face's own share of ascent and descent within that height, so no descender is cut.
 class ListBoxRowDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -28,6 +32,31 @@ class ListBoxRowDelegate : public QStyledItemDelegate {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(QFontInfo(option.font).pixelSize());
         return size;
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        const QWidget* widget = item.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);  // selection, focus
+        const QFontMetrics metrics(item.font);
+        const int baseline = item.rect.top() + item.rect.height() * metrics.ascent() /
+                                                   (metrics.ascent() + metrics.descent());
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        QPalette::ColorGroup group = QPalette::Disabled;
+        if (item.state & QStyle::State_Enabled)
+            group = (item.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+        painter->save();
+        painter->setClipRect(item.rect);
+        painter->setFont(item.font);
+        painter->setPen(item.palette.color(group, (item.state & QStyle::State_Selected)
+                                                      ? QPalette::HighlightedText
+                                                      : QPalette::Text));
+        painter->drawText(QPoint(item.rect.left() + margin, baseline), text);
+        painter->restore();
     }
 };
 

@@ -36,6 +36,7 @@
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "qt/app_icon.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "sim/simulator.h"
@@ -255,6 +256,7 @@ TEST_F(MainWindowMendsTest, TheGroupListShowsAllFiveGroupsWithoutAScrollBar) {
 }
 
 TEST_F(MainWindowMendsTest, MessageBoxesOpenCentredOverTheWindowWithoutBlockingIt) {
+    SetApplicationIdentity();
     boxes = std::make_unique<QtMessageBoxSink>();
     SetMessageBoxSink(boxes.get());
     std::atomic<bool> returned{false};
@@ -270,6 +272,9 @@ TEST_F(MainWindowMendsTest, MessageBoxesOpenCentredOverTheWindowWithoutBlockingI
     EXPECT_FALSE(box->isModal());
     const QPoint off = box->frameGeometry().center() - window->frameGeometry().center();
     EXPECT_LE(off.manhattanLength(), 4) << off.x() << "," << off.y();
+    // The application's name and icon, for the task bar and the box itself.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "pellacor");
+    EXPECT_FALSE(box->windowIcon().isNull());
 
     // The window still takes clicks while the box is up.
     auto* hid = WidgetOf<QCheckBox>(kIdUseHid);
