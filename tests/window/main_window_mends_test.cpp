@@ -333,14 +333,23 @@ TEST_F(MainWindowMendsTest, EveryFieldIsNamedAfterItsLabelWhichIsItsBuddy) {
     EXPECT_EQ(buddies, 6);
 }
 
-TEST_F(MainWindowMendsTest, WritePressedRightAfterTypingWritesTheTypedText) {
+TEST_F(MainWindowMendsTest, WritePressedRightAfterTypingChecksAndWritesTheTypedText) {
     ReadParameterSetup();
-    QLineEdit* editor = EditTemperature("170");
-    ASSERT_NE(editor, nullptr);
-    // Press and release in one batch: nothing runs in between.
     auto* write = WidgetOf<QPushButton>(kIdWrite);
+    // Press and release in one batch: nothing runs in between. The handler checks what was
+    // typed (171 is no multiple of 5), not what the cell held before (150).
+    QLineEdit* editor = EditTemperature("171");
+    ASSERT_NE(editor, nullptr);
     ClickInOneBatch(write, write->rect().center());
     EXPECT_EQ(QApplication::focusWidget(), write);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(DefaultMessageBoxRecorder().Texts().size(), 1u);
+    EXPECT_EQ(sim->State(0).params.temperatureByte, 0);  // nothing written
+
+    DefaultMessageBoxRecorder().Clear();
+    editor = EditTemperature("170");
+    ASSERT_NE(editor, nullptr);
+    ClickInOneBatch(write, write->rect().center());
     ASSERT_TRUE(Idle());
     EXPECT_EQ(dlg->Item(kIdParamList).GetCell(1, 1), "170");
     EXPECT_EQ(sim->State(0).params.temperatureByte, 20);
