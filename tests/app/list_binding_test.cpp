@@ -1,5 +1,7 @@
 // Data exchange binds the parameter list again while read workers write its cells: the list
 // stays the same control and nothing races (the suite runs under ThreadSanitizer).
+#include <thread>
+
 #include "app_fixture.h"
 
 TEST_F(MainWindowTest, AutoDetectClickedDuringAReadKeepsTheListAndTheReadWhole) {
@@ -9,11 +11,15 @@ TEST_F(MainWindowTest, AutoDetectClickedDuringAReadKeepsTheListAndTheReadWhole) 
     Click(kIdActivatePort);
     Control* const list = dlg->m_paramList.List();
     ASSERT_NE(list, nullptr);
+    // Slow replies keep the read running while the window exchanges data.
+    sim->SetFaults({pellacor::sim::Fault{pellacor::sim::FaultKind::Delay, 5, 0}});
     for (int round = 0; round < 3; ++round) {
         ChooseGroup(2);  // starts the read of "Parameter setup"
         // Every click exchanges the controls into the members while the worker fills cells.
-        for (int i = 0; i < 200 && RunningWorkerCount() > 0; ++i)
+        for (int i = 0; i < 2000 && RunningWorkerCount() > 0; ++i) {
             Click(kIdAutoDetect);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         Settle();
     }
     EXPECT_EQ(dlg->m_paramList.List(), list);
