@@ -202,7 +202,7 @@ TEST_F(MainWindowMendsTest, ARightClickOnTheGroupListOnlyOpensTheContextMenu) {
 
     // The right button's own event opens the window's menu with the about item.
     QString shownItem;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, groups, [&] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             if (!menu->actions().isEmpty())
                 shownItem = menu->actions().back()->text();
@@ -211,6 +211,7 @@ TEST_F(MainWindowMendsTest, ARightClickOnTheGroupListOnlyOpensTheContextMenu) {
     });
     QContextMenuEvent context(QContextMenuEvent::Mouse, row, groups->viewport()->mapToGlobal(row));
     QApplication::sendEvent(groups->viewport(), &context);
+    PumpFor(std::chrono::milliseconds(20));  // the timer has run before its captures go
     EXPECT_FALSE(shownItem.isEmpty());
     EXPECT_EQ(groups->currentRow(), 0);
 
