@@ -50,20 +50,23 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
         autoDismiss = m_autoDismiss;
     }
     // Dismissed, or taken down with its window: either way the caller goes on, once.
-    auto finish = [this, box, pending = std::make_shared<bool>(true), done = std::move(done)] {
+    // A box being destroyed is no QMessageBox any more: its entry is left to turn null.
+    auto finish = [this, box, pending = std::make_shared<bool>(true),
+                   done = std::move(done)](bool destroyed) {
         if (!*pending)
             return;
         *pending = false;
         {
             std::lock_guard lock(m_mutex);
             --m_open;
-            m_boxes.removeIf(
-                [box](const QPointer<QMessageBox>& open) { return !open || open == box; });
+            m_boxes.removeIf([box, destroyed](const QPointer<QMessageBox>& open) {
+                return open.isNull() || (!destroyed && open.get() == box);
+            });
         }
         done();
     };
-    QObject::connect(box, &QDialog::finished, m_context, finish);
-    QObject::connect(box, &QObject::destroyed, m_context, finish);
+    QObject::connect(box, &QDialog::finished, m_context, [finish] { finish(false); });
+    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true); });
     box->show();
     if (autoDismiss) {
         QMetaObject::invokeMethod(
