@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/usb_backend.h"
+#include "link/usb_open_failure.h"
 
 namespace {
 
@@ -113,17 +114,20 @@ class HidapiBackend : public UsbBackend {
         return NamesInKeyOrder(std::move(found));
     }
 
-    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+    std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) override {
+        why.clear();
         const std::optional<std::string> node = InterfaceNode(path, kKind);
         if (!node) {
             return nullptr;
         }
         std::lock_guard lock(HidapiMutex());
         if (!HidapiReady()) {
+            why = std::make_error_code(std::errc::io_error);
             return nullptr;
         }
         hid_device* device = hid_open_path(node->c_str());
         if (device == nullptr) {
+            why = NodeOpenError(*node);
             return nullptr;
         }
         return std::make_unique<HidapiDevice>(device);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -114,13 +115,15 @@ class PrinterClassBackend : public UsbBackend {
         return NamesInKeyOrder(std::move(found));
     }
 
-    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+    std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) override {
+        why.clear();
         const std::optional<std::string> node = InterfaceNode(path, kKind);
         if (!node) {
             return nullptr;
         }
         const int fd = open(node->c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
+            why = std::error_code(errno, std::generic_category());
             return nullptr;
         }
         return std::make_unique<PrinterClassDevice>(fd);

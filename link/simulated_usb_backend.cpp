@@ -77,18 +77,25 @@ class SimulatedBackend : public UsbBackend {
         return std::vector<std::string>{m_name};
     }
 
-    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+    std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) override {
+        why.clear();
         sockaddr_un address{};
-        if (path != m_name || m_socketPath.size() >= sizeof address.sun_path) {
+        if (path != m_name) {
+            return nullptr;
+        }
+        if (m_socketPath.size() >= sizeof address.sun_path) {
+            why = std::make_error_code(std::errc::filename_too_long);
             return nullptr;
         }
         address.sun_family = AF_UNIX;
         std::memcpy(address.sun_path, m_socketPath.c_str(), m_socketPath.size() + 1);
         const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
         if (fd < 0) {
+            why = std::error_code(errno, std::generic_category());
             return nullptr;
         }
         if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            why = std::error_code(errno, std::generic_category());
             close(fd);
             return nullptr;
         }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,13 @@ class UsbBackend {
     // The present interfaces of the class, in a stable order; nullopt when the list cannot
     // be obtained at all.
     virtual std::optional<std::vector<std::string>> Enumerate(UsbClass cls) = 0;
-    // Null when this backend does not own the path or the open fails.
-    virtual std::unique_ptr<UsbDevice> Open(const std::string& path) = 0;
+    // Null when this backend does not own the path or the open fails; then `why` holds the
+    // system's reason (left clear when the path is not this backend's).
+    virtual std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) = 0;
+    std::unique_ptr<UsbDevice> Open(const std::string& path) {
+        std::error_code ignored;
+        return Open(path, ignored);
+    }
 };
 
 // The interface name a backend lists: "<kind>#vid_VVVV&pid_PPPP#<node>", ids in lower-case

@@ -8,6 +8,7 @@
 
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
+#include "link/usb_open_failure.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ int OpenLink(UsbClass cls) {
     }
     UsbLinkState& state = State();
     int next = 0;
+    std::vector<UsbOpenFailure> failures;
     for (const ListedInterface& item : *interfaces) {
         if (next == kUsbSlotCount) {
             break;
@@ -68,7 +70,8 @@ int OpenLink(UsbClass cls) {
             continue;
         }
         // A device that cannot be opened still takes its slot, closed, as a failed open did.
-        std::unique_ptr<UsbDevice> device = item.backend->Open(item.path);
+        std::error_code why;
+        std::unique_ptr<UsbDevice> device = item.backend->Open(item.path, why);
         const auto slot = static_cast<std::size_t>(next++);
         if (device) {
             state.devices[slot] = std::move(device);
@@ -77,10 +80,16 @@ int OpenLink(UsbClass cls) {
         } else {
             state.devices[slot].reset();
             state.handles[slot] = -1;
+            failures.push_back(OpenFailureOf(item.path, why));
         }
     }
     if (next == 0) {
         ReportLinkMessage("No conforming device!");
+        return 0;
+    }
+    // Not one device opened: every exchange would fail, so the open must not count as done.
+    if (failures.size() == static_cast<std::size_t>(next)) {
+        ReportLinkMessage(UsbOpenFailureMessage(failures));
         return 0;
     }
     return 1;

@@ -143,9 +143,20 @@ class ListBoxInput : public QObject {
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress)
-            m_chosenInThisPress = false;
-        return false;
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                // Only the left button chooses a group; the right one opens the context menu,
+                // which comes as an event of its own.
+                if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                    return true;
+                if (event->type() == QEvent::MouseButtonPress)
+                    m_chosenInThisPress = false;
+                return false;
+            default:
+                return false;
+        }
     }
 
   private:

@@ -13,6 +13,7 @@
 #include "framework/worker.h"
 #include "laminator/mode_resender.h"
 #include "laminator/poll_control.h"
+#include "qt/app_icon.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    SetApplicationIdentity();
     QtDialogHost host;
     QtMessageBoxSink messageBoxes;
     SetDefaultDialogHost(&host);

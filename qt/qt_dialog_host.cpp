@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/dialog.h"
+#include "qt/accessible_names.h"
 #include "qt/app_icon.h"
 #include "qt/control_events.h"
 #include "qt/control_text.h"
@@ -29,9 +30,20 @@ class QtDialogHost::KeyFilter : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        return m_host.OnKeyPress(watched, static_cast<QKeyEvent*>(event)->key());
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyRelease:
+                m_host.RunAllPosted();
+                return false;
+            case QEvent::KeyPress:
+                m_host.RunAllPosted();
+                return m_host.OnKeyPress(watched, static_cast<QKeyEvent*>(event)->key());
+            default:
+                return false;
+        }
     }
 
   private:
@@ -102,17 +114,40 @@ void QtDialogHost::Post(Dialog& dialog, std::function<void()> work) {
     // Work for a dialog whose window has gone is dropped, as messages to a destroyed window.
     std::weak_ptr<DialogRecord> weak = Find(dialog);
     const bool shown = !weak.expired();
-    QMetaObject::invokeMethod(
-        m_context,
-        [weak, shown, work = std::move(work)] {
+    {
+        std::lock_guard lock(m_mutex);
+        m_posted.push_back([weak, shown, work = std::move(work)] {
             if (shown) {
                 auto r = weak.lock();
                 if (!r || r->closed)
                     return;
             }
             work();
-        },
-        Qt::QueuedConnection);
+        });
+    }
+    // One run per post; a run finds nothing when input has taken the work first.
+    QMetaObject::invokeMethod(
+        m_context, [this] { RunOnePosted(); }, Qt::QueuedConnection);
+}
+
+bool QtDialogHost::RunOnePosted() {
+    std::function<void()> work;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_posted.empty())
+            return false;
+        work = std::move(m_posted.front());
+        m_posted.pop_front();
+    }
+    work();
+    return true;
+}
+
+void QtDialogHost::RunAllPosted() {
+    if (!IsWindowThread())
+        return;
+    while (RunOnePosted()) {
+    }
 }
 
 std::shared_ptr<DialogRecord> QtDialogHost::Build(Dialog& dialog, bool modal) {
@@ -178,6 +213,7 @@ std::shared_ptr<DialogRecord> QtDialogHost::Build(Dialog& dialog, bool modal) {
     record->applied.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         CreateWidget(*record, static_cast<int>(i), dialog.SnapshotAt(i));
+    NameFieldsAfterLabels(record->applied, record->widgets);
     // Group boxes are frames behind the controls they enclose.
     for (std::size_t i = 0; i < count; ++i) {
         if (record->widgets[i] && record->applied[i] &&
@@ -242,6 +278,13 @@ void QtDialogHost::Flush(DialogRecord& record) {
             widget->hide();
             widget->deleteLater();
             continue;
+        }
+        // An in-place editor hidden with the focus hands it to its list, not to the next
+        // control in the chain (where the next arrow key would act).
+        if (!state.visible && state.parentIndex >= 0 && widget->hasFocus()) {
+            const auto parent = static_cast<std::size_t>(state.parentIndex);
+            if (parent < record.widgets.size() && record.widgets[parent])
+                record.widgets[parent]->setFocus(Qt::OtherFocusReason);
         }
         ApplyControlState(widget, state, record.applied[i] ? &*record.applied[i] : nullptr,
                           record.units);

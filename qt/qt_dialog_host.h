@@ -4,6 +4,7 @@
 // queued flush per dialog on the GUI thread; user input goes back as state changes and
 // events through the dialog.
 #include <QPointer>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,10 +64,16 @@ class QtDialogHost : public DialogHost {
     void OnFocusChanged(QWidget* now);
     bool OnKeyPress(QObject* receiver, int qtKey);
 
+    // GUI thread. Runs the oldest posted work, or all of it: posted messages come before
+    // user input, so a commit posted by a focus change lands before the click that caused it.
+    bool RunOnePosted();
+    void RunAllPosted();
+
     class KeyFilter;
     QObject* m_context = nullptr;  // lives on the GUI thread; queued work runs through it
     KeyFilter* m_keyFilter = nullptr;
     mutable std::mutex m_mutex;
+    std::deque<std::function<void()>> m_posted;  // under m_mutex
     std::map<const Dialog*, std::shared_ptr<DialogRecord>> m_records;
     unsigned long long m_built = 0;
 };

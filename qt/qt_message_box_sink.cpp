@@ -7,6 +7,7 @@
 #include <future>
 
 #include "qt/control_text.h"
+#include "qt/dialog_window.h"
 
 QtMessageBoxSink::QtMessageBoxSink() : m_context(new QObject()) {}
 
@@ -15,10 +16,28 @@ QtMessageBoxSink::~QtMessageBoxSink() {
     delete m_context;
 }
 
+namespace {
+
+// The window a box belongs to: the active dialog window, else the main window (the shown
+// dialog window that has no owner itself).
+QWidget* OwnerWindow() {
+    if (auto* active = dynamic_cast<DialogWindow*>(QApplication::activeWindow()))
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* window = dynamic_cast<DialogWindow*>(w);
+            window && window->isVisible() && !window->parentWidget())
+            return window;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
                             std::function<void()> done) {
+    // A transient of its window: centred over it and kept above it, yet never modal.
     auto* box = new QMessageBox(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
-                                QMessageBox::Ok, nullptr);
+                                QMessageBox::Ok, OwnerWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->setModal(false);
@@ -30,14 +49,24 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
         m_boxes.append(box);
         autoDismiss = m_autoDismiss;
     }
-    QObject::connect(box, &QDialog::finished, m_context, [this, box, done = std::move(done)] {
+    // Dismissed, or taken down with its window: either way the caller goes on, once.
+    // A box being destroyed is no QMessageBox any more: its entry is left to turn null.
+    auto finish = [this, box, pending = std::make_shared<bool>(true),
+                   done = std::move(done)](bool destroyed) {
+        if (!*pending)
+            return;
+        *pending = false;
         {
             std::lock_guard lock(m_mutex);
             --m_open;
-            m_boxes.removeAll(box);
+            m_boxes.removeIf([box, destroyed](const QPointer<QMessageBox>& open) {
+                return open.isNull() || (!destroyed && open.get() == box);
+            });
         }
         done();
-    });
+    };
+    QObject::connect(box, &QDialog::finished, m_context, [finish] { finish(false); });
+    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true); });
     box->show();
     if (autoDismiss) {
         QMetaObject::invokeMethod(

@@ -1,6 +1,8 @@
 #pragma once
-// Message boxes as real QMessageBoxes: no owner, OK only, never modal, so several may be
-// open and none blocks a window. The calling thread waits until its box is dismissed.
+// Message boxes as real QMessageBoxes: OK only, never modal, so several may be open and none
+// blocks a window; each is a transient of the active dialog window (else the main window),
+// so it opens centred over it and stays above it. The calling thread waits until its box is
+// dismissed.
 #include <QList>
 #include <QPointer>
 #include <mutex>

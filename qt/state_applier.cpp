@@ -115,9 +115,12 @@ void ApplyReport(QTableWidget* list, const ControlState& now, const ControlState
         for (const ListColumn& col : now.columns)
             headings << ToQString(col.heading);
         list->setHorizontalHeaderLabels(headings);
+        // Widths are pixels at 96 dots per inch; a larger system font (a higher logical DPI)
+        // widens them with the text, so no heading or value is cut short.
+        const int dpi = list->logicalDpiX() > 0 ? list->logicalDpiX() : 96;
         for (int c = 0; c < columns; ++c) {
             const ListColumn& col = now.columns[static_cast<std::size_t>(c)];
-            list->setColumnWidth(c, col.widthPixels);
+            list->setColumnWidth(c, dpi > 96 ? col.widthPixels * dpi / 96 : col.widthPixels);
             if (QTableWidgetItem* heading = list->horizontalHeaderItem(c))
                 heading->setTextAlignment(ColumnAlignment(col));
         }

@@ -1,21 +1,64 @@
 #include "qt/widget_factory.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 #include "qt/ip_address_edit.h"
 
 namespace {
+
+// A list box row is as high as its font's pixel height, as a platform list box draws it, not
+// the font's full line spacing (which for a CJK face is nearly half as much again). The text
+// keeps the face's own share of ascent and descent within that height, so no descender is cut.
+class ListBoxRowDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(QFontInfo(option.font).pixelSize());
+        return size;
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        const QWidget* widget = item.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);  // selection, focus
+        const QFontMetrics metrics(item.font);
+        const int baseline = item.rect.top() + item.rect.height() * metrics.ascent() /
+                                                   (metrics.ascent() + metrics.descent());
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        QPalette::ColorGroup group = QPalette::Disabled;
+        if (item.state & QStyle::State_Enabled)
+            group = (item.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+        painter->save();
+        painter->setClipRect(item.rect);
+        painter->setFont(item.font);
+        painter->setPen(item.palette.color(group, (item.state & QStyle::State_Selected)
+                                                      ? QPalette::HighlightedText
+                                                      : QPalette::Text));
+        painter->drawText(QPoint(item.rect.left() + margin, baseline), text);
+        painter->restore();
+    }
+};
 
 QWidget* CreateEdit(const ControlState& s, QWidget* parent) {
     const bool readOnly = (s.styles & kStyleReadOnly) != 0;
@@ -100,6 +143,7 @@ QWidget* CreateControlWidget(const ControlState& s, QWidget* window) {
             list->setVerticalScrollBarPolicy((s.styles & kStyleVScroll) ? Qt::ScrollBarAsNeeded
                                                                         : Qt::ScrollBarAlwaysOff);
             list->setUniformItemSizes(true);
+            list->setItemDelegate(new ListBoxRowDelegate(list));
             return list;
         }
         case ControlKind::ListView:

@@ -18,7 +18,9 @@ std::vector<std::string_view> ComboChoices(const std::string& group, int row, in
 }
 
 void CEditableListCtrl::Attach(Control& control) {
-    m_list = &control;
+    // Bound once: every later exchange binds the same control again.
+    Control* none = nullptr;
+    m_list.compare_exchange_strong(none, &control);
 }
 
 bool CEditableListCtrl::OnControlEvent(const Event& e, long& result) {
@@ -45,10 +47,10 @@ bool CEditableListCtrl::OnControlEvent(const Event& e, long& result) {
 }
 
 bool CEditableListCtrl::OnLButtonDblClk(PixelPoint point) {
-    if (!m_list)
+    if (!List())
         return false;
-    Dialog& dialog = m_list->Owner();
-    const int listId = m_list->Id();
+    Dialog& dialog = List()->Owner();
+    const int listId = List()->Id();
     const CellHit hit = dialog.Host().HitTestCell(dialog, listId, point);
     m_editCell = {hit.row, hit.column};
     const PixelRect cell =
@@ -62,9 +64,9 @@ bool CEditableListCtrl::OnLButtonDblClk(PixelPoint point) {
 
 void CEditableListCtrl::ShowEdit(bool show, int row, int column, const PixelRect& cell) {
     m_editOpen = show;
-    Dialog& dialog = m_list->Owner();
+    Dialog& dialog = List()->Owner();
     if (!m_edit) {
-        m_edit = &dialog.CreateChild(m_list->Id(), ControlKind::Edit, IN_PLACE_EDIT_ID,
+        m_edit = &dialog.CreateChild(List()->Id(), ControlKind::Edit, IN_PLACE_EDIT_ID,
                                      kStyleBorder | kStyleAutoHScroll | kStyleWantReturn);
         dialog.AttachHandler(*m_edit, m_editHandler);
     }
@@ -72,14 +74,14 @@ void CEditableListCtrl::ShowEdit(bool show, int row, int column, const PixelRect
         m_edit->Show(false);
         return;
     }
-    m_edit->SetText(m_list->GetCell(row, column));
+    m_edit->SetText(List()->GetCell(row, column));
     m_edit->MoveTo(cell);
     m_edit->Show(true);
     m_edit->SetFocus();
 }
 
 bool CEditableListCtrl::ShowCombo(int row, int column, const PixelRect& cell) {
-    Dialog& dialog = m_list->Owner();
+    Dialog& dialog = List()->Owner();
     if (m_combo) {
         dialog.DestroyChild(*m_combo);
         m_combo = nullptr;
@@ -88,7 +90,7 @@ bool CEditableListCtrl::ShowCombo(int row, int column, const PixelRect& cell) {
     const std::vector<std::string_view> choices = ComboChoices(CurrentGroup(), row, column);
     if (choices.empty())
         return false;
-    m_combo = &dialog.CreateChild(m_list->Id(), ControlKind::ComboBox, kComboCreateId,
+    m_combo = &dialog.CreateChild(List()->Id(), ControlKind::ComboBox, kComboCreateId,
                                   kStyleDropDownList | kStyleAutoHScroll);
     dialog.AttachHandler(*m_combo, m_comboHandler);
     for (std::string_view choice : choices)
@@ -98,7 +100,7 @@ bool CEditableListCtrl::ShowCombo(int row, int column, const PixelRect& cell) {
     m_combo->SetFocus();
     m_combo->SetId(IN_PLACE_COMBO_ID);
     m_comboOpen = true;
-    const std::string current = m_list->GetCell(row, column);
+    const std::string current = List()->GetCell(row, column);
     for (std::size_t i = 0; i < choices.size(); ++i) {
         if (choices[i] == current) {
             m_combo->SetSelection(static_cast<int>(i));
@@ -113,7 +115,7 @@ long CEditableListCtrl::OnEditDone() {
     // focus loses it later) must not write its old text into the cell edited since.
     if (!m_edit || !m_editOpen)
         return 0;
-    m_list->SetCell(m_editCell.row, m_editCell.column, m_edit->GetText());
+    List()->SetCell(m_editCell.row, m_editCell.column, m_edit->GetText());
     ShowEdit(false, -1, -1, PixelRect{});
     return 0;
 }
@@ -123,7 +125,7 @@ long CEditableListCtrl::OnComboDone() {
         return 0;
     const int selected = m_combo->GetSelection();
     if (selected >= 0)
-        m_list->SetCell(m_editCell.row, m_editCell.column, m_combo->ItemText(selected));
+        List()->SetCell(m_editCell.row, m_editCell.column, m_combo->ItemText(selected));
     m_combo->Show(false);
     m_comboOpen = false;
     return 0;
@@ -147,7 +149,7 @@ void CEditableListCtrl::OnComboSelChange() {
         return;
     const std::string text = m_combo->ItemText(m_combo->GetSelection());
     SetSelectedLaminateMenu(text);
-    m_list->SetCell(0, 1, text);
+    List()->SetCell(0, 1, text);
     if (m_owner)
         StartWorker(&SendLaminateMenu, m_owner);
 }

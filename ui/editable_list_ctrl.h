@@ -1,6 +1,8 @@
 #pragma once
 // The parameter list with in-place editors: a double-click on an editable value cell opens
 // an edit box or a drop-down exactly over the cell; losing the focus commits it.
+#include <atomic>
+
 #include "framework/dialog.h"
 #include "ui/list_ctrl_combo.h"
 #include "ui/list_ctrl_edit.h"
@@ -35,7 +37,8 @@ class CEditableListCtrl : public ControlHandler {
     void OnBeginTrack();
     void OnComboSelChange();
 
-    Control* List() const { return m_list; }
+    // Workers read the list while the window thread exchanges data, which binds it again.
+    Control* List() const { return m_list.load(); }
     Control* EditBox() const { return m_edit; }
     Control* ComboBox() const { return m_combo; }
     ListCell EditCell() const { return m_editCell; }
@@ -46,7 +49,7 @@ class CEditableListCtrl : public ControlHandler {
     void CommitOpenEditors();
 
     LaminatorView* m_owner;
-    Control* m_list = nullptr;
+    std::atomic<Control*> m_list{nullptr};
     Control* m_edit = nullptr;
     Control* m_combo = nullptr;
     CListCtrlEdit m_editHandler{*this};

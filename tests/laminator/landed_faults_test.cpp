@@ -7,22 +7,23 @@
 #include "sim_fixture.h"
 #include "tests/link/fake_usb_backend.h"
 
-TEST(WriteEngineFaults, AWriteToANodeThatCannotBeOpenedShowsTheLinksMessage) {
+TEST(WriteEngineFaults, AWriteThatReachesNothingShowsTheLinksMessage) {
     const std::string laminator = "hid#vid_5314&pid_0001#/dev/hidraw7";
     auto backend = std::make_shared<FakeUsbBackend>();
     backend->lists[UsbClass::Hid] = std::vector<std::string>{laminator};
-    backend->unopenable = {laminator};  // no permission on the node, say
+    backend->Device(laminator)->failWrite = true;  // unplugged after the port was activated, say
     SetUsbBackends({backend});
     DefaultMessageBoxRecorder().Clear();
-    ASSERT_EQ(OpenHidLink(), 1);  // the slot is taken, closed
+    ASSERT_EQ(OpenHidLink(), 1);
     UsbLinkActive = 1;
     SetCurrentGroup("Laminator setup");
     FakeView view;
     view.SetCells({"Close", "5", "120", "English", "255", "Open"});
     UsbParameterWriter(&view);
-    // One per block: each block's reply is read, and none came.
+    // Per block: the link's own message for the send, then the reply is still read and none came.
     EXPECT_EQ(DefaultMessageBoxRecorder().Texts(),
-              (std::vector<std::string>{"Failed to receive data!", "Failed to receive data!"}));
+              (std::vector<std::string>{"Send data error!", "Failed to receive data!",
+                                        "Send data error!", "Failed to receive data!"}));
     EXPECT_TRUE(view.IsButtonEnabled(kIdWrite));
     UsbLinkActive = 0;
     SetCurrentGroup("");

@@ -87,7 +87,10 @@ class FakeUsbBackend : public UsbBackend {
     std::map<UsbClass, std::optional<std::vector<std::string>>> lists{
         {UsbClass::Hid, std::vector<std::string>{}},
         {UsbClass::Printer, std::vector<std::string>{}}};
-    std::vector<std::string> unopenable;
+    std::vector<std::string> unopenable;  // fail with an I/O error
+    // Fail with the given reason, as the system would (tests run as root, so a permission
+    // error can only be injected).
+    std::map<std::string, std::error_code> openErrors;
     std::vector<std::string> opened;
 
     std::shared_ptr<FakeDeviceState> Device(const std::string& path) {
@@ -100,10 +103,16 @@ class FakeUsbBackend : public UsbBackend {
 
     std::optional<std::vector<std::string>> Enumerate(UsbClass cls) override { return lists[cls]; }
 
-    std::unique_ptr<UsbDevice> Open(const std::string& path) override {
+    std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) override {
+        why.clear();
         opened.push_back(path);
+        if (auto it = openErrors.find(path); it != openErrors.end()) {
+            why = it->second;
+            return nullptr;
+        }
         for (const std::string& bad : unopenable) {
             if (bad == path) {
+                why = std::make_error_code(std::errc::io_error);
                 return nullptr;
             }
         }

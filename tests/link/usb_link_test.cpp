@@ -271,7 +271,9 @@ namespace {
 class FailingListBackend : public UsbBackend {
   public:
     std::optional<std::vector<std::string>> Enumerate(UsbClass) override { return std::nullopt; }
-    std::unique_ptr<UsbDevice> Open(const std::string&) override { return nullptr; }
+    std::unique_ptr<UsbDevice> Open(const std::string&, std::error_code&) override {
+        return nullptr;
+    }
 };
 }  // namespace
 
