@@ -28,10 +28,10 @@ struct CtlRun {
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
-// Starts pellacorctl with `args`; `whileRunning` is called with the error text read so far
-// and the process id until the process ends (it may signal the process).
+// Starts pellacorctl with `args`; `whileRunning` is called with the output read so far and
+// the process id until the process ends (it may signal the process).
 inline CtlRun RunCtl(const std::vector<std::string>& args,
-                     const std::function<void(const std::string&, pid_t)>& whileRunning = {}) {
+                     const std::function<void(const CtlRun&, pid_t)>& whileRunning = {}) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
@@ -76,7 +76,7 @@ inline CtlRun RunCtl(const std::vector<std::string>& args,
             }
         }
         if (whileRunning)
-            whileRunning(run.err, pid);
+            whileRunning(run, pid);
     }
     int status = 0;
     waitpid(pid, &status, 0);
