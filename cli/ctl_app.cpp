@@ -8,6 +8,7 @@
 #include "cli/exit_codes.h"
 #include "cli/network_search.h"
 #include "framework/message_box.h"
+#include "link/usb_backend.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/search_target.h"
 
@@ -176,8 +177,14 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     }
     if (netconfig->parsed() && netconfig->count("--name"))
         net.name = name;
-    if (*list)
+    if (*list) {
+        // The virtual laminators named are listed as if plugged in, as in the window.
+        for (const std::string& path : targetOptions.usbSim)
+            AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Hid));
+        for (const std::string& path : targetOptions.usbSimPrinter)
+            AddUsbBackend(MakeSimulatedUsbBackend(path, UsbClass::Printer));
         return RunList(context, listNetwork);
+    }
     if (*app.get_subcommand("discover"))
         return RunDiscover(context);
     if (*netconfig)
