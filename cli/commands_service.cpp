@@ -217,10 +217,11 @@ int RunFirmware(const CommandContext& context, const std::string& file) {
         else
             HidDownloadWorker(&view);
         progress.Finish();
-        // The bar moves before each frame goes out: the last position may not have gone.
+        // The bar moves before each frame goes out: after a failed frame its position counts
+        // that frame too; after a stop it counts exactly the frames sent.
         const bool failed = context.messages->AnyFailure();
         const bool stopped = CliView::Interrupted().load() && !failed;
-        const int framesSent = failed || stopped ? std::max(0, sent - (stopped ? 0 : 1)) : sent;
+        const int framesSent = failed ? std::max(0, sent - 1) : sent;
         result.data["frames-sent"] = framesSent;
         result.data["frames"] = frames;
         result.data["bytes"] = load.bytes->size();
