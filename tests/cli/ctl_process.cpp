@@ -43,6 +43,7 @@ SimulatedLaminators::SimulatedLaminators(int count) {
         o.udpHost = "127.0.0.1";
         o.udpPort = 0;
         o.usbPath = (m_dir.Path() / ("hid" + std::to_string(attempt))).string();
+        o.printerPath = (m_dir.Path() / ("lp" + std::to_string(attempt))).string();
         m_sim = std::make_unique<pellacor::sim::Simulator>(o);
         m_error.clear();
         m_started = m_sim->Start(&m_error);

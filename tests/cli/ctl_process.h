@@ -108,6 +108,7 @@ class SimulatedLaminators {
     pellacor::sim::Simulator& Sim() { return *m_sim; }
     std::string Tcp(int k = 0) const;
     std::string Usb() const { return m_sim->UsbPath(0); }
+    std::string Printer() const { return m_sim->PrinterPath(0); }
     std::string SearchAddress() const;
     // Frames the laminators received that write parameters (1C 77 over TCP, the same after
     // A5 and a length byte over USB).

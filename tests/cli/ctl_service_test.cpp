@@ -161,6 +161,26 @@ TEST_P(CtlService, CtrlCEndsADownloadAtAFrameBoundaryAndSaysHowFar) {
     EXPECT_TRUE(std::equal(got.data.begin(), got.data.end(), m_firmware.begin()));
 }
 
+// The printing-class path carries the firmware in raw 64-byte blocks and says it is done.
+using CtlPrinterClass = CtlService;
+TEST_P(CtlPrinterClass, FirmwareGoesInRawBlocksAndReadsAreRefused) {
+    const std::string file = FirmwareFile(64 * 1000 + 10);
+    const ctltest::CtlRun run = RunCtl({"--usb-sim-printer", m_lam.Printer(), "firmware", file});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_NE(run.err.find("Download successfully, please re-open!"), std::string::npos);
+    // Every block is 64 bytes: the last one is the file's rest and zeros.
+    std::vector<uint8_t> blocks = m_firmware;
+    blocks.resize((m_firmware.size() / 64 + 1) * 64, 0);
+    const pellacor::sim::FirmwareCapture got = SettledFirmware();
+    ASSERT_EQ(got.data.size(), blocks.size());
+    EXPECT_TRUE(got.data == blocks);
+    // Reads are not carried on that path: refused before anything is sent.
+    m_lam.Sim().ClearLog();
+    EXPECT_EQ(RunCtl({"--usb-sim-printer", m_lam.Printer(), "get"}).exit, 2);
+    EXPECT_EQ(m_lam.FramesReceived(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, CtlService, ::testing::Values(false, true),
                          [](const auto& p) { return p.param ? "Usb" : "Tcp"; });
+INSTANTIATE_TEST_SUITE_P(Printer, CtlPrinterClass, ::testing::Values(false));
 }  // namespace
