@@ -1,68 +1,67 @@
 #include "app/program_options.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+namespace {
+// The options, parsed alike by the window and pellacorctl (both use CLI11).
+void DefineOptions(CLI::App& app, ProgramOptions& o, std::string& searchAddress,
+                   unsigned& tcpPort) {
+    app.set_help_flag("-h,--help", "show this text");
+    app.add_flag("--demo", o.demo, "run against built-in simulated laminators on loopback");
+    app.add_option("--usb-sim", o.usbSimHid, "list the simulator's virtual HID laminator at PATH")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_option("--usb-sim-printer", o.usbSimPrinter,
+                   "list its virtual printing-class laminator at PATH")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_option("--tcp-port", tcpPort,
+                   "connect to the laminator's command port N (default 9100)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 65535));
+    app.add_option("--search-address", searchAddress,
+                   "send the network search and settings requests to ADDRESS (default "
+                   "255.255.255.255:1901 out of every interface)")
+        ->type_name("ADDRESS[:PORT]");
+    app.add_option("--screenshot", o.screenshot, "render the main window to FILE.png and exit")
+        ->type_name("FILE.png");
+}
+}  // namespace
 
 std::string ProgramUsage() {
-    return "Usage: pellacor [options]\n"
-           "  --demo                 run against built-in simulated laminators on loopback\n"
-           "  --usb-sim PATH         list the simulator's virtual HID laminator at PATH\n"
-           "  --usb-sim-printer PATH list its virtual printing-class laminator at PATH\n"
-           "  --tcp-port N           connect to the laminator's command port N (default 9100)\n"
-           "  --search-address ADDRESS[:PORT]\n"
-           "                         send the network search and settings requests to ADDRESS\n"
-           "                         (default 255.255.255.255:1901 out of every interface)\n"
-           "  --screenshot FILE.png  render the main window to FILE.png and exit\n"
-           "  --help                 show this text\n";
+    CLI::App app{"Pellacor: sets up and services card laminators.", "pellacor"};
+    ProgramOptions o;
+    std::string searchAddress;
+    unsigned tcpPort = 0;
+    DefineOptions(app, o, searchAddress, tcpPort);
+    return app.help();
 }
 
 std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>& args,
                                                   std::string& error) {
+    CLI::App app{"Pellacor", "pellacor"};
     ProgramOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string* {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return nullptr;
-            }
-            return &args[++i];
-        };
-        if (a == "--demo") {
-            o.demo = true;
-        } else if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--usb-sim" || a == "--usb-sim-printer" || a == "--screenshot") {
-            const std::string* v = value();
-            if (!v)
-                return std::nullopt;
-            if (a == "--usb-sim")
-                o.usbSimHid.push_back(*v);
-            else if (a == "--usb-sim-printer")
-                o.usbSimPrinter.push_back(*v);
-            else
-                o.screenshot = *v;
-        } else if (a == "--tcp-port") {
-            const std::string* v = value();
-            if (!v)
-                return std::nullopt;
-            unsigned port = 0;
-            const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), port);
-            if (ec != std::errc() || end != v->data() + v->size() || port == 0 || port > 65535) {
-                error = "--tcp-port takes a port number from 1 to 65535, not \"" + *v + "\"";
-                return std::nullopt;
-            }
-            o.tcpPort = static_cast<std::uint16_t>(port);
-        } else if (a == "--search-address") {
-            const std::string* v = value();
-            if (!v)
-                return std::nullopt;
-            o.searchTarget = ParseSearchTarget(*v, error);
-            if (!o.searchTarget)
-                return std::nullopt;
-        } else {
-            error = "unknown option \"" + a + "\"";
+    std::string searchAddress;
+    unsigned tcpPort = 0;
+    DefineOptions(app, o, searchAddress, tcpPort);
+    // CLI11 takes a vector of arguments last one first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        return o;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return std::nullopt;
+    }
+    if (tcpPort != 0)
+        o.tcpPort = static_cast<std::uint16_t>(tcpPort);
+    if (!searchAddress.empty()) {
+        o.searchTarget = ParseSearchTarget(searchAddress, error);
+        if (!o.searchTarget)
             return std::nullopt;
-        }
     }
     return o;
 }

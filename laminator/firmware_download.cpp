@@ -37,7 +37,8 @@ std::shared_ptr<const std::vector<std::uint8_t>> ImageOf(LaminatorView& view) {
 }
 
 void ReportFailure(const TransferResult& result) {
-    if (!result.Complete())
+    // A stop the user asked for is told by the front end that asked.
+    if (!result.Complete() && !result.stopped)
         ReportLinkMessage(DownloadFailedText(result.framesSent + 1, result.frames));
 }
 }  // namespace
@@ -80,6 +81,10 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
     LinkTransaction transaction;
     std::size_t sent = 0;
     for (;;) {
+        if (view.StopRequested()) {
+            result.stopped = true;
+            return result;
+        }
         progress.Advance();
         const std::size_t count = std::min(bytes.size() - sent, full);
         if (!SendFrame(route, bytes.data() + sent, count, result.framesSent == 0))

@@ -41,11 +41,13 @@ class DownloadProgress {
 struct TransferResult {
     int framesSent = 0;
     int frames = 0;
+    bool stopped = false;  // the view asked to stop; the frames sent went out whole
     bool Complete() const { return framesSent == frames; }
 };
 
 // Sends `bytes` frame by frame as one transaction under the link lock, moving the progress
-// display; stops at the first frame that did not go out. Touches no button.
+// display; stops at the first frame that did not go out, or before the next frame once the
+// view asks to stop. Touches no button.
 TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
                                 const std::vector<std::uint8_t>& bytes);
 

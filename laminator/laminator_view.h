@@ -36,6 +36,9 @@ class LaminatorView {
     }
     // Forgets the loaded firmware file (after a printing-class transfer).
     virtual void ReleaseFirmware() {}
+    // The user asked to stop (Ctrl-C on the command line): a transfer ends before its next
+    // frame. The window never asks.
+    virtual bool StopRequested() const { return false; }
 };
 
 // Control ids the operations switch.

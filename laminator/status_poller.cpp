@@ -53,6 +53,43 @@ void NotConnected(LaminatorView& view) {
     ReportLinkMessage(kNotConnected);
     view.EnableButton(kIdActivatePort, true);
 }
+
+// One status and one card-channel exchange. False when a stop came first; `answered` tells
+// whether the status query got its reply (the boxes are emptied when not).
+bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
+    const std::optional<Reply> status = UsbQuery(token, kStatusQuery);
+    if (!status)
+        return false;
+    ShowStatus(view, *status);
+    SignalPollCycleDone();
+    answered = status->received && status->Has(kErrorCode, 4);
+    const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
+    if (!cards)
+        return false;
+    const bool sensed =
+        cards->received && cards->length > static_cast<std::size_t>(kCardSensorByte);
+    view.SetControlText(kIdCardChannelBox,
+                        sensed ? CardChannelText(cards->bytes[kCardSensorByte]) : "");
+    return true;
+}
+
+// One status exchange; false when a stop came first or no reply came.
+bool NetStatusCycle(LaminatorView& view, PollerToken& token) {
+    Reply reply;
+    {
+        LinkTransaction link;
+        if (token.StopRequested())
+            return false;
+        EncodeCommand(kStatusQuery);  // the 8 bytes alone over TCP
+        NetSend();
+        reply = ReceiveReply(LinkKind::Ethernet, kStatusReplyBytes);
+        if (!reply.received)
+            return false;  // the receive has said why
+    }
+    ShowStatus(view, reply);
+    SignalPollCycleDone();
+    return true;
+}
 }  // namespace
 
 int UsbStatusPoller(LaminatorView* view, PollerToken& token) {
@@ -72,18 +109,9 @@ int UsbStatusPoller(LaminatorView* view, PollerToken& token) {
         return 1;
     }
     for (;;) {
-        const std::optional<Reply> status = UsbQuery(token, kStatusQuery);
-        if (!status)
+        bool answered = false;
+        if (!UsbStatusCycle(*view, token, answered))
             return 1;
-        ShowStatus(*view, *status);
-        SignalPollCycleDone();
-        const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
-        if (!cards)
-            return 1;
-        const bool sensed =
-            cards->received && cards->length > static_cast<std::size_t>(kCardSensorByte);
-        view->SetControlText(kIdCardChannelBox,
-                             sensed ? CardChannelText(cards->bytes[kCardSensorByte]) : "");
         if (!token.Wait(kPollInterval))
             return 1;
         if (!ProbeHidLaminator()) {
@@ -97,18 +125,15 @@ int NetStatusPoller(LaminatorView* view, PollerToken& token) {
     for (;;) {
         if (!token.Wait(kPollInterval))
             return 1;
-        Reply reply;
-        {
-            LinkTransaction link;
-            if (token.StopRequested())
-                return 1;
-            EncodeCommand(kStatusQuery);  // the 8 bytes alone over TCP
-            NetSend();
-            reply = ReceiveReply(LinkKind::Ethernet, kStatusReplyBytes);
-            if (!reply.received)
-                return 1;  // the receive has said why
-        }
-        ShowStatus(*view, reply);
-        SignalPollCycleDone();
+        if (!NetStatusCycle(*view, token))
+            return 1;
     }
+}
+
+bool ReadStatusOnce(LaminatorView& view, LinkKind link) {
+    PollerToken token;
+    if (link == LinkKind::Ethernet)
+        return NetStatusCycle(view, token);
+    bool answered = false;
+    return UsbStatusCycle(view, token, answered) && answered;
 }

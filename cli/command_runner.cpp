@@ -1,0 +1,63 @@
+#include "cli/command_runner.h"
+
+#include <cstdio>
+
+#include "cli/exit_codes.h"
+#include "laminator/param_store.h"
+
+nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
+                           const TargetCommand& command, std::string& text) {
+    // Values of an earlier laminator must never stand in for this one's.
+    Store().Clear();
+    MotorType = 0;
+    context.messages->Take();
+    CliView view;
+    TargetResult result;
+    if (!OpenTarget(target)) {
+        result.exit = kExitUnreachable;
+    } else {
+        result = command(view, target);
+        if (result.exit == kExitOk && context.messages->AnyFailure())
+            result.exit = kExitFailure;
+    }
+    CloseTarget();
+    nlohmann::json entry = result.data;
+    entry["target"] = target.Label();
+    entry["exit"] = result.exit;
+    entry["messages"] = context.messages->Take();
+    text = result.text;
+    return entry;
+}
+
+int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
+    nlohmann::json entries = nlohmann::json::array();
+    std::vector<int> codes;
+    std::string text;
+    for (const Target& target : context.targets) {
+        std::string one;
+        nlohmann::json entry = RunOnTarget(context, target, command, one);
+        codes.push_back(entry["exit"].get<int>());
+        if (context.targets.size() > 1)
+            text += "== " + target.Label() + " ==\n";
+        text += one;
+        entries.push_back(std::move(entry));
+        if (CliView::Interrupted().load())
+            break;  // Ctrl-C: the laminators after this one are not touched
+    }
+    const int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
+    nlohmann::json doc = {{"command", context.command}, {"exit", exit}, {"laminators", entries}};
+    PrintResult(context, doc, text);
+    return exit;
+}
+
+void PrintResult(const CommandContext& context, const nlohmann::json& document,
+                 const std::string& text) {
+    if (context.json) {
+        const std::string out =
+            document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        std::fprintf(stdout, "%s\n", out.c_str());
+    } else {
+        std::fputs(text.c_str(), stdout);
+    }
+    std::fflush(stdout);
+}

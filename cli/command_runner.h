@@ -1,0 +1,36 @@
+#pragma once
+// Runs one command on each target in turn: the link opened, the command run, the link
+// closed; one failure does not stop the others. The output has one entry per laminator.
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/cli_view.h"
+#include "cli/stderr_messages.h"
+#include "cli/targets.h"
+
+struct TargetResult {
+    int exit = 0;
+    nlohmann::json data = nlohmann::json::object();  // the command's own keys
+    std::string text;                                // its table or lines
+};
+
+struct CommandContext {
+    std::string command;
+    std::vector<Target> targets;
+    bool json = false;
+    StderrMessageSink* messages = nullptr;
+};
+
+using TargetCommand = std::function<TargetResult(CliView&, const Target&)>;
+
+// One target: fresh values, the link opened (exit 3 when it cannot be), the command, the
+// link closed. A message box that reports a failure turns a success into exit 1.
+nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
+                           const TargetCommand& command, std::string& text);
+// Every target, then the output: one JSON document or the texts. Returns the exit status.
+int RunOnTargets(const CommandContext& context, const TargetCommand& command);
+// Prints a document (JSON) or the text on standard output.
+void PrintResult(const CommandContext& context, const nlohmann::json& document,
+                 const std::string& text);

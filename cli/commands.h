@@ -1,0 +1,42 @@
+#pragma once
+// pellacorctl's commands. Each returns the exit status and prints its own output; the
+// per-laminator ones run through RunOnTargets.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command_runner.h"
+
+int RunInfo(const CommandContext& context);
+int RunGet(const CommandContext& context, const std::vector<std::string>& names);
+int RunSet(const CommandContext& context, const std::vector<std::string>& assignments);
+int RunStatus(const CommandContext& context, std::optional<double> watchSeconds);
+
+int RunBackup(const CommandContext& context, const std::string& file);
+struct RestoreOptions {
+    bool dryRun = false;
+    bool includeNetwork = false;
+    bool force = false;
+};
+int RunRestore(const CommandContext& context, const std::string& file,
+               const RestoreOptions& options);
+int RunDiff(const CommandContext& context, const std::string& file);
+
+int RunReset(const CommandContext& context, bool confirmed);
+int RunMode(const CommandContext& context, const std::string& mode);
+int RunSend(const CommandContext& context, const std::string& hex);
+int RunFirmware(const CommandContext& context, const std::string& file);
+
+int RunDiscover(const CommandContext& context);
+int RunList(const CommandContext& context, bool network);
+struct NetconfigOptions {
+    std::string mac;
+    bool setStatic = false;
+    bool setDynamic = false;
+    std::string ip, mask, gateway;
+    std::optional<std::string> name;
+};
+int RunNetconfig(const CommandContext& context, const NetconfigOptions& options);
+
+// A usage error: the text on standard error, exit 2.
+int UsageError(const std::string& text);

@@ -1,0 +1,232 @@
+// discover, list and netconfig: laminators found on USB and by the network search, and a
+// laminator's network settings changed over the UDP protocol.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_text.h"
+#include "cli/network_search.h"
+#include "cli/text_table.h"
+#include "laminator/encodings.h"
+#include "link/usb_backend.h"
+#include "link/usb_link.h"
+#include "netsetup/net_discovery.h"
+#include "netsetup/net_resources.h"
+#include "netsetup/net_settings.h"
+
+namespace {
+nlohmann::json SearchReplyJson(const SearchReply& r) {
+    return {{"device-id", ReplyDeviceId(r)},
+            {"mac-address", ReplyMacText(r)},
+            {"name", BytesToJsonText(ReplyName(r))},
+            {"fw-boot", ReplyFwBoot(r)},
+            {"ip-address", ReplyIpText(r)}};
+}
+
+TextTable SearchTable() {
+    return TextTable({std::string(kStringDeviceId), std::string(kStringMacAddress),
+                      std::string(kStringDeviceName), std::string(kStringFwBoot),
+                      std::string(kStringIpAddress)});
+}
+
+void AddSearchRow(TextTable& table, const SearchReply& r) {
+    table.Add({ReplyDeviceId(r), ReplyMacText(r), ReplyName(r), ReplyFwBoot(r), ReplyIpText(r)});
+}
+
+std::string NetResultText(NetResult result) {
+    switch (result) {
+        case kNetBusy:
+            return "a search is still running";
+        case kNetSendFailed:
+            return "the request could not be sent";
+        case kNetNoReply:
+            return "the laminator did not answer";
+        case kNetNotRead:
+            return "the settings were not read first";
+        case kNetBadAck:
+            return "the laminator's acknowledgement was wrong";
+        default:
+            return "result " + std::to_string(result);
+    }
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string AddressText(const NetSettings& s, std::size_t offset) {
+    const std::array<int, 4> f = SettingsAddress(s, offset);
+    return std::to_string(f[0]) + "." + std::to_string(f[1]) + "." + std::to_string(f[2]) + "." +
+           std::to_string(f[3]);
+}
+
+std::optional<std::array<int, 4>> AddressFields(const std::string& text) {
+    if (!IsDottedQuad(text))
+        return std::nullopt;
+    std::array<int, 4> fields{};
+    std::size_t at = 0;
+    for (int& f : fields) {
+        f = CAtoi(std::string_view(text).substr(at));
+        at = text.find('.', at);
+        at = at == std::string::npos ? text.size() : at + 1;
+    }
+    return fields;
+}
+
+nlohmann::json SettingsJson(const NetSettings& s) {
+    return {{"name", BytesToJsonText(SettingsName(s))},
+            {"method", IsStaticMethod(s) ? "static" : "dynamic"},
+            {"ip-address", AddressText(s, kSettingsIpOffset)},
+            {"subnet-mask", AddressText(s, kSettingsMaskOffset)},
+            {"gateway", AddressText(s, kSettingsGatewayOffset)}};
+}
+}  // namespace
+
+int RunDiscover(const CommandContext& context) {
+    CNetDiscovery discovery;
+    NetResult searched = kNetSuccess;
+    const std::vector<SearchReply> found = SearchNetwork(discovery, searched);
+    if (searched != kNetSuccess) {
+        std::fprintf(stderr, "The network search failed: %s.\n", NetResultText(searched).c_str());
+        return kExitFailure;
+    }
+    nlohmann::json list = nlohmann::json::array();
+    TextTable table = SearchTable();
+    for (const SearchReply& r : found) {
+        list.push_back(SearchReplyJson(r));
+        AddSearchRow(table, r);
+    }
+    const nlohmann::json doc = {{"command", "discover"}, {"exit", 0}, {"laminators", list}};
+    PrintResult(context, doc, table.Render());
+    return kExitOk;
+}
+
+int RunList(const CommandContext& context, bool network) {
+    nlohmann::json usb = nlohmann::json::array();
+    TextTable table({"KIND", "NODE", "VENDOR", "PRODUCT"});
+    for (const auto& backend : GetUsbBackends()) {
+        for (UsbClass cls : {UsbClass::Hid, UsbClass::Printer}) {
+            const auto paths = backend->Enumerate(cls);
+            if (!paths)
+                continue;
+            for (const std::string& path : *paths) {
+                std::string vid;
+                std::string pid;
+                if (!ParseVidPid(path, vid, pid) || vid != kLaminatorVidText)
+                    continue;
+                const std::string kind = cls == UsbClass::Hid ? "hid" : "printer";
+                const std::size_t hash = path.rfind('#');
+                const std::string node = hash == std::string::npos ? path : path.substr(hash + 1);
+                usb.push_back({{"kind", kind},
+                               {"node", BytesToJsonText(node)},
+                               {"vendor-id", vid},
+                               {"product-id", pid}});
+                table.Add({kind, node, vid, pid});
+            }
+        }
+    }
+    nlohmann::json doc = {{"command", "list"}, {"exit", 0}, {"usb", usb}};
+    std::string text = table.Render();
+    if (network) {
+        CNetDiscovery discovery;
+        NetResult searched = kNetSuccess;
+        const std::vector<SearchReply> found = SearchNetwork(discovery, searched);
+        nlohmann::json list = nlohmann::json::array();
+        TextTable found_table = SearchTable();
+        for (const SearchReply& r : found) {
+            list.push_back(SearchReplyJson(r));
+            AddSearchRow(found_table, r);
+        }
+        doc["network"] = list;
+        text += "\n" + found_table.Render();
+        if (searched != kNetSuccess) {
+            std::fprintf(stderr, "The network search failed: %s.\n",
+                         NetResultText(searched).c_str());
+            doc["exit"] = kExitFailure;
+        }
+    }
+    PrintResult(context, doc, text);
+    return doc["exit"].get<int>();
+}
+
+int RunNetconfig(const CommandContext& context, const NetconfigOptions& options) {
+    if (options.setStatic && options.setDynamic)
+        return UsageError("netconfig takes --static or --dynamic, not both.");
+    if (!options.setStatic &&
+        (!options.ip.empty() || !options.mask.empty() || !options.gateway.empty()))
+        return UsageError("--ip, --mask and --gateway go with --static.");
+    std::optional<std::array<int, 4>> ip, mask, gateway;
+    if (options.setStatic) {
+        ip = AddressFields(options.ip);
+        mask = AddressFields(options.mask);
+        gateway = AddressFields(options.gateway);
+        if (!ip || !mask || !gateway)
+            return UsageError(
+                "--static needs --ip, --mask and --gateway, each four numbers from 0 to 255 "
+                "separated by dots.");
+    }
+    if (options.name && options.name->size() > kMaxDeviceNameLength)
+        return UsageError(std::string(kMsgNameTooLong));
+
+    CNetDiscovery discovery;
+    NetResult result = kNetSuccess;
+    const std::vector<SearchReply> found = SearchNetwork(discovery, result);
+    const auto match = std::find_if(found.begin(), found.end(), [&](const SearchReply& r) {
+        return ReplyMacText(r) == Lower(options.mac);
+    });
+    if (match == found.end()) {
+        std::fprintf(stderr, "No laminator with MAC address %s answered the search.\n",
+                     options.mac.c_str());
+        return kExitUnreachable;
+    }
+    if ((result = discovery.ReadConfig(*match)) != kNetSuccess) {
+        std::fprintf(stderr, "Reading the network settings failed: %s.\n",
+                     NetResultText(result).c_str());
+        return kExitFailure;
+    }
+    const NetSettings before = discovery.m_settings;
+    NetSettings settings = before;
+    if (options.name && !StoreSettingsName(settings, *options.name))
+        return UsageError(std::string(kMsgNameTooLong));
+    if (options.setStatic) {
+        StoreMethod(settings, "Static");
+        StoreSettingsAddress(settings, kSettingsIpOffset, *ip);
+        StoreSettingsAddress(settings, kSettingsMaskOffset, *mask);
+        StoreSettingsAddress(settings, kSettingsGatewayOffset, *gateway);
+    } else if (options.setDynamic) {
+        StoreMethod(settings, "DHCP");
+    }
+    discovery.m_settings = settings;
+    // The laminator is named by the MAC its settings carry, as the settings dialog does.
+    SearchReply target{};
+    std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
+    if ((result = discovery.WriteConfig(target)) != kNetSuccess ||
+        (result = discovery.FinishWrite(target)) != kNetSuccess) {
+        std::fprintf(stderr, "Writing the network settings failed: %s.\n",
+                     NetResultText(result).c_str());
+        return kExitFailure;
+    }
+    NetSettings after = settings;
+    if (discovery.ReadConfig(*match) == kNetSuccess)
+        after = discovery.m_settings;
+    TextTable table({"", "NAME", "METHOD", "IP ADDRESS", "SUBNET MASK", "GATEWAY"});
+    const std::pair<const char*, const NetSettings*> rows[] = {{"before", &before},
+                                                               {"after", &after}};
+    for (const auto& [label, s] : rows) {
+        const nlohmann::json j = SettingsJson(*s);
+        table.Add({label, SettingsName(*s), j["method"].get<std::string>(),
+                   j["ip-address"].get<std::string>(), j["subnet-mask"].get<std::string>(),
+                   j["gateway"].get<std::string>()});
+    }
+    const nlohmann::json doc = {{"command", "netconfig"},
+                                {"exit", 0},
+                                {"mac-address", Lower(options.mac)},
+                                {"before", SettingsJson(before)},
+                                {"after", SettingsJson(after)}};
+    PrintResult(context, doc, table.Render());
+    return kExitOk;
+}

@@ -1,0 +1,150 @@
+// info, get and set: whole groups read and written through the engines.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_text.h"
+#include "cli/parameter_changes.h"
+#include "cli/parameter_names.h"
+#include "cli/parameter_values.h"
+#include "cli/text_table.h"
+#include "laminator/group_transfer.h"
+#include "laminator/param_store.h"
+
+namespace {
+const char* kPrinterClassOnly =
+    "The printing-class path carries only reset and firmware; this command needs --usb or --tcp.";
+
+bool RefusePrinterClass(const CommandContext& context) {
+    for (const Target& t : context.targets) {
+        if (t.IsPrinterClass()) {
+            std::fprintf(stderr, "%s\n", kPrinterClassOnly);
+            return true;
+        }
+    }
+    return false;
+}
+
+TargetResult ParameterListing(CliView& view, const std::vector<const ParameterInfo*>& params,
+                              const char* jsonKey) {
+    TargetResult result;
+    for (std::string_view g : GroupsOf(params))
+        ReadGroup(view, g);
+    TextTable table({"GROUP", "PARAMETER", "VALUE", "UNIT", "ACCESS"});
+    nlohmann::json list = nlohmann::json::array();
+    for (const ParameterInfo* p : params) {
+        list.push_back(ParameterJson(view, *p));
+        table.Add({std::string(p->group), std::string(p->name), CellOf(view, *p),
+                   std::string(p->unit), std::string(AttributeText(*p))});
+    }
+    result.data[jsonKey] = list;
+    result.text = table.Render();
+    return result;
+}
+}  // namespace
+
+int UsageError(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return kExitUsage;
+}
+
+int RunInfo(const CommandContext& context) {
+    if (RefusePrinterClass(context))
+        return kExitUsage;
+    std::vector<const ParameterInfo*> params;
+    for (std::string_view g : {kGroupVersionInfo, kGroupLaminatorInfo}) {
+        for (const ParameterInfo* p : GroupParameters(g))
+            params.push_back(p);
+    }
+    return RunOnTargets(context, [&](CliView& view, const Target&) {
+        TargetResult result = ParameterListing(view, params, "parameters");
+        nlohmann::json info = nlohmann::json::object();
+        for (const ParameterInfo* p : params)
+            info[StableKey(p->name)] = BytesToJsonText(CellOf(view, *p));
+        result.data["info"] = info;
+        return result;
+    });
+}
+
+int RunGet(const CommandContext& context, const std::vector<std::string>& names) {
+    if (RefusePrinterClass(context))
+        return kExitUsage;
+    std::vector<const ParameterInfo*> params;
+    auto add = [&](const ParameterInfo* p) {
+        if (std::find(params.begin(), params.end(), p) == params.end())
+            params.push_back(p);
+    };
+    for (const std::string& name : names) {
+        if (std::string_view group = FindGroupByName(name); !group.empty()) {
+            for (const ParameterInfo* p : GroupParameters(group))
+                add(p);
+        } else if (const ParameterInfo* p = FindParameterByName(name)) {
+            add(p);
+        } else {
+            return UsageError("No parameter or group is named \"" + name + "\".");
+        }
+    }
+    if (names.empty()) {
+        for (const ParameterInfo& p : Catalogue())
+            add(&p);
+    }
+    return RunOnTargets(context, [&](CliView& view, const Target&) {
+        return ParameterListing(view, params, "parameters");
+    });
+}
+
+int RunSet(const CommandContext& context, const std::vector<std::string>& assignments) {
+    if (RefusePrinterClass(context))
+        return kExitUsage;
+    std::vector<std::pair<const ParameterInfo*, std::string>> wanted;
+    for (const std::string& a : assignments) {
+        const std::size_t eq = a.find('=');
+        if (eq == std::string::npos)
+            return UsageError("set takes PARAMETER=VALUE, not \"" + a + "\".");
+        const ParameterInfo* p = FindParameterByName(a.substr(0, eq));
+        if (!p)
+            return UsageError("No parameter is named \"" + a.substr(0, eq) + "\".");
+        const std::string value = a.substr(eq + 1);
+        if (std::optional<std::string> problem = CheckAssignment(*p, value))
+            return UsageError(*problem);
+        wanted.emplace_back(p, value);
+    }
+    return RunOnTargets(context, [&](CliView& view, const Target&) {
+        std::vector<const ParameterInfo*> params;
+        for (const auto& [p, value] : wanted)
+            params.push_back(p);
+        for (std::string_view g : GroupsOf(params))
+            ReadGroup(view, g);
+        TargetResult result;
+        // Values that were not read are not written over.
+        if (context.messages->AnyFailure() || CliView::Interrupted().load()) {
+            result.exit = kExitFailure;
+            return result;
+        }
+        std::map<const ParameterInfo*, std::string> before;
+        for (const auto& [p, value] : wanted)
+            before[p] = CellOf(view, *p);
+        TargetResult written = WriteChanges(view, wanted);
+        nlohmann::json changes = nlohmann::json::array();
+        TextTable table({"PARAMETER", "BEFORE", "AFTER", "UNIT"});
+        if (written.exit == kExitOk) {
+            for (const auto& [p, value] : wanted) {
+                if (before[p] == value)
+                    continue;
+                changes.push_back({{"key", StableKey(p->name)},
+                                   {"name", std::string(p->name)},
+                                   {"group", std::string(p->group)},
+                                   {"before", BytesToJsonText(before[p])},
+                                   {"after", BytesToJsonText(value)}});
+                table.Add({std::string(p->name), before[p], value, std::string(p->unit)});
+            }
+        }
+        written.data["changes"] = changes;
+        written.text =
+            table.Empty() ? (written.exit == kExitOk ? "Nothing changed.\n" : "") : table.Render();
+        return written;
+    });
+}

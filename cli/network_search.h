@@ -1,0 +1,11 @@
+#pragma once
+// One network search, waited for until the laminators stop answering.
+#include <vector>
+
+#include "netsetup/net_protocol.h"
+
+class CNetDiscovery;
+
+// Every record the search collected, once per laminator; empty when the search could not
+// be sent (the result in `result`).
+std::vector<SearchReply> SearchNetwork(CNetDiscovery& discovery, NetResult& result);

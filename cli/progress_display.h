@@ -1,0 +1,24 @@
+#pragma once
+// How far a firmware download has got: a bar with percentage, rate and time left on a
+// terminal, a plain line every tenth otherwise, JSON objects with --json. All on standard
+// error, so standard output keeps the one result document.
+#include <chrono>
+#include <cstddef>
+
+class ProgressDisplay {
+  public:
+    enum class Style { Bar, Lines, Json };
+    ProgressDisplay(Style style, std::size_t bytes);
+    // After each frame moved the bar: `position` of `frames`.
+    void Update(int position, int frames);
+    // Ends the bar's line.
+    void Finish();
+
+  private:
+    Style m_style;
+    std::size_t m_bytes;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+    int m_lastTenth = -1;
+    bool m_drawn = false;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Message boxes on the command line: each text on standard error as the window would show
+// it, and kept, so a command can tell a failure from a success and put the texts in JSON.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/message_box.h"
+
+class StderrMessageSink : public MessageBoxSink {
+  public:
+    void Show(const std::string& caption, const std::string& text) override;
+    // The texts shown since the last call, and forgets them.
+    std::vector<std::string> Take();
+    // True when a text shown since the last Take reports a failure.
+    bool AnyFailure() const;
+
+  private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
+
+// The texts that report a success rather than a failure.
+bool IsSuccessMessage(const std::string& text);

@@ -1,0 +1,31 @@
+#pragma once
+// Where a laminator is: over TCP, on USB (HID or printing class) or the simulator's virtual
+// HID laminator. Exactly one link is open at a time, as in the window.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/ethernet_link.h"
+
+struct Target {
+    enum class Kind { Tcp, Usb, UsbPrinter, UsbSim, UsbSimPrinter };
+    Kind kind = Kind::Usb;
+    std::string host;  // Tcp
+    std::uint16_t port = kLaminatorTcpPort;
+    std::string path;  // UsbSim, UsbSimPrinter
+
+    // "tcp:HOST:PORT", "usb", "usb-printer", "usb-sim:PATH", "usb-sim-printer:PATH".
+    std::string Label() const;
+    bool IsPrinterClass() const { return kind == Kind::UsbPrinter || kind == Kind::UsbSimPrinter; }
+};
+
+// "HOST[:PORT]" with a dotted-quad host; nullopt with the reason in `error`.
+std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defaultPort,
+                                     std::string& error);
+
+// Opens the target's link and raises its flag; false (with the window's message) when the
+// laminator cannot be reached.
+bool OpenTarget(const Target& target);
+// Closes whatever link is open and clears the flags.
+void CloseTarget();

@@ -1,0 +1,17 @@
+#pragma once
+// Whole groups read and written on the link in use, on the calling thread: what a front end
+// that does not show one group at a time (the command line, backups) needs of the read and
+// write engines. The view's cells of each group are filled and read as the window's are.
+#include <string_view>
+
+#include "laminator/laminator_view.h"
+
+// Makes `group` the current group, then runs the parameter read (and, for "Laminator info",
+// the model name read) on the link in use. False when no link is up.
+bool ReadGroup(LaminatorView& view, std::string_view group);
+// Every group in list order.
+bool ReadAllGroups(LaminatorView& view);
+// Makes `group` the current group, tests its cells with the window's rules (a refusal says
+// why and sends nothing), then writes it (and the model name for "Laminator info").
+enum class GroupWriteResult { Written, Refused, NoLink };
+GroupWriteResult WriteGroup(LaminatorView& view, std::string_view group);
