@@ -12,6 +12,8 @@ std::string ProgramUsage() {
            "                         send the network search and settings requests to ADDRESS\n"
            "                         (default 255.255.255.255:1901 out of every interface)\n"
            "  --screenshot FILE.png  render the main window to FILE.png and exit\n"
+           "  --trace FILE           write every frame sent and received to FILE (- for\n"
+           "                         standard error)\n"
            "  --help                 show this text\n";
 }
 
@@ -31,7 +33,8 @@ std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>
             o.demo = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
-        } else if (a == "--usb-sim" || a == "--usb-sim-printer" || a == "--screenshot") {
+        } else if (a == "--usb-sim" || a == "--usb-sim-printer" || a == "--screenshot" ||
+                   a == "--trace") {
             const std::string* v = value();
             if (!v)
                 return std::nullopt;
@@ -39,6 +42,8 @@ std::optional<ProgramOptions> ParseProgramOptions(const std::vector<std::string>
                 o.usbSimHid.push_back(*v);
             else if (a == "--usb-sim-printer")
                 o.usbSimPrinter.push_back(*v);
+            else if (a == "--trace")
+                o.trace = *v;
             else
                 o.screenshot = *v;
         } else if (a == "--tcp-port") {

@@ -1,0 +1,23 @@
+// The settings file: any text read by the profile rules for the address and the port.
+#include <cctype>
+#include <cstdint>
+#include <string_view>
+
+#include "app/ini_profile.h"
+#include "fuzz/fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view content(reinterpret_cast<const char*>(data), size);
+    for (std::string_view key : {"Ip", "Port"}) {
+        const std::optional<std::string> value = ProfileStringIn(content, "TEST", key);
+        if (!value)
+            continue;
+        // A value is a trimmed piece of one line of the file.
+        FUZZ_CHECK(value->size() <= size);
+        FUZZ_CHECK(value->find('\n') == std::string::npos);
+        FUZZ_CHECK(value->empty() || content.find(*value) != std::string_view::npos);
+        FUZZ_CHECK(value->empty() || (!std::isspace(static_cast<unsigned char>(value->front())) ||
+                                      value->front() == '"' || value->front() == '\''));
+    }
+    return 0;
+}
