@@ -175,8 +175,9 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
                 WaitPollCycleDone(std::chrono::milliseconds(2500));
                 WorkerHandle poller = PollThread();
                 StopStatusPoller();
-                if (poller)
+                if (poller) {
                     ASSERT_TRUE(poller->Join(kPerRequest * 3 + kSlack));
+                }
                 break;
             }
             case Op::Mode:
@@ -234,8 +235,9 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
     while (Clock::now() < end && !HasFatalFailure()) {
         if (rng() % 8 == 0) {  // now and then over the other link
             StopStatusPoller();
-            if (WorkerHandle poller = PollThread())
+            if (WorkerHandle poller = PollThread()) {
                 ASSERT_TRUE(poller->Join(std::chrono::seconds(10)));
+            }
             CloseUsbLink();
             CloseEthernet();
             EthernetLinkActive = 0;
@@ -272,8 +274,9 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
         EXPECT_EQ(c1.incomplete, c0.incomplete);
         EXPECT_EQ(c1.protocolErrors, c0.protocolErrors);
         // Parameters: only a reset changes them; a write sends back what was read.
-        if (op != Op::Reset)
+        if (op != Op::Reset) {
             EXPECT_TRUE(m_sim->State(0).params == before);
+        }
         // Messages: without a fault no link failure; with one only link failures and the
         // operations' own texts.
         for (const std::string& m : messages) {
@@ -281,8 +284,9 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
                                  m.rfind("Download failed: frame ", 0) == 0 ||
                                  m == "Usb port not available!" || m == "No conforming device!";
             if (trouble == Trouble::None || trouble == Trouble::Delay ||
-                trouble == Trouble::Split || trouble == Trouble::Oversize)
+                trouble == Trouble::Split || trouble == Trouble::Oversize) {
                 EXPECT_FALSE(failure) << m;
+            }
         }
         if (trouble == Trouble::Silent && op != Op::Status && op != Op::Reset &&
             op != Op::Reconnect && op != Op::Firmware) {
