@@ -222,7 +222,7 @@ NetResult CNetDiscovery::ReadConfig(const SearchReply& reply) {
     if (!Reopen() || !SendPacket(BuildAddressedRequest(kCommandRead, ReplyMac(reply))))
         return fail(kNetSendFailed);
     const std::size_t n = ReceiveReply(kReadReplySize);
-    // Fewer than 4 bytes carry no settings at all: counted as no reply.
+    // A reply without the whole record counts as no reply.
     if (!SettingsFromReadReply(m_reply.data(), n, m_settings))
         return fail(kNetNoReply);
     {

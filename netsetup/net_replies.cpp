@@ -19,9 +19,11 @@ void SearchReplyAssembly::Reset() {
 }
 
 bool SettingsFromReadReply(const std::uint8_t* reply, std::size_t size, NetSettings& settings) {
-    if (size < 4)
+    // Part of a record would leave the rest of the settings as they were before, and a write
+    // would then send that mixture back to the laminator.
+    if (size < kReadReplySize)
         return false;
-    std::copy_n(reply + 3, std::min(size - 4, settings.size()), settings.begin());
+    std::copy_n(reply + 3, settings.size(), settings.begin());
     return true;
 }
 

@@ -25,8 +25,8 @@ class SearchReplyAssembly {
     std::size_t m_fill = 0;
 };
 
-// The settings record of a read reply of `size` bytes (header of 3, checksum last); false
-// for a reply under 4 bytes, which carries none.
+// The settings record of a read reply (header of 3, 65 settings bytes, checksum); false,
+// leaving `settings` as it was, for a reply shorter than the whole 69 bytes.
 bool SettingsFromReadReply(const std::uint8_t* reply, std::size_t size, NetSettings& settings);
 
 // Success when the reply's bytes match the acknowledgement as far as both go, -1 otherwise,
