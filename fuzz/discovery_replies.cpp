@@ -61,15 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NetSettings settings{};
     settings.fill(0xEE);
     if (SettingsFromReadReply(data, size, settings)) {
-        const std::size_t taken = std::min(size - 4, settings.size());
-        FUZZ_CHECK(
-            std::equal(settings.begin(), settings.begin() + static_cast<long>(taken), data + 3));
+        FUZZ_CHECK(size >= kReadReplySize);
+        FUZZ_CHECK(std::equal(settings.begin(), settings.end(), data + 3));
         // Written back, the settings travel as read.
         const std::vector<std::uint8_t> write = BuildWriteRequest(MacBytes{}, settings);
         FUZZ_CHECK(write.size() == 3 + 6 + 12 + kNetSettingsSize + 1);
         FUZZ_CHECK(std::equal(settings.begin(), settings.end(), write.begin() + 21));
     } else {
-        FUZZ_CHECK(size < 4);
+        // Half a record leaves the settings as they were.
+        FUZZ_CHECK(size < kReadReplySize);
+        FUZZ_CHECK(std::all_of(settings.begin(), settings.end(),
+                               [](std::uint8_t b) { return b == 0xEE; }));
     }
     const NetResult write = AcknowledgementResult(data, size, kWriteAcknowledgement.data(),
                                                   kWriteAcknowledgement.size());

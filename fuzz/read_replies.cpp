@@ -116,7 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 1: {
             const std::string sn = ScanSerialNumber(reply.bytes.data(), reply.length, usb ? 8 : 6);
             const std::string version = ScanMainVersion(reply.bytes.data(), reply.length);
-            FUZZ_CHECK(sn.size() <= 62 && version.size() <= 62);
+            // The serial number stops below offset 62, the version below the signed byte 1
+            // (at most 127); neither reaches past the bytes received.
+            FUZZ_CHECK(sn.size() <= 62 && version.size() <= 127);
+            FUZZ_CHECK(sn.size() <= reply.length && version.size() <= reply.length);
             break;
         }
         case 2: {

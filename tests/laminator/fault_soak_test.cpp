@@ -3,7 +3,7 @@
 // messages the fault explains, no mixed or incomplete frame at the laminator, and its
 // parameters changed by nothing but a reset (the soak writes back only what it read).
 //   PELLACOR_SOAK_SEED=N      repeat a run
-//   PELLACOR_SOAK_SECONDS=N   run longer or shorter (default 120)
+//   PELLACOR_SOAK_SECONDS=N   run longer or shorter (default 90)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -220,7 +220,7 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
 
 TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
     const std::uint64_t seed = EnvNumber("PELLACOR_SOAK_SEED", std::random_device{}());
-    const auto duration = std::chrono::seconds(EnvNumber("PELLACOR_SOAK_SECONDS", 120));
+    const auto duration = std::chrono::seconds(EnvNumber("PELLACOR_SOAK_SECONDS", 90));
     std::printf("fault soak: seed %llu (PELLACOR_SOAK_SEED=%llu repeats it), %lld s\n",
                 static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed),
                 static_cast<long long>(duration.count()));
