@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace {
 std::string_view Trim(std::string_view s) {
@@ -34,11 +33,16 @@ std::optional<std::string> ReadProfileString(const std::string& path, std::strin
     std::string content(kMaxProfileBytes, '\0');
     file.read(content.data(), static_cast<std::streamsize>(content.size()));
     content.resize(static_cast<std::size_t>(file.gcount()));
+    return ProfileStringIn(content, section, key);
+}
 
-    std::istringstream lines(content);
-    std::string line;
+std::optional<std::string> ProfileStringIn(std::string_view content, std::string_view section,
+                                           std::string_view key) {
     bool inSection = false;
-    while (std::getline(lines, line)) {
+    while (!content.empty()) {
+        const std::size_t end = content.find('\n');
+        const std::string_view line = content.substr(0, end);
+        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
         std::string_view l = Trim(line);
         if (l.empty() || l.front() == ';')
             continue;

@@ -10,6 +10,9 @@
 // or the key is missing. Reads at most kMaxProfileBytes of the file.
 std::optional<std::string> ReadProfileString(const std::string& path, std::string_view section,
                                              std::string_view key);
+// The same rules on the text of a file already read.
+std::optional<std::string> ProfileStringIn(std::string_view content, std::string_view section,
+                                           std::string_view key);
 // As the integer reader: leading digits of the value with an optional sign, else `fallback`.
 int ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                    int fallback);

@@ -14,6 +14,7 @@ struct ProgramOptions {
     std::optional<std::uint16_t> tcpPort;      // the laminator's command port (9100)
     std::optional<SearchTarget> searchTarget;  // where the network search goes
     std::string screenshot;                    // render the window to this PNG and exit
+    std::string trace;                         // frame trace file, "-" for standard error
     bool help = false;
 };
 

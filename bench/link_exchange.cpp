@@ -1,6 +1,7 @@
 // One exchange through the link (encode, send, receive under the link lock) against a bare
 // ping-pong of the same 64-byte frames with the same peer, over TCP loopback and over the
-// simulator's SOCK_SEQPACKET USB device.
+// simulator's SOCK_SEQPACKET USB device. The link exchanges run with the frame trace off
+// (trace:0) and on, writing to a file (trace:1).
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "link/ethernet_link.h"
+#include "link/frame_trace.h"
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
@@ -90,6 +92,27 @@ int TcpListener(std::uint16_t& port) {
     return fd;
 }
 
+// Turns the trace on for the benchmark's lifetime when its argument is 1.
+class TraceForBenchmark {
+  public:
+    explicit TraceForBenchmark(const benchmark::State& state) {
+        if (state.range(0) == 0)
+            return;
+        m_path = "/tmp/pellacor-bench-trace-" + std::to_string(getpid());
+        std::string error;
+        EnableFrameTrace(m_path, error);
+    }
+    ~TraceForBenchmark() {
+        if (m_path.empty())
+            return;
+        DisableFrameTrace();
+        std::filesystem::remove(m_path);
+    }
+
+  private:
+    std::string m_path;
+};
+
 sockaddr_un UnixAddress(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -138,6 +161,7 @@ void BM_TcpLinkExchange(benchmark::State& state) {
         state.SkipWithError("connect failed");
         return;
     }
+    TraceForBenchmark trace(state);
     for (auto _ : state) {
         LinkTransaction transaction;
         EncodeCommand("1c72490100000000");
@@ -190,6 +214,7 @@ void BM_SimUsbLinkExchange(benchmark::State& state) {
         state.SkipWithError("open failed");
         return;
     }
+    TraceForBenchmark trace(state);
     for (auto _ : state) {
         LinkTransaction transaction;
         EncodeCommand("a53e1c72490100000000");
@@ -204,11 +229,28 @@ void BM_SimUsbLinkExchange(benchmark::State& state) {
     ResetUsbBackends();
 }
 
+// What a traced send costs when the trace is off, against the same loop without the call.
+void BM_TraceCallOff(benchmark::State& state) {
+    std::uint8_t frame[kFrame] = {0x1C, 0x72, 0x49, 0x01};
+    for (auto _ : state) {
+        TraceFrame(TraceLink::Hid, TraceDirection::Sent, frame, kFrame);
+        benchmark::DoNotOptimize(frame);
+    }
+}
+
+void BM_NoTraceCall(benchmark::State& state) {
+    std::uint8_t frame[kFrame] = {0x1C, 0x72, 0x49, 0x01};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(frame);
+}
+
 }  // namespace
 
+BENCHMARK(BM_NoTraceCall);
+BENCHMARK(BM_TraceCallOff);
 BENCHMARK(BM_TcpBareRoundTrip)->UseRealTime();
-BENCHMARK(BM_TcpLinkExchange)->UseRealTime();
+BENCHMARK(BM_TcpLinkExchange)->ArgName("trace")->Arg(0)->Arg(1)->UseRealTime();
 BENCHMARK(BM_SimUsbBareRoundTrip)->UseRealTime();
-BENCHMARK(BM_SimUsbLinkExchange)->UseRealTime();
+BENCHMARK(BM_SimUsbLinkExchange)->ArgName("trace")->Arg(0)->Arg(1)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 #include "cli/exit_codes.h"
 #include "cli/network_search.h"
 #include "framework/message_box.h"
+#include "link/frame_trace.h"
 #include "link/usb_backend.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/search_target.h"
@@ -25,6 +26,7 @@ struct TargetOptions {
     std::vector<std::string> usbSimPrinter;
     bool discovered = false;
     std::string searchAddress;
+    std::string trace;
     unsigned tcpPort = 0;
 };
 
@@ -88,6 +90,9 @@ void AddTargetOptions(CLI::App& app, TargetOptions& o, bool& json) {
         ->check(CLI::Range(1, 65535))
         ->type_name("N");
     app.add_flag("--json", json, "Print one JSON document on standard output");
+    app.add_option("--trace", o.trace,
+                   "Write every frame sent and received to FILE (- for standard error)")
+        ->type_name("FILE");
 }
 }  // namespace
 
@@ -166,6 +171,11 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
+    }
+    if (!targetOptions.trace.empty()) {
+        std::string error;
+        if (!EnableFrameTrace(targetOptions.trace, error))
+            return UsageError(error);
     }
     if (!targetOptions.searchAddress.empty()) {
         std::string error;

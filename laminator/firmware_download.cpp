@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/ethernet_link.h"
+#include "link/frame_trace.h"
 #include "link/link_buffers.h"
 #include "link/usb_link.h"
 
@@ -87,6 +88,9 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
         }
         progress.Advance();
         const std::size_t count = std::min(bytes.size() - sent, full);
+        if (FrameTraceOn())
+            SetNextFrameNote("firmware frame " + std::to_string(result.framesSent + 1) + " of " +
+                             std::to_string(result.frames));
         if (!SendFrame(route, bytes.data() + sent, count, result.framesSent == 0))
             return result;
         ++result.framesSent;

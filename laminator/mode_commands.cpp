@@ -16,28 +16,45 @@ constexpr std::string_view kModeCommands[] = {
     "1C 77 80 00 08 00 00 00 02 00 00 00 00 00 00 00",
 };
 constexpr std::size_t kFrameBytes = 64;
-constexpr std::size_t kFrameData = 62;
 
-// Frames of A5, the count of command bytes in the frame and up to 62 of them; false at the
-// first frame that did not go out.
+// False at the first frame that did not go out.
 bool SendUsbFrames(const std::uint8_t* bytes, std::size_t n) {
-    std::size_t at = 0;
-    for (;;) {
-        const std::size_t count = std::min(n - at, kFrameData);
-        std::fill_n(TxBuffer.begin(), kFrameBytes, 0);
-        TxBuffer[0] = 0xA5;
-        TxBuffer[1] = static_cast<std::uint8_t>(count);
-        std::copy_n(bytes + at, count, TxBuffer.begin() + 2);
+    for (const UsbCommandFrame& frame : UsbCommandFrames(bytes, n)) {
+        std::copy(frame.begin(), frame.end(), TxBuffer.begin());
         TxLength = static_cast<std::int32_t>(kFrameBytes);
         if (UsbWrite() <= 0)
             return false;
-        at += count;
-        // A full frame says 3E; the command goes on only when bytes are left.
-        if (at == n)
-            return true;
     }
+    return true;
 }
 }  // namespace
+
+std::vector<UsbCommandFrame> UsbCommandFrames(const std::uint8_t* bytes, std::size_t n) {
+    std::vector<UsbCommandFrame> frames;
+    std::size_t at = 0;
+    do {
+        const std::size_t count = std::min(n - at, kUsbFrameData);
+        UsbCommandFrame& frame = frames.emplace_back();
+        frame[0] = 0xA5;
+        frame[1] = static_cast<std::uint8_t>(count);
+        std::copy_n(bytes + at, count, frame.begin() + 2);
+        at += count;
+    } while (at < n);  // a full frame says 3E; the command goes on only when bytes are left
+    return frames;
+}
+
+ParsedCommand ParseTypedCommand(std::string_view text) {
+    ParsedCommand command;
+    std::array<std::uint8_t, kRawCommandCapacity> bytes{};
+    const int n = HexPairsToBytes(text, bytes.data(), bytes.size());
+    if (n == kBadCommandCharacter)
+        command.error = kRawCommandBadCharacter;
+    else if (n < 0)
+        command.error = kRawCommandTooLong;
+    else
+        command.bytes.assign(bytes.begin(), bytes.begin() + n);
+    return command;
+}
 
 std::optional<std::string_view> ModeCommandText(int index) {
     if (index < 0 || index >= static_cast<int>(std::size(kModeCommands)))
@@ -70,17 +87,13 @@ bool SwitchMode(LinkKind link, int index) {
 }
 
 bool SendRawCommand(LinkKind link, std::string_view text) {
-    std::array<std::uint8_t, kRawCommandCapacity> bytes{};
-    const int n = HexPairsToBytes(text, bytes.data(), bytes.size());
-    if (n == kBadCommandCharacter) {
-        ReportLinkMessage(kRawCommandBadCharacter);
+    const ParsedCommand typed = ParseTypedCommand(text);
+    if (typed.error) {
+        ReportLinkMessage(typed.error);
         return false;
     }
-    if (n < 0) {
-        ReportLinkMessage(kRawCommandTooLong);
-        return false;
-    }
-    const auto count = static_cast<std::size_t>(n);
+    const std::vector<std::uint8_t>& bytes = typed.bytes;
+    const std::size_t count = bytes.size();
     LinkTransaction transaction;
     if (link == LinkKind::Usb) {
         // Nothing typed still waits for one reply, as the laminator may have one pending.

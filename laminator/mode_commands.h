@@ -1,8 +1,11 @@
 #pragma once
 // Switch Mode and Send: one fixed or typed command to the laminator and one reply.
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "laminator/laminator_view.h"
 #include "laminator/link_exchange.h"
@@ -13,6 +16,19 @@ inline constexpr const char* kRawCommandBadCharacter =
 inline constexpr const char* kRawCommandTooLong = "The command is longer than 64 bytes!";
 // A typed command fits the 64-byte work buffer.
 inline constexpr std::size_t kRawCommandCapacity = 64;
+
+// The bytes of a typed command, or the message telling why it cannot be sent.
+struct ParsedCommand {
+    std::vector<std::uint8_t> bytes;  // at most kRawCommandCapacity
+    const char* error = nullptr;
+};
+ParsedCommand ParseTypedCommand(std::string_view text);
+
+// The USB frames of a command: A5, the count of its bytes in the frame, up to 62 of them,
+// zero padding to 64. No bytes still give one frame.
+inline constexpr std::size_t kUsbFrameData = 62;
+using UsbCommandFrame = std::array<std::uint8_t, 64>;
+std::vector<UsbCommandFrame> UsbCommandFrames(const std::uint8_t* bytes, std::size_t n);
 
 // The card-eject mode command of mode list entry `index`; none for any other index.
 std::optional<std::string_view> ModeCommandText(int index);

@@ -9,6 +9,7 @@
 #include "laminator/encodings.h"
 #include "laminator/link_exchange.h"
 #include "laminator/param_store.h"
+#include "laminator/reply_decoders.h"
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"
@@ -19,8 +20,6 @@ constexpr std::string_view kOpen = "1d 1a 1b 1c 1d 4d 4f 44 45 01";
 constexpr std::string_view kClose = "1D  1A   1B   1C  1D 4D 4F 44 45  02";
 constexpr std::string_view kReadModel = "1D 03   03";
 constexpr std::string_view kWriteModel = "1D 02  02 ";
-// The name sits at reply bytes 0 to 61 over Ethernet and 2 to 61 over USB.
-constexpr std::size_t kNameEnd = 62;
 
 void SendCommand(LinkKind link, std::string_view usbHeader, std::string_view command) {
     std::string text = link == LinkKind::Usb ? std::string(usbHeader) : std::string();
@@ -39,15 +38,14 @@ std::optional<std::string> ReceiveNetName() {
     const Reply reply = ReceiveReply(LinkKind::Ethernet, 0);
     if (!reply.received)
         return std::nullopt;
-    return BytesToText(reply.bytes.data(), std::min(reply.length, kNameEnd));
+    return DecodeModelName(reply);
 }
 
 std::optional<std::string> ReceiveUsbName() {
     const Reply reply = ReceiveReply(LinkKind::Usb, 0);
     if (!reply.received)
         return std::nullopt;
-    const std::size_t end = std::min(kNameEnd, reply.length);
-    return BytesToText(reply.bytes.data() + 2, end > 2 ? end - 2 : 0);
+    return DecodeModelName(reply);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "laminator/information_reply.h"
 #include "laminator/link_exchange.h"
 #include "laminator/param_store.h"
+#include "laminator/reply_decoders.h"
 #include "link/ethernet_link.h"
 #include "link/usb_link.h"
 
@@ -20,14 +21,6 @@ namespace {
 constexpr std::string_view kIncompleteReply = "The laminator's reply is incomplete!";
 constexpr std::string_view kInformationQuery = "1D 52 09 0";
 constexpr std::size_t kInformationBytes = 62;
-constexpr std::size_t kMotorTypeOffset = 28;
-constexpr std::size_t kModelIdLength = 4;
-constexpr std::size_t kModelIdText = 6;
-
-struct PageField {
-    ParamKey key;
-    std::size_t offset;
-};
 
 struct PageRead {
     std::string_view command;
@@ -36,60 +29,6 @@ struct PageRead {
     bool endsRunOnUsbFailure = false;
     bool motorType = false;
 };
-
-std::size_t FieldWidth(Encoding encoding) {
-    switch (encoding) {
-        case Encoding::U24:
-            return 3;
-        case Encoding::U32:
-        case Encoding::IP4:
-        case Encoding::VER4:
-            return 4;
-        case Encoding::S16T:
-        case Encoding::U16T:
-            return 2;
-        case Encoding::MAC6:
-            return 6;
-        default:
-            return 1;
-    }
-}
-
-// Text of a field; nullopt for a choice byte the table does not know.
-std::optional<std::string> DecodeField(ParamKey key, const std::uint8_t* p) {
-    switch (Parameter(key).encoding) {
-        case Encoding::U8:
-            return DecodeU8(p[0]);
-        case Encoding::TEMP:
-            return DecodeTemp(p[0]);
-        case Encoding::U24:
-            return DecodeU24(p);
-        case Encoding::U32:
-            return DecodeU32(p);
-        case Encoding::S16T:
-            return DecodeS16T(p);
-        case Encoding::U16T:
-            return DecodeU16T(p);
-        case Encoding::IP4:
-            return DecodeIp4(p);
-        case Encoding::MAC6:
-            return DecodeMac6(p);
-        case Encoding::VER4:
-            return DecodeVer4(p);
-        case Encoding::ENUM:
-            return DecodeChoice(key, p[0]);
-        default:
-            return std::nullopt;
-    }
-}
-
-// Bytes the decoder reads of a page reply: what NetReceive must reassemble.
-std::size_t ExpectedBytes(const PageRead& page) {
-    std::size_t end = page.motorType ? kMotorTypeOffset + 1 : 0;
-    for (const PageField& f : page.fields)
-        end = std::max(end, f.offset + FieldWidth(Parameter(f.key).encoding));
-    return end;
-}
 
 class ReadRun {
   public:
@@ -146,24 +85,16 @@ class ReadRun {
     // False when the run ends here.
     bool ReadPage(const PageRead& page) {
         const bool endsRun = page.endsRunOnUsbFailure && m_link == LinkKind::Usb;
-        const Reply reply = Exchange(page.command, ExpectedBytes(page), !endsRun);
+        const Reply reply =
+            Exchange(page.command, PageBytes(page.fields, page.motorType), !endsRun);
         if (!reply.received)
             return !endsRun;  // values the laminator never sent stay as they were
-        bool incomplete = false;
-        for (const PageField& f : page.fields) {
-            if (!reply.Has(f.offset, FieldWidth(Parameter(f.key).encoding))) {
-                incomplete = true;
-                continue;
-            }
-            const std::optional<std::string> text = DecodeField(f.key, reply.Field(f.offset));
-            Show(f.key, text ? *text : Store().Get(f.key));
-        }
-        if (page.motorType) {
-            if (reply.Has(kMotorTypeOffset, 1))
-                MotorType = *reply.Field(kMotorTypeOffset);
-            else
-                incomplete = true;
-        }
+        const DecodedPage decoded = DecodePage(page.fields, page.motorType, reply);
+        for (const auto& [key, text] : decoded.values)
+            Show(key, text ? *text : Store().Get(key));
+        if (decoded.motorType)
+            MotorType = *decoded.motorType;
+        const bool incomplete = decoded.incomplete;
         if (incomplete)
             ReportLinkMessage(std::string(kIncompleteReply));
         return true;
@@ -199,16 +130,12 @@ class ReadRun {
             if (!reply.received)
                 return true;
         }
-        if (!reply.Has(kModelIdLength, 2)) {
+        const std::optional<std::string> id = DecodeModelId(reply);
+        if (!id) {
             ReportLinkMessage(std::string(kIncompleteReply));
             return true;
         }
-        const std::uint8_t* p = reply.Field(kModelIdLength);
-        const std::size_t claimed = static_cast<std::size_t>(p[0] | (p[1] << 8));
-        const std::size_t textAt = reply.base + kModelIdText;
-        const std::size_t available = reply.length > textAt ? reply.length - textAt : 0;
-        Show(ParamKey::ModelId,
-             BytesToText(reply.bytes.data() + textAt, std::min(claimed, available)));
+        Show(ParamKey::ModelId, *id);
         return true;
     }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "laminator/link_exchange.h"
+#include "laminator/reply_decoders.h"
 #include "laminator/status_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
@@ -14,29 +15,17 @@ namespace {
 constexpr const char* kStatusQuery = "1c41500100000000";
 constexpr const char* kCardChannelQuery = "1B650000080000000000000000000000";
 constexpr const char* kNotConnected = "Laminator is not connected!";
-// Offsets in the status reply block; the USB frame adds its two header bytes.
-constexpr int kEnvTemperature = 10;
-constexpr int kRollerTemperature = 18;
-constexpr int kStateCode = 20;
-constexpr int kErrorCode = 28;
+// Bytes of the status reply block the decoder reads; the USB frame adds its two header bytes.
 constexpr std::size_t kStatusReplyBytes = 32;
-constexpr int kCardSensorByte = 34;  // USB frame offset
 
 // The status fields of a reply. A reply that did not come, or came without its fields,
-// empties the boxes: zeros would be readings the laminator never made.
-void ShowStatus(LaminatorView& view, const Reply& r) {
-    if (!r.received || !r.Has(kErrorCode, 4)) {
-        for (int id : {kIdRollerTemperature, kIdStateBox, kIdErrorBox, kIdEnvironmentTemperature})
-            view.SetControlText(id, "");
-        return;
-    }
-    const std::uint8_t* b = r.Field(0);
-    view.SetControlText(kIdRollerTemperature,
-                        TemperatureText(b[kRollerTemperature], b[kRollerTemperature + 1]));
-    view.SetControlText(kIdStateBox, StateText(b + kStateCode));
-    view.SetControlText(kIdErrorBox, ErrorText(b + kErrorCode));
-    view.SetControlText(kIdEnvironmentTemperature,
-                        TemperatureText(b[kEnvTemperature], b[kEnvTemperature + 1]));
+// empties the boxes: zeros would be readings the laminator never made. True when it had them.
+bool ShowStatus(LaminatorView& view, const Reply& r) {
+    const std::optional<std::array<std::string, 4>> texts = DecodeStatus(r);
+    const int boxes[] = {kIdRollerTemperature, kIdStateBox, kIdErrorBox, kIdEnvironmentTemperature};
+    for (std::size_t i = 0; i < 4; ++i)
+        view.SetControlText(boxes[i], texts ? (*texts)[i] : "");
+    return texts.has_value();
 }
 
 // One USB exchange under the link lock; nullopt when a stop came first (nothing sent).
@@ -60,16 +49,12 @@ bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
     const std::optional<Reply> status = UsbQuery(token, kStatusQuery);
     if (!status)
         return false;
-    ShowStatus(view, *status);
+    answered = ShowStatus(view, *status);
     SignalPollCycleDone();
-    answered = status->received && status->Has(kErrorCode, 4);
     const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
     if (!cards)
         return false;
-    const bool sensed =
-        cards->received && cards->length > static_cast<std::size_t>(kCardSensorByte);
-    view.SetControlText(kIdCardChannelBox,
-                        sensed ? CardChannelText(cards->bytes[kCardSensorByte]) : "");
+    view.SetControlText(kIdCardChannelBox, DecodeCardChannel(*cards).value_or(""));
     return true;
 }
 

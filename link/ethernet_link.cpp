@@ -14,6 +14,7 @@
 #include <chrono>
 
 #include "link/fd_io.h"
+#include "link/frame_trace.h"
 #include "link/link_buffers.h"
 
 std::atomic<int> EthernetSocket{0};
@@ -190,6 +191,7 @@ int SendTxBuffer(bool discardStale) {
         }
         total += static_cast<std::size_t>(sent);
     }
+    TraceFrame(TraceLink::Tcp, TraceDirection::Sent, TxBuffer.data(), total);
     return static_cast<int>(total);
 }
 }  // namespace
@@ -221,6 +223,7 @@ bool NetReceive(std::size_t expected) {
         return false;
     }
     g_lastReceived = got;
+    TraceFrame(TraceLink::Tcp, TraceDirection::Received, RxBuffer.data(), got);
     return true;
 }
 

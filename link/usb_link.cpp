@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "link/frame_trace.h"
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
 #include "link/usb_open_failure.h"
@@ -18,6 +19,7 @@ struct UsbLinkState {
     std::array<std::atomic<int>, kUsbSlotCount> handles{};
     std::array<std::unique_ptr<UsbDevice>, kUsbSlotCount> devices;
     int nextHandle = 1;
+    std::atomic<TraceLink> traceLink{TraceLink::Hid};  // what the open devices are
 };
 
 UsbLinkState& State() {
@@ -60,6 +62,7 @@ int OpenLink(UsbClass cls) {
         return 0;
     }
     UsbLinkState& state = State();
+    state.traceLink = cls == UsbClass::Hid ? TraceLink::Hid : TraceLink::Printer;
     int next = 0;
     std::vector<UsbOpenFailure> failures;
     for (const ListedInterface& item : *interfaces) {
@@ -155,6 +158,8 @@ int UsbWrite() {
             ReportLinkMessage("Send data error!");
             return 0;
         }
+        TraceFrame(state.traceLink.load(std::memory_order_relaxed), TraceDirection::Sent,
+                   TxBuffer.data(), static_cast<std::size_t>(count));
         written = count;
     }
     return written;
@@ -174,6 +179,9 @@ int UsbRead() {
             return 0;
         }
         count = std::min(got, static_cast<int>(RxBuffer.size()));
+        if (count > 0)
+            TraceFrame(state.traceLink.load(std::memory_order_relaxed), TraceDirection::Received,
+                       RxBuffer.data(), static_cast<std::size_t>(count));
     }
     return count;
 }

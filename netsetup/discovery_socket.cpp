@@ -7,9 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "link/frame_trace.h"
 
 namespace {
 constexpr int kReceiveBufferBytes = 4 << 20;
@@ -79,6 +82,7 @@ void DiscoverySocket::Close() {
 bool DiscoverySocket::Send(const std::uint8_t* data, std::size_t size) {
     if (m_fd < 0)
         return false;
+    TraceFrame(TraceLink::Udp, TraceDirection::Sent, data, size);
     if (m_target.IsLimitedBroadcast() && SendOutOfEveryInterface(data, size))
         return true;
     const sockaddr_in to = Destination(m_target);
@@ -121,8 +125,11 @@ long DiscoverySocket::ReadDatagram(std::uint8_t* buffer, std::size_t room, bool&
     }
     // MSG_TRUNC reports the datagram's real size while copying no more than the room.
     const ssize_t n = recv(m_fd, buffer, room, MSG_TRUNC | MSG_DONTWAIT);
-    if (n >= 0)
+    if (n >= 0) {
+        TraceFrame(TraceLink::Udp, TraceDirection::Received, buffer,
+                   std::min(static_cast<std::size_t>(n), room));
         return static_cast<long>(n);
+    }
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         failed = true;
     return -1;

@@ -8,6 +8,8 @@
 #include <set>
 #include <system_error>
 
+#include "netsetup/net_replies.h"
+
 // The receive thread may start late; a search that gave up on it tells it not to run.
 struct CNetDiscovery::StartHandshake {
     std::mutex mutex;
@@ -178,8 +180,7 @@ void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
     }
     start->changed.notify_all();
 
-    SearchReply assembly{};
-    std::size_t fill = 0;
+    SearchReplyAssembly assembly;
     // A laminator reached through two interfaces answers twice; it is listed once.
     std::set<MacBytes> seen;
     for (;;) {
@@ -190,26 +191,19 @@ void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
         if (ready < 0 || !(fds[0].revents & POLLIN))
             continue;
         bool failed = false;
-        const std::size_t room = kSearchReplySize - fill;
-        const long n = m_socket.ReadDatagram(assembly.data() + fill, room, failed);
+        const long n = m_socket.ReadDatagram(assembly.Free(), assembly.Room(), failed);
         if (failed)
             break;
         if (n < 0)
             continue;
-        if (static_cast<std::size_t>(n) > room) {
-            // Oversized: nothing of it is taken, not even the part that was copied.
-            std::fill(assembly.begin() + static_cast<long>(fill), assembly.end(), 0);
+        const SearchReplyAssembly::Step step = assembly.Took(static_cast<std::size_t>(n));
+        if (step == SearchReplyAssembly::Step::Dropped)
             m_dropped.fetch_add(1);
+        if (step != SearchReplyAssembly::Step::Whole)
             continue;
-        }
-        if (static_cast<std::size_t>(n) < room) {
-            fill += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (seen.insert(ReplyMac(assembly)).second)
-            QueueRecord(assembly);
-        assembly.fill(0);
-        fill = 0;
+        if (seen.insert(ReplyMac(assembly.Record())).second)
+            QueueRecord(assembly.Record());
+        assembly.Reset();
     }
     SetIdle();
 }
@@ -228,10 +222,9 @@ NetResult CNetDiscovery::ReadConfig(const SearchReply& reply) {
     if (!Reopen() || !SendPacket(BuildAddressedRequest(kCommandRead, ReplyMac(reply))))
         return fail(kNetSendFailed);
     const std::size_t n = ReceiveReply(kReadReplySize);
-    // Fewer than 4 bytes carry no settings at all: counted as no reply.
-    if (n < 4)
+    // A reply without the whole record counts as no reply.
+    if (!SettingsFromReadReply(m_reply.data(), n, m_settings))
         return fail(kNetNoReply);
-    std::copy_n(m_reply.begin() + 3, n - 4, m_settings.begin());
     {
         std::lock_guard lock(m_idleLock);
         m_configRead = true;
@@ -256,13 +249,7 @@ NetResult CNetDiscovery::Acknowledged(const std::vector<std::uint8_t>& request,
     }
     const std::size_t n = ReceiveReply(5);
     SetIdle();
-    if (n == 0)
-        return kNetNoReply;
-    // Compared as a prefix: a shorter reply matching its first bytes counts as equal.
-    const std::size_t compared = std::min(n, ackSize);
-    return std::equal(m_reply.begin(), m_reply.begin() + static_cast<long>(compared), ack)
-               ? kNetSuccess
-               : kNetBadAck;
+    return AcknowledgementResult(m_reply.data(), n, ack, ackSize);
 }
 
 NetResult CNetDiscovery::WriteConfig(const SearchReply& reply) {

@@ -13,6 +13,7 @@
 #include "framework/worker.h"
 #include "laminator/mode_resender.h"
 #include "laminator/poll_control.h"
+#include "link/frame_trace.h"
 #include "qt/app_icon.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
     if (options->help) {
         std::fputs(ProgramUsage().c_str(), stdout);
         return 0;
+    }
+    if (!options->trace.empty() && !EnableFrameTrace(options->trace, error)) {
+        std::fprintf(stderr, "pellacor: %s\n", error.c_str());
+        return 2;
     }
     if (!options->screenshot.empty() && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

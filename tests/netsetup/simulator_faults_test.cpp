@@ -69,13 +69,16 @@ TEST_F(SimulatorFaults, WrongAcknowledgement) {
 
 TEST_F(SimulatorFaults, TruncatedDatagrams) {
     Start(1, "truncate@udp");
+    const auto before = sim->State(0).network.bytes;
     EXPECT_TRUE(SearchAll().empty());  // half a reply is no record
     d->m_settings.fill(0xEE);
-    // 34 of 69 bytes: the first 30 settings bytes.
-    ASSERT_EQ(d->ReadConfig(First()), kNetSuccess);
-    const auto state = sim->State(0).network.bytes;
-    EXPECT_TRUE(std::equal(state.begin(), state.begin() + 30, d->m_settings.begin()));
-    EXPECT_EQ(d->m_settings[30], 0xEE);
+    // 34 of 69 bytes: taken as the first 30 settings bytes, the write would have sent them
+    // with 35 bytes left from before. Half a record is no reply, and nothing can be written.
+    EXPECT_EQ(d->ReadConfig(First()), kNetNoReply);
+    EXPECT_TRUE(std::all_of(d->m_settings.begin(), d->m_settings.end(),
+                            [](std::uint8_t b) { return b == 0xEE; }));
+    EXPECT_EQ(d->WriteConfig(First()), kNetNotRead);
+    EXPECT_EQ(sim->State(0).network.bytes, before);
 }
 
 TEST_F(SimulatorFaults, OversizedDatagrams) {

@@ -1,0 +1,83 @@
+// The discovery protocol's answers: search replies gathered from datagrams of any size and
+// listed, the settings of a read reply, and the write and finishing acknowledgements.
+// Input: datagrams, each a length byte and that many bytes (the length may lie).
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "netsetup/net_protocol.h"
+#include "netsetup/net_replies.h"
+
+namespace {
+void CheckListed(const SearchReply& reply) {
+    FUZZ_CHECK(ReplyName(reply).size() <= 16);
+    FUZZ_CHECK(ReplyMacText(reply).size() == 17);
+    FUZZ_CHECK(ReplyIpText(reply).size() <= 15);
+    FUZZ_CHECK(ReplyDeviceId(reply).size() <= 16);
+    FUZZ_CHECK(ReplyFwBoot(reply).size() <= 32);
+    // The MAC goes back out unchanged in every addressed request.
+    const MacBytes mac = ReplyMac(reply);
+    FUZZ_CHECK(std::equal(mac.begin(), mac.end(), reply.begin() + kReplyMacOffset));
+    const std::vector<std::uint8_t> read = BuildAddressedRequest(kCommandRead, mac);
+    FUZZ_CHECK(read.back() == Checksum(read.data(), read.size()));
+    FUZZ_CHECK(std::equal(mac.begin(), mac.end(), read.begin() + 3));
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    SearchReplyAssembly assembly;
+    std::vector<std::uint8_t> since;  // bytes taken since the last whole reply
+    std::size_t at = 0;
+    while (at < size) {
+        const std::size_t claimed = data[at++];
+        const std::size_t real = std::min(claimed, size - at);
+        const std::uint8_t* datagram = data + at;
+        at += real;
+        // As the socket does: at most the room is copied, the real size is reported.
+        const std::size_t room = assembly.Room();
+        FUZZ_CHECK(room >= 1 && room <= kSearchReplySize);
+        std::copy_n(datagram, std::min(real, room), assembly.Free());
+        switch (assembly.Took(real)) {
+            case SearchReplyAssembly::Step::Dropped:
+                FUZZ_CHECK(real > room);
+                break;
+            case SearchReplyAssembly::Step::Partial:
+                FUZZ_CHECK(real < room);
+                since.insert(since.end(), datagram, datagram + real);
+                break;
+            case SearchReplyAssembly::Step::Whole:
+                since.insert(since.end(), datagram, datagram + real);
+                FUZZ_CHECK(since.size() == kSearchReplySize);
+                FUZZ_CHECK(std::equal(since.begin(), since.end(), assembly.Record().begin()));
+                CheckListed(assembly.Record());
+                assembly.Reset();
+                since.clear();
+                break;
+        }
+    }
+
+    // The whole input as one read reply and as one acknowledgement.
+    NetSettings settings{};
+    settings.fill(0xEE);
+    if (SettingsFromReadReply(data, size, settings)) {
+        FUZZ_CHECK(size >= kReadReplySize);
+        FUZZ_CHECK(std::equal(settings.begin(), settings.end(), data + 3));
+        // Written back, the settings travel as read.
+        const std::vector<std::uint8_t> write = BuildWriteRequest(MacBytes{}, settings);
+        FUZZ_CHECK(write.size() == 3 + 6 + 12 + kNetSettingsSize + 1);
+        FUZZ_CHECK(std::equal(settings.begin(), settings.end(), write.begin() + 21));
+    } else {
+        // Half a record leaves the settings as they were.
+        FUZZ_CHECK(size < kReadReplySize);
+        FUZZ_CHECK(std::all_of(settings.begin(), settings.end(),
+                               [](std::uint8_t b) { return b == 0xEE; }));
+    }
+    const NetResult write = AcknowledgementResult(data, size, kWriteAcknowledgement.data(),
+                                                  kWriteAcknowledgement.size());
+    const NetResult finish = AcknowledgementResult(data, size, kFinishAcknowledgement.data(),
+                                                   kFinishAcknowledgement.size());
+    for (NetResult r : {write, finish})
+        FUZZ_CHECK(r == kNetSuccess || r == kNetBadAck || (r == kNetNoReply && size == 0));
+    return 0;
+}

@@ -1,0 +1,305 @@
+// The operations against the simulated laminator while it injects faults chosen at random
+// from a printed seed. After every step: no wait past the link's time-outs, only the
+// messages the fault explains, no mixed or incomplete frame at the laminator, and its
+// parameters changed by nothing but a reset (the soak writes back only what it read).
+//   PELLACOR_SOAK_SEED=N      repeat a run
+//   PELLACOR_SOAK_SECONDS=N   run longer or shorter (default 90)
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "laminator/firmware_download.h"
+#include "laminator/laminate_menu_sender.h"
+#include "laminator/mode_commands.h"
+#include "laminator/model_workers.h"
+#include "laminator/poll_control.h"
+#include "laminator/reset_default.h"
+#include "laminator/status_poller.h"
+#include "sim/fault_plan.h"
+#include "sim_fixture.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using pellacor::sim::Fault;
+using pellacor::sim::FaultKind;
+
+// The longest a single request may hold the caller: a USB read's time-out, or a TCP
+// receive (one blocking receive and the rest of the reply within the same second).
+constexpr auto kPerRequest = std::chrono::milliseconds(2000);
+constexpr auto kSlack = std::chrono::milliseconds(1500);
+
+const std::set<std::string> kLinkFailures = {"Failed to receive data!", "Send data error!",
+                                             "The network interface is disconnected!",
+                                             "The laminator's reply is incomplete!"};
+
+enum class Op { Read, Write, Menu, Status, Mode, Raw, Reset, Firmware, Model, Reconnect };
+constexpr Op kOps[] = {Op::Read, Op::Write, Op::Menu,     Op::Status, Op::Mode,
+                       Op::Raw,  Op::Reset, Op::Firmware, Op::Model,  Op::Reconnect};
+const char* OpName(Op op) {
+    static const char* names[] = {"read", "write", "menu",     "status", "mode",
+                                  "raw",  "reset", "firmware", "model",  "reconnect"};
+    return names[static_cast<int>(op)];
+}
+
+enum class Trouble {
+    None,
+    Drop,
+    Delay,
+    LongDelay,
+    Split,
+    Close,
+    Silent,
+    Truncate,
+    Oversize,
+    Unplug
+};
+const char* TroubleName(Trouble t) {
+    static const char* names[] = {"none",  "drop",   "delay",    "long-delay", "split",
+                                  "close", "silent", "truncate", "oversize",   "unplug"};
+    return names[static_cast<int>(t)];
+}
+
+std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+const char* const kGroups[] = {"Laminator Info", "Version Info", "Parameter setup",
+                               "Laminator setup", "Interface setup"};
+}  // namespace
+
+class FaultSoakTest : public SimFixture, public ::testing::Test {
+  protected:
+    void SetUp() override { StartSim(); }
+    void TearDown() override {
+        StopStatusPoller();
+        if (WorkerHandle poller = PollThread())
+            poller->Join(std::chrono::seconds(5));
+        StopSim();
+    }
+
+    unsigned TransportBit(LinkKind link) const {
+        return 1u << static_cast<unsigned>(link == LinkKind::Usb ? pellacor::sim::Transport::UsbHid
+                                                                 : pellacor::sim::Transport::Tcp);
+    }
+
+    void Apply(Trouble t, LinkKind link, std::mt19937& rng) {
+        std::vector<Fault> faults;
+        const unsigned on = TransportBit(link);
+        switch (t) {
+            case Trouble::Drop:
+                faults.push_back({FaultKind::DropNth, static_cast<int>(rng() % 3 + 1), on});
+                break;
+            case Trouble::Delay:
+                faults.push_back({FaultKind::Delay, 150, on});
+                break;
+            case Trouble::LongDelay:  // past the TCP receive time-out, within the USB one
+                faults.push_back({FaultKind::Delay, 1300, on});
+                break;
+            case Trouble::Split:
+                faults.push_back({FaultKind::Split, static_cast<int>(rng() % 20), on});
+                break;
+            case Trouble::Close:
+                faults.push_back({FaultKind::CloseAfter, static_cast<int>(rng() % 3), on});
+                break;
+            case Trouble::Silent:
+                faults.push_back({FaultKind::Silent, 0, on});
+                break;
+            case Trouble::Truncate:
+                faults.push_back({FaultKind::Truncate, 0, on});
+                break;
+            case Trouble::Oversize:
+                faults.push_back({FaultKind::Oversize, 0, on});
+                break;
+            case Trouble::Unplug:
+                if (link == LinkKind::Usb)
+                    m_sim->UnplugUsb(0);
+                break;
+            case Trouble::None:
+                break;
+        }
+        m_sim->SetFaults(faults);
+    }
+
+    // Brings the link back after a fault: faults off, device plugged, link open.
+    void Recover(LinkKind link) {
+        m_sim->SetFaults({});
+        std::string error;
+        m_sim->ReplugUsb(0, &error);
+        if (link == LinkKind::Usb) {
+            CloseUsbLink();
+            ASSERT_EQ(OpenHidLink(), 1);
+        } else {
+            CloseEthernet();
+            ASSERT_TRUE(ConnectEthernet(m_sim->TcpHost(0)));
+        }
+        // Let replies that came late reach the link before the next step: they are stale.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        DefaultMessageBoxRecorder().Clear();
+    }
+
+    // As the list does on a group change: the group's rows show the stored values.
+    void ShowGroup(const std::string& group) {
+        SetCurrentGroup(group);
+        m_view.ClearCells();
+        for (int k = 0; k < kParamCount; ++k) {
+            const ParameterInfo& p = Parameter(static_cast<ParamKey>(k));
+            if (p.group == group)
+                m_view.SetCell(p.row, Store().Get(static_cast<ParamKey>(k)));
+        }
+    }
+
+    void Run(Op op, LinkKind link, std::mt19937& rng) {
+        switch (op) {
+            case Op::Read:
+                ShowGroup(kGroups[rng() % 5]);
+                Read();
+                break;
+            case Op::Write:
+                ShowGroup(kGroups[rng() % 5]);
+                Write();
+                break;
+            case Op::Menu:
+                ShowGroup("Parameter setup");
+                SetSelectedLaminateMenu(Store().Get(ParamKey::LaminateMenu));
+                SendLaminateMenu(&m_view);
+                break;
+            case Op::Status: {
+                StartStatusPoller(link == LinkKind::Usb ? &UsbStatusPoller : &NetStatusPoller,
+                                  &m_view);
+                WaitPollCycleDone(std::chrono::milliseconds(2500));
+                WorkerHandle poller = PollThread();
+                StopStatusPoller();
+                if (poller) {
+                    ASSERT_TRUE(poller->Join(kPerRequest * 3 + kSlack));
+                }
+                break;
+            }
+            case Op::Mode:
+                SwitchMode(link, static_cast<int>(rng() % 3));
+                break;
+            case Op::Raw:
+                SendRawCommand(link, "1c 41 50 01 00 00 00 00");
+                break;
+            case Op::Reset:
+                ResetLaminator(link, nullptr);
+                // The cells now hold values from before the reset: read before writing.
+                Store().Clear();
+                m_view.ClearCells();
+                break;
+            case Op::Firmware: {
+                const Bytes image(static_cast<std::size_t>(rng() % 400), 'S');
+                const TransferResult result = TransferFirmware(
+                    m_view, link == LinkKind::Usb ? FirmwareRoute::Hid : FirmwareRoute::Ethernet,
+                    image);
+                if (!result.Complete())
+                    ReportLinkMessage(DownloadFailedText(result.framesSent + 1, result.frames));
+                break;
+            }
+            case Op::Model:
+                ShowGroup("Laminator Info");
+                ModelReadWorker(&m_view);
+                break;
+            case Op::Reconnect:
+                if (link == LinkKind::Usb) {
+                    CloseUsbLink();
+                    OpenHidLink();
+                } else {
+                    CloseEthernet();
+                    ConnectEthernet(m_sim->TcpHost(0));
+                }
+                break;
+        }
+    }
+};
+
+TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
+    const std::uint64_t seed = EnvNumber("PELLACOR_SOAK_SEED", std::random_device{}());
+    const auto duration = std::chrono::seconds(EnvNumber("PELLACOR_SOAK_SECONDS", 90));
+    std::printf("fault soak: seed %llu (PELLACOR_SOAK_SEED=%llu repeats it), %lld s\n",
+                static_cast<unsigned long long>(seed), static_cast<unsigned long long>(seed),
+                static_cast<long long>(duration.count()));
+    std::fflush(stdout);
+    RecordProperty("seed", std::to_string(seed));
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(seed));
+
+    LinkKind link = LinkKind::Usb;
+    Connect(link);
+    const Clock::time_point end = Clock::now() + duration;
+    int steps = 0;
+    while (Clock::now() < end && !HasFatalFailure()) {
+        if (rng() % 8 == 0) {  // now and then over the other link
+            StopStatusPoller();
+            if (WorkerHandle poller = PollThread()) {
+                ASSERT_TRUE(poller->Join(std::chrono::seconds(10)));
+            }
+            CloseUsbLink();
+            CloseEthernet();
+            EthernetLinkActive = 0;
+            UsbLinkActive = 0;
+            link = link == LinkKind::Usb ? LinkKind::Ethernet : LinkKind::Usb;
+            Connect(link);
+        }
+        const Op op = kOps[rng() % std::size(kOps)];
+        const Trouble trouble =
+            rng() % 2 == 0 ? Trouble::None : static_cast<Trouble>(rng() % 9 + 1);
+        std::ostringstream step;
+        step << "step " << steps << ": " << OpName(op) << " over "
+             << (link == LinkKind::Usb ? "USB" : "TCP") << " with " << TroubleName(trouble)
+             << " (seed " << seed << ")";
+        SCOPED_TRACE(step.str());
+
+        const pellacor::sim::Parameters before = m_sim->State(0).params;
+        const pellacor::sim::Counters c0 = m_sim->GetCounters();
+        DefaultMessageBoxRecorder().Clear();
+        Apply(trouble, link, rng);
+        const Clock::time_point start = Clock::now();
+        Run(op, link, rng);
+        const auto took = Clock::now() - start;
+        const pellacor::sim::Counters c1 = m_sim->GetCounters();
+        const std::vector<std::string> messages = DefaultMessageBoxRecorder().Texts();
+
+        // Time: each request the laminator saw (at least one) within the link's time-out.
+        const auto requests = std::max<std::uint64_t>(1, c1.received - c0.received);
+        EXPECT_LE(took, kPerRequest * static_cast<long>(requests) + kSlack +
+                            (op == Op::Status ? std::chrono::milliseconds(2500)
+                                              : std::chrono::milliseconds(0)));
+        // Frames: whole and unmixed whatever the fault.
+        EXPECT_EQ(c1.mixedBracket, c0.mixedBracket);
+        EXPECT_EQ(c1.incomplete, c0.incomplete);
+        EXPECT_EQ(c1.protocolErrors, c0.protocolErrors);
+        // Parameters: only a reset changes them; a write sends back what was read.
+        if (op != Op::Reset) {
+            EXPECT_TRUE(m_sim->State(0).params == before);
+        }
+        // Messages: without a fault no link failure; with one only link failures and the
+        // operations' own texts.
+        for (const std::string& m : messages) {
+            const bool failure = kLinkFailures.count(m) > 0 ||
+                                 m.rfind("Download failed: frame ", 0) == 0 ||
+                                 m == "Usb port not available!" || m == "No conforming device!";
+            if (trouble == Trouble::None || trouble == Trouble::Delay ||
+                trouble == Trouble::Split || trouble == Trouble::Oversize) {
+                EXPECT_FALSE(failure) << m;
+            }
+        }
+        // A laminator that answers nothing, asked something: the link's own message.
+        if (trouble == Trouble::Silent && c1.received > c0.received && op != Op::Status &&
+            op != Op::Reset && op != Op::Reconnect && op != Op::Firmware) {
+            const std::string expected = link == LinkKind::Usb
+                                             ? "Failed to receive data!"
+                                             : "The network interface is disconnected!";
+            EXPECT_NE(std::find(messages.begin(), messages.end(), expected), messages.end());
+        }
+        if (trouble != Trouble::None || op == Op::Reconnect || op == Op::Reset)
+            Recover(link);
+        ++steps;
+    }
+    std::printf("fault soak: %d steps\n", steps);
+    EXPECT_GT(steps, 0);
+}
