@@ -61,3 +61,16 @@ void PrintResult(const CommandContext& context, const nlohmann::json& document,
     }
     std::fflush(stdout);
 }
+
+bool RefusePrinterClass(const CommandContext& context) {
+    for (const Target& t : context.targets) {
+        if (t.IsPrinterClass()) {
+            std::fputs(
+                "The printing-class path carries only reset and firmware; this command "
+                "needs --usb or --tcp.\n",
+                stderr);
+            return true;
+        }
+    }
+    return false;
+}

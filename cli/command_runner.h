@@ -31,6 +31,9 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
                            const TargetCommand& command, std::string& text);
 // Every target, then the output: one JSON document or the texts. Returns the exit status.
 int RunOnTargets(const CommandContext& context, const TargetCommand& command);
+// True, having said why on standard error, when a target is on the printing-class path,
+// which carries only reset and firmware.
+bool RefusePrinterClass(const CommandContext& context);
 // Prints a document (JSON) or the text on standard output.
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
                  const std::string& text);

@@ -15,19 +15,6 @@
 #include "laminator/param_store.h"
 
 namespace {
-const char* kPrinterClassOnly =
-    "The printing-class path carries only reset and firmware; this command needs --usb or --tcp.";
-
-bool RefusePrinterClass(const CommandContext& context) {
-    for (const Target& t : context.targets) {
-        if (t.IsPrinterClass()) {
-            std::fprintf(stderr, "%s\n", kPrinterClassOnly);
-            return true;
-        }
-    }
-    return false;
-}
-
 TargetResult ParameterListing(CliView& view, const std::vector<const ParameterInfo*>& params,
                               const char* jsonKey) {
     TargetResult result;

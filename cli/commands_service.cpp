@@ -21,19 +21,6 @@
 #include "link/link_buffers.h"
 
 namespace {
-const char* kPrinterClassOnly =
-    "The printing-class path carries only reset and firmware; this command needs --usb or --tcp.";
-
-bool RefusePrinterClass(const CommandContext& context) {
-    for (const Target& t : context.targets) {
-        if (t.IsPrinterClass()) {
-            std::fprintf(stderr, "%s\n", kPrinterClassOnly);
-            return true;
-        }
-    }
-    return false;
-}
-
 struct Reading {
     const char* key;
     const char* label;
