@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <mutex>
+#include <string>
 
 #include "link/fd_io.h"
 #include "link/frame_trace.h"
@@ -39,6 +41,14 @@ constexpr const char* kDisconnected = "The network interface is disconnected!";
 
 std::atomic<std::uint16_t> g_port{kLaminatorTcpPort};
 std::atomic<std::size_t> g_lastReceived{0};
+
+// Replies carry no sequence number: after a receive that timed out or stopped short, the
+// rest of that reply may still come and would be taken as the answer to the next request.
+// The next send then first opens a fresh connection to the same laminator, which leaves
+// anything late behind on the old one.
+std::atomic<bool> g_replyInDoubt{false};
+std::mutex g_addressLock;
+std::string g_address;
 
 bool SetBlocking(int fd, bool blocking) {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -82,6 +92,20 @@ void SetTimeouts(int fd) {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+// Opens the connection anew after a reply in doubt. One attempt: when it fails, the link
+// stays closed and what follows fails at once instead of waiting for a connect each time.
+void Resynchronise() {
+    std::string address;
+    {
+        const std::lock_guard<std::mutex> lock(g_addressLock);
+        address = g_address;
+    }
+    CloseEthernet();
+    if (!address.empty()) {
+        ConnectEthernet(address);  // a failed attempt leaves EthernetSocket at -1
+    }
+}
+
 // One blocking receive bounded by the socket's receive time-out.
 ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
     for (;;) {
@@ -93,13 +117,15 @@ ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
 }
 
 // Receives until `expected` bytes arrived, the time-out passed or the peer closed.
-std::size_t ReceiveExpected(int fd, std::size_t expected) {
+// `timedOut`: the reply may still be on its way (no byte in time, or only part of it).
+std::size_t ReceiveExpected(int fd, std::size_t expected, bool& timedOut) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + kIoTimeout;
     // The first bytes usually have to be waited for: one blocking receive, bounded by the
     // socket's receive time-out, saves a poll per exchange.
     const ssize_t first = ReceiveOnce(fd, RxBuffer.data(), expected);
     if (first <= 0) {
+        timedOut = first < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         return 0;
     }
     std::size_t got = static_cast<std::size_t>(first);
@@ -107,6 +133,7 @@ std::size_t ReceiveExpected(int fd, std::size_t expected) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || WaitFd(fd, POLLIN, left) <= 0) {
+            timedOut = true;
             break;
         }
         // Only what this reply still lacks: bytes after it belong to the next one.
@@ -155,6 +182,11 @@ bool ConnectEthernet(const std::string& address) {
         return FailAttempt(fd);
     }
     SetTimeouts(fd);
+    {
+        const std::lock_guard<std::mutex> lock(g_addressLock);
+        g_address = address;
+    }
+    g_replyInDoubt = false;
     EthernetSocket = fd;
     return true;
 }
@@ -162,6 +194,7 @@ bool ConnectEthernet(const std::string& address) {
 void CloseEthernet() {
     // Waits for an exchange in flight, so its receive never meets a closed socket.
     LinkTransaction transaction;
+    g_replyInDoubt = false;
     const int fd = EthernetSocket.exchange(0);
     if (fd > 0) {
         close(fd);
@@ -171,6 +204,9 @@ void CloseEthernet() {
 namespace {
 int SendTxBuffer(bool discardStale) {
     LinkTransaction transaction;
+    if (g_replyInDoubt && EthernetSocket > 0) {
+        Resynchronise();
+    }
     const int fd = EthernetSocket;
     if (fd <= 0 || TxLength <= 0) {
         return 0;
@@ -210,13 +246,18 @@ bool NetReceive(std::size_t expected) {
     g_lastReceived = 0;
     const int fd = EthernetSocket;
     std::size_t got = 0;
+    bool timedOut = false;
     if (fd > 0) {
         if (expected == 0) {
             const ssize_t chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
             got = chunk > 0 ? static_cast<std::size_t>(chunk) : 0;
+            timedOut = chunk < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         } else {
-            got = ReceiveExpected(fd, std::min(expected, RxBuffer.size()));
+            got = ReceiveExpected(fd, std::min(expected, RxBuffer.size()), timedOut);
         }
+    }
+    if (timedOut) {
+        g_replyInDoubt = true;
     }
     if (got == 0) {
         ReportLinkMessage(kDisconnected);

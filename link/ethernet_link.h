@@ -19,7 +19,9 @@ std::uint16_t GetEthernetPort();
 bool ConnectEthernet(const std::string& address);
 // Closes an open socket and sets EthernetSocket to 0.
 void CloseEthernet();
-// Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0.
+// Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0. After a
+// receive that timed out or stopped short, it first connects anew to the same laminator, so
+// that a reply coming late is never taken for the answer to this request.
 int NetSend();
 // As NetSend, without first discarding replies that came late: for the frames after the
 // first of a transfer that is not answered, where there is nothing to discard.

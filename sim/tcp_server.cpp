@@ -17,6 +17,29 @@ namespace pellacor::sim {
 namespace {
 constexpr size_t kBlock = 64;
 constexpr size_t kFrameData = 62;
+
+// Waits out a reply's delay. False when the client hung up meanwhile or the simulator stops:
+// a laminator does not go on answering a connection that is gone, and while it did, the
+// one connection it serves would hold up the client's next one.
+bool WaitWhileConnected(int client, int stopFd, int ms) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) {
+            return true;
+        }
+        pollfd fds[2] = {{client, POLLRDHUP, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) {
+            return true;
+        }
+        if (ready > 0) {
+            return false;
+        }
+    }
+}
 }  // namespace
 
 bool TcpServer::Start(const std::string& host, uint16_t port, std::string* error) {
@@ -130,8 +153,11 @@ bool TcpServer::Handle(int client, const std::vector<uint8_t>& request) {
                            reply.size(), Flag::Dropped, "reply dropped by fault");
         } else {
             ShapeReply(d, reply);
-            if (d.delayMs > 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
+            if (d.delayMs > 0 && !WaitWhileConnected(client, m_stop.Fd(), d.delayMs)) {
+                m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),
+                               reply.size(), Flag::Dropped,
+                               "delayed reply abandoned: the client closed the connection");
+                return false;
             }
             // Logged before it goes out, so a test that has the reply finds it logged.
             m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Sent, reply.data(),

@@ -4,6 +4,8 @@
 // parameters changed by nothing but a reset (the soak writes back only what it read).
 //   PELLACOR_SOAK_SEED=N      repeat a run
 //   PELLACOR_SOAK_SECONDS=N   run longer or shorter (default 90)
+//   PELLACOR_SOAK_TRACE=FILE  trace every frame into FILE, and print each step with its
+//                             time on the trace's clock, to see what a failing step sent
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +22,7 @@
 #include "laminator/poll_control.h"
 #include "laminator/reset_default.h"
 #include "laminator/status_poller.h"
+#include "link/frame_trace.h"
 #include "sim/fault_plan.h"
 #include "sim_fixture.h"
 
@@ -228,6 +231,13 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
     RecordProperty("seed", std::to_string(seed));
     std::mt19937 rng(static_cast<std::mt19937::result_type>(seed));
 
+    const char* tracePath = std::getenv("PELLACOR_SOAK_TRACE");
+    std::string traceError;
+    if (tracePath && *tracePath) {
+        ASSERT_TRUE(EnableFrameTrace(tracePath, traceError)) << traceError;
+    }
+    const Clock::time_point traceStart = Clock::now();
+
     LinkKind link = LinkKind::Usb;
     Connect(link);
     const Clock::time_point end = Clock::now() + duration;
@@ -261,6 +271,15 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
         const Clock::time_point start = Clock::now();
         Run(op, link, rng);
         const auto took = Clock::now() - start;
+        if (FrameTraceOn()) {
+            using std::chrono::duration_cast;
+            std::printf("%12lld us  %s: %lld ms\n",
+                        static_cast<long long>(
+                            duration_cast<std::chrono::microseconds>(start - traceStart).count()),
+                        step.str().c_str(),
+                        static_cast<long long>(
+                            duration_cast<std::chrono::milliseconds>(took).count()));
+        }
         const pellacor::sim::Counters c1 = m_sim->GetCounters();
         const std::vector<std::string> messages = DefaultMessageBoxRecorder().Texts();
 
@@ -299,6 +318,9 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
         if (trouble != Trouble::None || op == Op::Reconnect || op == Op::Reset)
             Recover(link);
         ++steps;
+    }
+    if (FrameTraceOn()) {
+        DisableFrameTrace();
     }
     std::printf("fault soak: %d steps\n", steps);
     EXPECT_GT(steps, 0);

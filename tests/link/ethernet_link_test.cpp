@@ -146,6 +146,49 @@ TEST_F(EthernetLinkTest, ASplitReplyIsReassembledAndTheNextReplyLeftInPlace) {
     EXPECT_TRUE(Messages().empty());
 }
 
+// A reply that comes after its time-out, or the rest of one that stopped short, must never
+// be taken for the answer to the next request: the next send opens a fresh connection.
+TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
+    Connect();
+    std::uint8_t late[64];
+    std::memset(late, 0xAA, sizeof late);
+    std::uint8_t block[64];
+    auto sendRequest = [] {
+        EncodeCommand("1c72480100000000");
+        TxLength = 64;
+        return NetSend();
+    };
+
+    for (const std::size_t partial : {std::size_t{0}, std::size_t{20}}) {
+        SCOPED_TRACE(partial);
+        ASSERT_EQ(sendRequest(), 64);
+        ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+        if (partial > 0) {
+            ASSERT_TRUE(SendAll(m_peer, late, partial));
+        }
+        EXPECT_EQ(NetReceive(64), partial > 0);
+
+        ASSERT_EQ(sendRequest(), 64);
+        ASSERT_TRUE(m_listener.HasPending(1000));
+        const int old = m_peer;
+        m_peer = m_listener.Accept();
+        // The late bytes on the old connection reach nobody; the new one carries the answer.
+        SendAll(old, late + partial, sizeof late - partial);
+        ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+        EXPECT_EQ(block[2], 0x48);
+        block[0] = 0xBB;
+        ASSERT_TRUE(SendAll(m_peer, block, sizeof block));
+        ASSERT_TRUE(NetReceive(64));
+        EXPECT_EQ(RxBuffer[0], 0xBB);
+        std::uint8_t byte = 0;
+        EXPECT_LE(recv(old, &byte, 1, 0), 0);  // closed (or reset by the late bytes)
+        close(old);
+    }
+    // A whole reply leaves nothing in doubt: the connection stays.
+    ASSERT_EQ(sendRequest(), 64);
+    EXPECT_FALSE(m_listener.HasPending(50));
+}
+
 TEST_F(EthernetLinkTest, AClosedConnectionOrNoSocketIsReported) {
     Connect();
     close(m_peer);

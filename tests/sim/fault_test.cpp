@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "sim/simulator.h"
 #include "tests/sim/sim_client.h"
 
@@ -78,6 +80,22 @@ TEST_F(Faults, DelayHoldsTheReply) {
     c->Send(kStatus);
     EXPECT_TRUE(c->Read(64, 100).empty());
     EXPECT_EQ(c->Read(64, 500).size(), 64u);
+}
+
+// Requests queued on a connection the client has left must not hold up its next one.
+TEST_F(Faults, DelayedRepliesDieWithTheirConnection) {
+    sim->SetFaults({F("delay=1000@tcp")});
+    {
+        auto old = Connect();
+        for (int i = 0; i < 3; ++i)
+            old->Send(kStatus);
+        EXPECT_TRUE(old->Read(64, 100).empty());
+    }
+    sim->SetFaults({});
+    auto c = Connect();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c->Exchange(kStatus, 64, 2000).size(), 64u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST_F(Faults, SplitSendsTheReplyInTwoParts) {
