@@ -273,12 +273,12 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
         const auto took = Clock::now() - start;
         if (FrameTraceOn()) {
             using std::chrono::duration_cast;
-            std::printf("%12lld us  %s: %lld ms\n",
-                        static_cast<long long>(
-                            duration_cast<std::chrono::microseconds>(start - traceStart).count()),
-                        step.str().c_str(),
-                        static_cast<long long>(
-                            duration_cast<std::chrono::milliseconds>(took).count()));
+            std::printf(
+                "%12lld us  %s: %lld ms\n",
+                static_cast<long long>(
+                    duration_cast<std::chrono::microseconds>(start - traceStart).count()),
+                step.str().c_str(),
+                static_cast<long long>(duration_cast<std::chrono::milliseconds>(took).count()));
         }
         const pellacor::sim::Counters c1 = m_sim->GetCounters();
         const std::vector<std::string> messages = DefaultMessageBoxRecorder().Texts();
