@@ -31,7 +31,12 @@ void DiscardStaleReplies(int fd) {
         return;
     }
     std::uint8_t junk[1024];
-    while (recv(fd, junk, sizeof junk, MSG_DONTWAIT) > 0) {
+    for (;;) {
+        const ssize_t got = recv(fd, junk, sizeof junk, MSG_DONTWAIT);
+        if (got <= 0) {
+            return;
+        }
+        TraceDiscarded(TraceLink::Tcp, junk, static_cast<std::size_t>(got));
     }
 }
 
@@ -100,6 +105,8 @@ void Resynchronise() {
         const std::lock_guard<std::mutex> lock(g_addressLock);
         address = g_address;
     }
+    // What did come late is traced before it goes with the old connection.
+    DiscardStaleReplies(EthernetSocket);
     CloseEthernet();
     if (!address.empty()) {
         ConnectEthernet(address);  // a failed attempt leaves EthernetSocket at -1

@@ -89,7 +89,7 @@ int ReadWithin(int fd, FdKind kind, std::uint8_t* data, std::size_t capacity,
     }
 }
 
-void DrainFd(int fd, FdKind kind) {
+void DrainFd(int fd, FdKind kind, TraceLink link) {
     std::uint8_t scratch[1024];
     // Bounded: a device that keeps talking must not hold up the request. No poll first: a
     // non-blocking read that finds nothing costs the same one system call.
@@ -99,5 +99,6 @@ void DrainFd(int fd, FdKind kind) {
         if (got <= 0) {
             return;
         }
+        TraceDiscarded(link, scratch, static_cast<std::size_t>(got));
     }
 }

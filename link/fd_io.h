@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/frame_trace.h"
+
 enum class FdKind { Stream, Socket };
 
 // Waits until `fd` is ready for `events` (poll flags): 1 ready, 0 time-out, -1 failure.
@@ -16,5 +18,6 @@ int WriteWithin(int fd, FdKind kind, const std::uint8_t* data, std::size_t lengt
 // failure (a socket whose peer has gone counts as failure).
 int ReadWithin(int fd, FdKind kind, std::uint8_t* data, std::size_t capacity,
                std::chrono::milliseconds timeout);
-// Reads and discards whatever is already waiting. A Stream descriptor must be non-blocking.
-void DrainFd(int fd, FdKind kind);
+// Reads and discards whatever is already waiting, tracing it as received on `link`. A Stream
+// descriptor must be non-blocking.
+void DrainFd(int fd, FdKind kind, TraceLink link);

@@ -227,8 +227,11 @@ void SetNextFrameNote(std::string_view note) {
 }
 
 namespace frame_trace_detail {
-void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, std::size_t size) {
+void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, std::size_t size,
+           std::string_view extraNote) {
     std::string note = FrameNote(link, direction, data, size);
+    if (!extraNote.empty())
+        note = note.empty() ? std::string(extraNote) : std::string(extraNote) + ", " + note;
     if (direction == TraceDirection::Sent && !t_nextNote.empty()) {
         note = note.empty() ? t_nextNote : t_nextNote + ", " + note;
         t_nextNote.clear();

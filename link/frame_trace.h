@@ -13,7 +13,8 @@ enum class TraceDirection { Sent, Received };
 
 namespace frame_trace_detail {
 extern std::atomic<bool> g_on;
-void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, std::size_t size);
+void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, std::size_t size,
+           std::string_view extraNote = {});
 }  // namespace frame_trace_detail
 
 inline bool FrameTraceOn() {
@@ -24,6 +25,13 @@ inline void TraceFrame(TraceLink link, TraceDirection direction, const std::uint
                        std::size_t size) {
     if (FrameTraceOn())
         frame_trace_detail::Write(link, direction, data, size);
+}
+
+// Bytes received and thrown away unread before a request: a reply, or its rest, that came
+// after its time-out. Traced so a field trace shows every byte the laminator sent.
+inline void TraceDiscarded(TraceLink link, const std::uint8_t* data, std::size_t size) {
+    if (FrameTraceOn())
+        frame_trace_detail::Write(link, TraceDirection::Received, data, size, "late, discarded");
 }
 
 // Starts tracing into `path` ("-" for standard error), replacing any earlier trace. Installs

@@ -74,12 +74,14 @@ class HidapiDevice : public UsbDevice {
         return hid_read_timeout(m_device, data, capacity, static_cast<int>(timeout.count()));
     }
 
-    void DrainStale() override {
+    void DrainStale(TraceLink link) override {
         std::uint8_t scratch[1024];
         for (int i = 0; i < 256; ++i) {
-            if (hid_read_timeout(m_device, scratch, sizeof scratch, 0) <= 0) {
+            const int got = hid_read_timeout(m_device, scratch, sizeof scratch, 0);
+            if (got <= 0) {
                 return;
             }
+            TraceDiscarded(link, scratch, static_cast<std::size_t>(got));
         }
     }
 

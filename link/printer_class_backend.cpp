@@ -36,7 +36,7 @@ class PrinterClassDevice : public UsbDevice {
     int Read(std::uint8_t* data, std::size_t capacity, std::chrono::milliseconds timeout) override {
         return ReadWithin(m_fd, FdKind::Stream, data, capacity, timeout);
     }
-    void DrainStale() override { DrainFd(m_fd, FdKind::Stream); }
+    void DrainStale(TraceLink link) override { DrainFd(m_fd, FdKind::Stream, link); }
 
   private:
     int m_fd;

@@ -53,7 +53,7 @@ class SimulatedDevice : public UsbDevice {
             }
         }
     }
-    void DrainStale() override { DrainFd(m_fd, FdKind::Socket); }
+    void DrainStale(TraceLink link) override { DrainFd(m_fd, FdKind::Socket, link); }
 
   private:
     int m_fd;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "link/frame_trace.h"
+
 enum class UsbClass { Hid, Printer };
 
 class UsbDevice {
@@ -24,8 +26,9 @@ class UsbDevice {
     // Bytes read (one report or one block), 0 when nothing came in time, -1 on failure.
     virtual int Read(std::uint8_t* data, std::size_t capacity,
                      std::chrono::milliseconds timeout) = 0;
-    // Discards replies that arrived after an earlier request's time-out.
-    virtual void DrainStale() = 0;
+    // Discards replies that arrived after an earlier request's time-out, tracing them as
+    // received on `link`.
+    virtual void DrainStale(TraceLink link) = 0;
 };
 
 class UsbBackend {

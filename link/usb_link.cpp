@@ -152,7 +152,7 @@ int UsbWrite() {
             continue;
         }
         // A reply that came after an earlier time-out must not answer this request.
-        state.devices[i]->DrainStale();
+        state.devices[i]->DrainStale(state.traceLink.load(std::memory_order_relaxed));
         const int count = state.devices[i]->Write(TxBuffer.data(), length, kUsbTimeout);
         if (count < 0) {
             ReportLinkMessage("Send data error!");

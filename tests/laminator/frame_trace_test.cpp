@@ -4,11 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "laminator/firmware_download.h"
+#include "laminator/mode_commands.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -106,6 +109,28 @@ TEST_P(FrameTraceTest, AFirmwareDownloadNamesEveryFrame) {
     for (int n = 1; n <= 4; ++n)
         EXPECT_EQ(Count(lines, "# firmware frame " + std::to_string(n) + " of 4"), 1u) << n;
     EXPECT_EQ(Count(lines, "firmware frame"), 4u);
+    std::filesystem::remove(path);
+}
+
+// A reply that came after its reader gave up is thrown away before the next request, and
+// the trace shows it as such: a field trace holds every byte the laminator sent.
+TEST_P(FrameTraceTest, ALateReplyIsTracedWhenItIsDiscarded) {
+    const std::string path = TracePath("late");
+    std::string error;
+    ASSERT_TRUE(EnableFrameTrace(path, error)) << error;
+    const bool usb = GetParam() == LinkKind::Usb;
+    const int delayMs = usb ? 2200 : 1200;  // past the link's receive time-out
+    m_sim->SetFaults({{pellacor::sim::FaultKind::Delay, delayMs, 0}});
+    const auto start = std::chrono::steady_clock::now();
+    SendRawCommand(GetParam(), "1c 41 50 01 00 00 00 00");
+    m_sim->SetFaults({});
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(delayMs + 300));
+    SendRawCommand(GetParam(), "1c 41 50 01 00 00 00 00");
+    DisableFrameTrace();
+    const std::vector<std::string> lines = Lines(path);
+    const std::string link = usb ? " hid " : " tcp ";
+    EXPECT_EQ(Count(lines, link + "  < "), 2u);
+    EXPECT_EQ(Count(lines, "# late, discarded"), 1u);
     std::filesystem::remove(path);
 }
 

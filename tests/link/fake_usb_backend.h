@@ -73,7 +73,7 @@ class FakeDevice : public UsbDevice {
         return static_cast<int>(n);
     }
 
-    void DrainStale() override {
+    void DrainStale(TraceLink) override {
         std::lock_guard lock(m_state->mutex);
         m_state->inbox.clear();
     }

@@ -156,7 +156,7 @@ TEST(PrinterClassUsbBackend, ListsLpEntriesWithTheirDeviceIdsInNumberOrder) {
     std::uint8_t back[2] = {};
     EXPECT_EQ(device->Read(back, sizeof back, std::chrono::milliseconds(500)), 2);
     EXPECT_EQ(back[1], 0x72);
-    device->DrainStale();
+    device->DrainStale(TraceLink::Printer);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(device->Read(back, sizeof back, std::chrono::milliseconds(100)), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
