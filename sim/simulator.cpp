@@ -195,22 +195,27 @@ void Simulator::SetFaults(int k, const std::vector<Fault>& faults) {
     m_units.at(static_cast<size_t>(k))->unit.SetFaults(faults);
 }
 
+// The cable: both USB interfaces go and come back together.
 bool Simulator::UnplugUsb(int k) {
     Unit& u = *m_units.at(static_cast<size_t>(k));
-    if (!u.hid.Plugged()) {
+    if (!u.hid.Plugged() && !u.printer.Plugged()) {
         return false;
     }
     u.hid.Unplug();
+    u.printer.Unplug();
     return true;
 }
 
 bool Simulator::ReplugUsb(int k, std::string* error) {
     Unit& u = *m_units.at(static_cast<size_t>(k));
-    if (u.hidPath.empty()) {
+    if (u.hidPath.empty() && u.printerPath.empty()) {
         *error = "this laminator has no USB socket path";
         return false;
     }
-    return u.hid.Plug(u.hidPath, error);
+    if (!u.hidPath.empty() && !u.hid.Plugged() && !u.hid.Plug(u.hidPath, error)) {
+        return false;
+    }
+    return u.printerPath.empty() || u.printer.Plugged() || u.printer.Plug(u.printerPath, error);
 }
 
 bool Simulator::SaveState(const std::string& path, std::string* error) {

@@ -81,6 +81,7 @@ class Simulator {
     void SetFaults(const std::vector<Fault>& faults);
     void SetFaults(int laminator, const std::vector<Fault>& faults);
 
+    // Pulls and puts back the USB cable: the HID and the printing-class interface together.
     bool UnplugUsb(int laminator = 0);
     bool ReplugUsb(int laminator, std::string* error);
 

@@ -1,7 +1,8 @@
-// The operations against the simulated laminator while it injects faults chosen at random
-// from a printed seed. After every step: no wait past the link's time-outs, only the
-// messages the fault explains, no mixed or incomplete frame at the laminator, and its
-// parameters changed by nothing but a reset (the soak writes back only what it read).
+// The operations against the simulated laminator, over the HID path, the printing-class
+// path and TCP, while it injects faults chosen at random from a printed seed. After every step: no
+// wait past the link's time-outs, only the messages the fault explains, no mixed or incomplete
+// frame at the laminator, and its parameters changed by nothing but a reset (the soak writes back
+// only what it read).
 //   PELLACOR_SOAK_SEED=N      repeat a run
 //   PELLACOR_SOAK_SECONDS=N   run longer or shorter (default 90)
 //   PELLACOR_SOAK_TRACE=FILE  trace every frame into FILE, and print each step with its
@@ -40,13 +41,24 @@ const std::set<std::string> kLinkFailures = {"Failed to receive data!", "Send da
                                              "The network interface is disconnected!",
                                              "The laminator's reply is incomplete!"};
 
-enum class Op { Read, Write, Menu, Status, Mode, Raw, Reset, Firmware, Model, Reconnect };
+enum class Op { Read, Write, Menu, Status, Mode, Raw, Reset, Firmware, Model, Reconnect, Ping };
 constexpr Op kOps[] = {Op::Read, Op::Write, Op::Menu,     Op::Status, Op::Mode,
                        Op::Raw,  Op::Reset, Op::Firmware, Op::Model,  Op::Reconnect};
+// What the printing-class path carries: a group selection's ping, the reset, the firmware.
+constexpr Op kPrinterOps[] = {Op::Ping, Op::Reset, Op::Firmware, Op::Reconnect};
 const char* OpName(Op op) {
-    static const char* names[] = {"read", "write", "menu",     "status", "mode",
-                                  "raw",  "reset", "firmware", "model",  "reconnect"};
+    static const char* names[] = {"read",  "write",    "menu",  "status",    "mode", "raw",
+                                  "reset", "firmware", "model", "reconnect", "ping"};
     return names[static_cast<int>(op)];
+}
+
+enum class Path { Hid, Printer, Tcp };
+const char* PathName(Path path) {
+    static const char* names[] = {"HID", "printing class", "TCP"};
+    return names[static_cast<int>(path)];
+}
+LinkKind LinkOf(Path path) {
+    return path == Path::Tcp ? LinkKind::Ethernet : LinkKind::Usb;
 }
 
 enum class Trouble {
@@ -72,13 +84,17 @@ std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
     return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-const char* const kGroups[] = {"Laminator Info", "Version Info", "Parameter setup",
-                               "Laminator setup", "Interface setup"};
+const std::string_view kGroups[] = {kGroupLaminatorInfo, kGroupVersionInfo, kGroupParameterSetup,
+                                    kGroupLaminatorSetup, kGroupInterfaceSetup};
 }  // namespace
 
 class FaultSoakTest : public SimFixture, public ::testing::Test {
   protected:
-    void SetUp() override { StartSim(); }
+    void SetUp() override {
+        StartSim();
+        SetUsbBackends({MakeSimulatedUsbBackend(m_sim->UsbPath(0), UsbClass::Hid),
+                        MakeSimulatedUsbBackend(m_sim->PrinterPath(0), UsbClass::Printer)});
+    }
     void TearDown() override {
         StopStatusPoller();
         if (WorkerHandle poller = PollThread())
@@ -86,14 +102,27 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
         StopSim();
     }
 
-    unsigned TransportBit(LinkKind link) const {
-        return 1u << static_cast<unsigned>(link == LinkKind::Usb ? pellacor::sim::Transport::UsbHid
-                                                                 : pellacor::sim::Transport::Tcp);
+    static unsigned TransportBit(Path path) {
+        using pellacor::sim::Transport;
+        const Transport t = path == Path::Hid       ? Transport::UsbHid
+                            : path == Path::Printer ? Transport::UsbPrinter
+                                                    : Transport::Tcp;
+        return 1u << static_cast<unsigned>(t);
     }
 
-    void Apply(Trouble t, LinkKind link, std::mt19937& rng) {
+    void Open(Path path) {
+        if (path == Path::Printer) {
+            ASSERT_EQ(OpenPrinterClassLink(), 1);
+            m_link = LinkKind::Usb;
+            m_sim->ClearLog();
+        } else {
+            Connect(LinkOf(path));
+        }
+    }
+
+    void Apply(Trouble t, Path path, std::mt19937& rng) {
         std::vector<Fault> faults;
-        const unsigned on = TransportBit(link);
+        const unsigned on = TransportBit(path);
         switch (t) {
             case Trouble::Drop:
                 faults.push_back({FaultKind::DropNth, static_cast<int>(rng() % 3 + 1), on});
@@ -120,7 +149,7 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
                 faults.push_back({FaultKind::Oversize, 0, on});
                 break;
             case Trouble::Unplug:
-                if (link == LinkKind::Usb)
+                if (path != Path::Tcp)
                     m_sim->UnplugUsb(0);
                 break;
             case Trouble::None:
@@ -130,13 +159,13 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
     }
 
     // Brings the link back after a fault: faults off, device plugged, link open.
-    void Recover(LinkKind link) {
+    void Recover(Path path) {
         m_sim->SetFaults({});
         std::string error;
         m_sim->ReplugUsb(0, &error);
-        if (link == LinkKind::Usb) {
+        if (path != Path::Tcp) {
             CloseUsbLink();
-            ASSERT_EQ(OpenHidLink(), 1);
+            ASSERT_EQ(path == Path::Hid ? OpenHidLink() : OpenPrinterClassLink(), 1);
         } else {
             CloseEthernet();
             ASSERT_TRUE(ConnectEthernet(m_sim->TcpHost(0)));
@@ -147,8 +176,8 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
     }
 
     // As the list does on a group change: the group's rows show the stored values.
-    void ShowGroup(const std::string& group) {
-        SetCurrentGroup(group);
+    void ShowGroup(std::string_view group) {
+        SetCurrentGroup(std::string(group));
         m_view.ClearCells();
         for (int k = 0; k < kParamCount; ++k) {
             const ParameterInfo& p = Parameter(static_cast<ParamKey>(k));
@@ -157,8 +186,13 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
         }
     }
 
-    void Run(Op op, LinkKind link, std::mt19937& rng) {
+    void Run(Op op, Path path, std::mt19937& rng) {
+        const LinkKind link = LinkOf(path);
         switch (op) {
+            case Op::Ping:
+                ShowGroup(kGroups[rng() % 5]);
+                GroupPing(&m_view);
+                break;
             case Op::Read:
                 ShowGroup(kGroups[rng() % 5]);
                 Read();
@@ -168,7 +202,7 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
                 Write();
                 break;
             case Op::Menu:
-                ShowGroup("Parameter setup");
+                ShowGroup(kGroupParameterSetup);
                 SetSelectedLaminateMenu(Store().Get(ParamKey::LaminateMenu));
                 SendLaminateMenu(&m_view);
                 break;
@@ -197,21 +231,22 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
                 break;
             case Op::Firmware: {
                 const Bytes image(static_cast<std::size_t>(rng() % 400), 'S');
-                const TransferResult result = TransferFirmware(
-                    m_view, link == LinkKind::Usb ? FirmwareRoute::Hid : FirmwareRoute::Ethernet,
-                    image);
+                const FirmwareRoute route = path == Path::Hid       ? FirmwareRoute::Hid
+                                            : path == Path::Printer ? FirmwareRoute::PrinterClass
+                                                                    : FirmwareRoute::Ethernet;
+                const TransferResult result = TransferFirmware(m_view, route, image);
                 if (!result.Complete())
                     ReportLinkMessage(DownloadFailedText(result.framesSent + 1, result.frames));
                 break;
             }
             case Op::Model:
-                ShowGroup("Laminator Info");
+                ShowGroup(kGroupLaminatorInfo);
                 ModelReadWorker(&m_view);
                 break;
             case Op::Reconnect:
-                if (link == LinkKind::Usb) {
+                if (path != Path::Tcp) {
                     CloseUsbLink();
-                    OpenHidLink();
+                    path == Path::Hid ? OpenHidLink() : OpenPrinterClassLink();
                 } else {
                     CloseEthernet();
                     ConnectEthernet(m_sim->TcpHost(0));
@@ -238,12 +273,12 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
     }
     const Clock::time_point traceStart = Clock::now();
 
-    LinkKind link = LinkKind::Usb;
-    Connect(link);
+    Path path = Path::Hid;
+    Open(path);
     const Clock::time_point end = Clock::now() + duration;
     int steps = 0;
     while (Clock::now() < end && !HasFatalFailure()) {
-        if (rng() % 8 == 0) {  // now and then over the other link
+        if (rng() % 8 == 0) {  // now and then over another path
             StopStatusPoller();
             if (WorkerHandle poller = PollThread()) {
                 ASSERT_TRUE(poller->Join(std::chrono::seconds(10)));
@@ -252,24 +287,25 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
             CloseEthernet();
             EthernetLinkActive = 0;
             UsbLinkActive = 0;
-            link = link == LinkKind::Usb ? LinkKind::Ethernet : LinkKind::Usb;
-            Connect(link);
+            path = static_cast<Path>((static_cast<unsigned>(path) + 1 + rng() % 2) % 3);
+            Open(path);
         }
-        const Op op = kOps[rng() % std::size(kOps)];
+        const Op op = path == Path::Printer ? kPrinterOps[rng() % std::size(kPrinterOps)]
+                                            : kOps[rng() % std::size(kOps)];
+        const LinkKind link = LinkOf(path);
         const Trouble trouble =
             rng() % 2 == 0 ? Trouble::None : static_cast<Trouble>(rng() % 9 + 1);
         std::ostringstream step;
-        step << "step " << steps << ": " << OpName(op) << " over "
-             << (link == LinkKind::Usb ? "USB" : "TCP") << " with " << TroubleName(trouble)
-             << " (seed " << seed << ")";
+        step << "step " << steps << ": " << OpName(op) << " over " << PathName(path) << " with "
+             << TroubleName(trouble) << " (seed " << seed << ")";
         SCOPED_TRACE(step.str());
 
         const pellacor::sim::Parameters before = m_sim->State(0).params;
         const pellacor::sim::Counters c0 = m_sim->GetCounters();
         DefaultMessageBoxRecorder().Clear();
-        Apply(trouble, link, rng);
+        Apply(trouble, path, rng);
         const Clock::time_point start = Clock::now();
-        Run(op, link, rng);
+        Run(op, path, rng);
         const auto took = Clock::now() - start;
         if (FrameTraceOn()) {
             using std::chrono::duration_cast;
@@ -316,7 +352,7 @@ TEST_F(FaultSoakTest, EveryOperationHoldsUnderRandomFaults) {
             EXPECT_NE(std::find(messages.begin(), messages.end(), expected), messages.end());
         }
         if (trouble != Trouble::None || op == Op::Reconnect || op == Op::Reset)
-            Recover(link);
+            Recover(path);
         ++steps;
     }
     if (FrameTraceOn()) {

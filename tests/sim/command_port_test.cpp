@@ -22,6 +22,7 @@ class CommandPort : public ::testing::Test {
         o.tcpPort = 0;
         o.udp = false;
         o.usbPath = TempPath("hid");
+        o.printerPath = TempPath("lp");
         sim = std::make_unique<Simulator>(o);
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;
@@ -395,6 +396,7 @@ TEST_F(CommandPort, UsbUnplugRemovesTheSocketAndReplugRestoresIt) {
     ASSERT_TRUE(usb->Ok());
     EXPECT_TRUE(sim->UnplugUsb(0));
     EXPECT_NE(::access(sim->UsbPath(0).c_str(), F_OK), 0);
+    EXPECT_NE(::access(sim->PrinterPath(0).c_str(), F_OK), 0);  // one cable, both interfaces
     usb->Send(Frame("1c41500100000000"));
     EXPECT_TRUE(usb->Receive(200).empty());
     std::string error;
@@ -403,6 +405,8 @@ TEST_F(CommandPort, UsbUnplugRemovesTheSocketAndReplugRestoresIt) {
     ASSERT_TRUE(again.Ok());
     again.Send(Frame("1c41500100000000"));
     EXPECT_EQ(again.Receive().size(), 64u);
+    UsbClient lp(sim->PrinterPath(0));
+    EXPECT_TRUE(lp.Ok());
 }
 
 }  // namespace
