@@ -42,6 +42,10 @@ void DiscardStaleReplies(int fd) {
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
 constexpr std::chrono::milliseconds kIoTimeout{1000};
+// The laminator answers in 64-byte blocks. A block that arrives in pieces is completed when
+// its rest follows within this grace, so that the rest never opens the next reply.
+constexpr std::size_t kReplyBlock = 64;
+constexpr std::chrono::milliseconds kRestGrace{50};
 constexpr const char* kDisconnected = "The network interface is disconnected!";
 
 std::atomic<std::uint16_t> g_port{kLaminatorTcpPort};
@@ -49,9 +53,11 @@ std::atomic<std::size_t> g_lastReceived{0};
 
 // Replies carry no sequence number: after a receive that timed out or stopped short, the
 // rest of that reply may still come and would be taken as the answer to the next request.
-// The next send then first opens a fresh connection to the same laminator, which leaves
-// anything late behind on the old one.
+// The first send of the next transaction then opens a fresh connection to the same
+// laminator, which leaves anything late behind on the old one. Sends later in the same
+// transaction (the closing frame of a MODE bracket) still go where the bracket was opened.
 std::atomic<bool> g_replyInDoubt{false};
+std::atomic<std::uint64_t> g_doubtTransaction{0};
 std::mutex g_addressLock;
 std::string g_address;
 
@@ -121,6 +127,21 @@ ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
             return got;
         }
     }
+}
+
+// Adds what follows within the grace to the `got` bytes already in RxBuffer, up to `until`.
+std::size_t ReceiveRest(int fd, std::size_t got, std::size_t until) {
+    while (got < until && WaitFd(fd, POLLIN, kRestGrace) > 0) {
+        const ssize_t chunk = recv(fd, RxBuffer.data() + got, until - got, MSG_DONTWAIT);
+        if (chunk < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            continue;
+        }
+        if (chunk <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(chunk);
+    }
+    return got;
 }
 
 // Receives until `expected` bytes arrived, the time-out passed or the peer closed.
@@ -211,7 +232,7 @@ void CloseEthernet() {
 namespace {
 int SendTxBuffer(bool discardStale) {
     LinkTransaction transaction;
-    if (g_replyInDoubt && EthernetSocket > 0) {
+    if (g_replyInDoubt && EthernetSocket > 0 && LinkTransactionSerial() != g_doubtTransaction) {
         Resynchronise();
     }
     const int fd = EthernetSocket;
@@ -259,12 +280,16 @@ bool NetReceive(std::size_t expected) {
             const ssize_t chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
             got = chunk > 0 ? static_cast<std::size_t>(chunk) : 0;
             timedOut = chunk < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            if (got > 0 && got < kReplyBlock) {
+                got = ReceiveRest(fd, got, kReplyBlock);
+            }
         } else {
             got = ReceiveExpected(fd, std::min(expected, RxBuffer.size()), timedOut);
         }
     }
     if (timedOut) {
         g_replyInDoubt = true;
+        g_doubtTransaction = LinkTransactionSerial();
     }
     if (got == 0) {
         ReportLinkMessage(kDisconnected);

@@ -20,15 +20,16 @@ bool ConnectEthernet(const std::string& address);
 // Closes an open socket and sets EthernetSocket to 0.
 void CloseEthernet();
 // Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0. After a
-// receive that timed out or stopped short, it first connects anew to the same laminator, so
-// that a reply coming late is never taken for the answer to this request.
+// receive that timed out or stopped short, the first send of a later transaction connects anew
+// to the same laminator, so that a reply coming late is never taken for the answer to it.
 int NetSend();
 // As NetSend, without first discarding replies that came late: for the frames after the
 // first of a transfer that is not answered, where there is nothing to discard.
 int NetSendFollowing();
-// Clears RxBuffer and receives one reply. With `expected` > 0 it keeps receiving until that
-// many bytes arrived or the time-out passed. "The network interface is disconnected!" on
-// failure, time-out without any byte, or a closed connection.
+// Clears RxBuffer and receives one reply: one receive, completed to a 64-byte block when the
+// rest follows within 50 ms. With `expected` > 0 (the rest of a longer reply) it keeps
+// receiving until that many bytes arrived or the time-out passed. "The network interface is
+// disconnected!" on failure, time-out without any byte, or a closed connection.
 bool NetReceive(std::size_t expected = 0);
 // The number of bytes the last NetReceive delivered.
 std::size_t LastReceivedLength();

@@ -1,5 +1,6 @@
 #include "link/link_buffers.h"
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace {
 // Per thread: how deep its transactions nest, and the messages waiting for the outermost end.
 thread_local int t_depth = 0;
 thread_local std::vector<std::string> t_pending;
+std::atomic<std::uint64_t> g_transactionSerial{0};
 
 }  // namespace
 
@@ -25,7 +27,9 @@ std::recursive_mutex& LinkMutex() {
 
 LinkTransaction::LinkTransaction() {
     LinkMutex().lock();
-    ++t_depth;
+    if (++t_depth == 1) {
+        ++g_transactionSerial;
+    }
 }
 
 LinkTransaction::~LinkTransaction() {
@@ -50,6 +54,10 @@ void ReportLinkMessage(const std::string& text) {
 
 bool InLinkTransaction() {
     return t_depth > 0;
+}
+
+std::uint64_t LinkTransactionSerial() {
+    return g_transactionSerial;
 }
 
 void EncodeCommand(std::string_view text) {

@@ -38,3 +38,6 @@ class LinkTransaction {
 void ReportLinkMessage(const std::string& text);
 // True while this thread holds a LinkTransaction.
 bool InLinkTransaction();
+// Grows by one with every outermost LinkTransaction: tells whether two link calls belong to
+// the same transaction.
+std::uint64_t LinkTransactionSerial();

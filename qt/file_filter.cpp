@@ -12,7 +12,12 @@ QString ToQtFileFilter(const std::string& filter) {
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (label.isEmpty() && pattern.isEmpty())
             break;  // the closing "||"
-        entries << QStringLiteral("%1 (%2)").arg(label, pattern);
+        // A label that already shows its pattern, as "(*.mot)" does, would show it twice.
+        const QString shown = QStringLiteral("(%1)").arg(pattern);
+        if (label.endsWith(shown))
+            entries << label;
+        else
+            entries << QStringLiteral("%1 %2").arg(label, shown).trimmed();
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -309,6 +309,8 @@ void LaminatorEngine::LinkClosed() {
     std::lock_guard lock(m_mutex);
     m_rawPending = false;
     m_inFirmware = false;
+    // A bracket opened by a host that is gone will never be closed by it.
+    m_bracketOpen = false;
     if (!m_firmware.complete && m_firmware.frames > 0) {
         FinishFirmware();
     }

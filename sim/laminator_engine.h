@@ -45,7 +45,8 @@ class LaminatorEngine {
     Outcome HandleFrame(const uint8_t* frame, size_t size, Transport transport);
     // A 64-byte block of the printing-class firmware download.
     void PrinterFirmwareBlock(const uint8_t* data, size_t size);
-    // The client closed its link: a firmware transfer in progress ends here.
+    // The client closed its link: a firmware transfer in progress ends here, and so does an
+    // open MODE bracket.
     void LinkClosed();
 
     LaminatorState State();

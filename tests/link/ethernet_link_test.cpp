@@ -146,6 +146,29 @@ TEST_F(EthernetLinkTest, ASplitReplyIsReassembledAndTheNextReplyLeftInPlace) {
     EXPECT_TRUE(Messages().empty());
 }
 
+// A block that comes in two pieces is one reply: its rest must not open the next one.
+TEST_F(EthernetLinkTest, AReplyBlockInTwoPiecesIsTakenWhole) {
+    Connect();
+    std::uint8_t reply[64];
+    for (std::size_t i = 0; i < sizeof reply; ++i) {
+        reply[i] = static_cast<std::uint8_t>(i + 1);
+    }
+    std::thread peer([&] {
+        SendAll(m_peer, reply, 17);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        SendAll(m_peer, reply + 17, 47);
+    });
+    EXPECT_TRUE(NetReceive());
+    peer.join();
+    EXPECT_EQ(LastReceivedLength(), 64u);
+    EXPECT_EQ(std::memcmp(RxBuffer.data(), reply, 64), 0);
+    // A shorter reply with nothing after it is taken once the grace has passed.
+    ASSERT_TRUE(SendAll(m_peer, reply, 10));
+    EXPECT_TRUE(NetReceive());
+    EXPECT_EQ(LastReceivedLength(), 10u);
+    EXPECT_TRUE(Messages().empty());
+}
+
 // A reply that comes after its time-out, or the rest of one that stopped short, must never
 // be taken for the answer to the next request: the next send opens a fresh connection.
 TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
@@ -187,6 +210,19 @@ TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
     // A whole reply leaves nothing in doubt: the connection stays.
     ASSERT_EQ(sendRequest(), 64);
     EXPECT_FALSE(m_listener.HasPending(50));
+    ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+
+    // Within the transaction where the reply timed out, a later send (the closing frame of
+    // a MODE bracket) still goes where the transaction began.
+    {
+        LinkTransaction transaction;
+        EXPECT_FALSE(NetReceive(64));
+        ASSERT_EQ(sendRequest(), 64);
+        EXPECT_FALSE(m_listener.HasPending(50));
+        EXPECT_TRUE(ReceiveAll(m_peer, block, sizeof block));
+    }
+    ASSERT_EQ(sendRequest(), 64);
+    EXPECT_TRUE(m_listener.HasPending(1000));
 }
 
 TEST_F(EthernetLinkTest, AClosedConnectionOrNoSocketIsReported) {

@@ -218,7 +218,9 @@ TEST_F(QtHostLayout, ScreenshotIsAPngOfTheWindow) {
 }
 
 TEST(QtFileFilter, DialogFiltersBecomeQtFilters) {
-    EXPECT_EQ(ToQtFileFilter("(*.mot)|*.mot||"), "(*.mot) (*.mot)");
+    EXPECT_EQ(ToQtFileFilter("(*.mot)|*.mot||"), "(*.mot)");
+    EXPECT_EQ(ToQtFileFilter("Firmware (*.mot)|*.mot||"), "Firmware (*.mot)");
+    EXPECT_EQ(ToQtFileFilter("|*.mot||"), "(*.mot)");
     EXPECT_EQ(ToQtFileFilter("Firmware|*.mot;*.bin|All files|*.*||"),
               "Firmware (*.mot *.bin);;All files (*.*)");
     EXPECT_EQ(ToQtFileFilter(""), "");

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "sim/simulator.h"
 #include "tests/sim/sim_client.h"
@@ -270,6 +272,23 @@ TEST_F(CommandPort, ModelNameRoundTripInsideTheBracket) {
     usb.Send(Frame(close, 0x0A));
     EXPECT_TRUE(usb.Receive(150).empty());
     EXPECT_FALSE(sim->BracketOpen(0));
+    EXPECT_EQ(sim->GetCounters().mixedBracket, 0u);
+}
+
+// A host that is gone never closes its bracket: the bracket goes with its link.
+TEST_F(CommandPort, ABracketEndsWithTheLinkItWasOpenedOn) {
+    {
+        UsbClient usb(sim->UsbPath(0));
+        usb.Send(Frame("1d1a1b1c1d4d4f444501"));
+        EXPECT_TRUE(usb.Receive(100).empty());
+        EXPECT_TRUE(sim->BracketOpen(0));
+    }
+    for (int i = 0; i < 100 && sim->BracketOpen(0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(sim->BracketOpen(0));
+    UsbClient again(sim->UsbPath(0));
+    again.Send(Frame("1c41500100000000"));
+    EXPECT_EQ(again.Receive().size(), 64u);
     EXPECT_EQ(sim->GetCounters().mixedBracket, 0u);
 }
 
