@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "link/fd_io.h"
@@ -129,25 +130,36 @@ ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
     }
 }
 
-// Adds what follows within the grace to the `got` bytes already in RxBuffer, up to `until`.
-std::size_t ReceiveRest(int fd, std::size_t got, std::size_t until) {
-    while (got < until && WaitFd(fd, POLLIN, kRestGrace) > 0) {
+using Clock = std::chrono::steady_clock;
+
+// Adds to the `got` bytes in RxBuffer what arrives, up to `until` bytes (only what this
+// reply lacks: bytes after it belong to the next one). Each wait lasts until `deadline`, or,
+// without one, the grace. False when a wait ran out before `until` was reached.
+bool ReceiveUpTo(int fd, std::size_t& got, std::size_t until,
+                 std::optional<Clock::time_point> deadline) {
+    while (got < until) {
+        const auto left =
+            deadline
+                ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
+                : kRestGrace;
+        if (left.count() <= 0 || WaitFd(fd, POLLIN, left) <= 0) {
+            return false;
+        }
         const ssize_t chunk = recv(fd, RxBuffer.data() + got, until - got, MSG_DONTWAIT);
         if (chunk < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
             continue;
         }
         if (chunk <= 0) {
-            break;
+            break;  // closed: nothing more will come
         }
         got += static_cast<std::size_t>(chunk);
     }
-    return got;
+    return true;
 }
 
 // Receives until `expected` bytes arrived, the time-out passed or the peer closed.
 // `timedOut`: the reply may still be on its way (no byte in time, or only part of it).
 std::size_t ReceiveExpected(int fd, std::size_t expected, bool& timedOut) {
-    using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + kIoTimeout;
     // The first bytes usually have to be waited for: one blocking receive, bounded by the
     // socket's receive time-out, saves a poll per exchange.
@@ -157,23 +169,7 @@ std::size_t ReceiveExpected(int fd, std::size_t expected, bool& timedOut) {
         return 0;
     }
     std::size_t got = static_cast<std::size_t>(first);
-    while (got < expected) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || WaitFd(fd, POLLIN, left) <= 0) {
-            timedOut = true;
-            break;
-        }
-        // Only what this reply still lacks: bytes after it belong to the next one.
-        const ssize_t chunk = recv(fd, RxBuffer.data() + got, expected - got, MSG_DONTWAIT);
-        if (chunk < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
-            continue;
-        }
-        if (chunk <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(chunk);
-    }
+    timedOut = !ReceiveUpTo(fd, got, expected, deadline);
     return got;
 }
 
@@ -280,8 +276,8 @@ bool NetReceive(std::size_t expected) {
             const ssize_t chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
             got = chunk > 0 ? static_cast<std::size_t>(chunk) : 0;
             timedOut = chunk < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-            if (got > 0 && got < kReplyBlock) {
-                got = ReceiveRest(fd, got, kReplyBlock);
+            if (got > 0) {
+                ReceiveUpTo(fd, got, kReplyBlock, std::nullopt);
             }
         } else {
             got = ReceiveExpected(fd, std::min(expected, RxBuffer.size()), timedOut);
