@@ -4,11 +4,6 @@
 
 namespace {
 using K = ControlKind;
-
-ControlTemplate Ctl(int id, K kind, const char* caption, DialogRect rect,
-                    std::uint32_t styles = kStyleNone, bool visible = true) {
-    return ControlTemplate{id, kind, caption, rect, styles, visible};
-}
 }  // namespace
 
 DialogTemplate MainDialogTemplate() {

@@ -58,6 +58,12 @@ struct ControlTemplate {
     bool visible = true;
 };
 
+// One control of a dialog template, written as a resource script writes it.
+inline ControlTemplate Ctl(int id, ControlKind kind, const char* caption, DialogRect rect,
+                           std::uint32_t styles = kStyleNone, bool visible = true) {
+    return ControlTemplate{id, kind, caption, rect, styles, visible};
+}
+
 struct DialogTemplate {
     int resourceId = 0;
     std::string title;

@@ -2,11 +2,6 @@
 
 namespace {
 using K = ControlKind;
-
-ControlTemplate Ctl(int id, K kind, const char* caption, DialogRect rect,
-                    std::uint32_t styles = kStyleNone) {
-    return ControlTemplate{id, kind, caption, rect, styles, true};
-}
 }  // namespace
 
 DialogTemplate NetWorkDialogTemplate() {
