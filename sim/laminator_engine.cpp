@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -230,16 +231,24 @@ void LaminatorEngine::AdvanceTemperature() {
     m_state.rollerTemp = static_cast<uint16_t>(t);
 }
 
-LaminatorEngine::Outcome LaminatorEngine::HandleBlock(const uint8_t* data, size_t size) {
+LaminatorEngine::LinkId LaminatorEngine::NewLinkId() {
+    static std::atomic<LinkId> next{1};
+    return next++;
+}
+
+LaminatorEngine::Outcome LaminatorEngine::HandleBlock(const uint8_t* data, size_t size,
+                                                      LinkId link) {
     std::lock_guard lock(m_mutex);
+    m_link = link;
     m_inFirmware = false;
     m_rawPending = false;
     return Dispatch(data, size);
 }
 
 LaminatorEngine::Outcome LaminatorEngine::HandleFrame(const uint8_t* frame, size_t size,
-                                                      Transport transport) {
+                                                      Transport transport, LinkId link) {
     std::lock_guard lock(m_mutex);
+    m_link = link;
     if (size < 2) {
         return {false, {}, false, Flag::Incomplete, "frame without header"};
     }
@@ -300,19 +309,27 @@ LaminatorEngine::Outcome LaminatorEngine::HandleFrame(const uint8_t* frame, size
     return {false, {}, false, Flag::None, "firmware frame"};
 }
 
-void LaminatorEngine::PrinterFirmwareBlock(const uint8_t* data, size_t size) {
+void LaminatorEngine::PrinterFirmwareBlock(const uint8_t* data, size_t size, LinkId link) {
     std::lock_guard lock(m_mutex);
+    m_link = link;
     FirmwareBytes(data, size);
 }
 
-void LaminatorEngine::LinkClosed() {
+void LaminatorEngine::LinkClosed(LinkId link) {
     std::lock_guard lock(m_mutex);
-    m_rawPending = false;
-    m_inFirmware = false;
-    // A bracket opened by a host that is gone will never be closed by it.
-    m_bracketOpen = false;
-    if (!m_firmware.complete && m_firmware.frames > 0) {
-        FinishFirmware();
+    if (link == m_link) {
+        m_rawPending = false;
+    }
+    // A bracket opened by a host that is gone will never be closed by it; one opened by
+    // another link is that link's to close.
+    if (m_bracketOpen && link == m_bracketLink) {
+        m_bracketOpen = false;
+    }
+    if (link == m_firmwareLink) {
+        m_inFirmware = false;
+        if (!m_firmware.complete && m_firmware.frames > 0) {
+            FinishFirmware();
+        }
     }
 }
 
@@ -320,6 +337,7 @@ void LaminatorEngine::FirmwareBytes(const uint8_t* data, size_t n) {
     if (m_firmware.complete || m_firmware.frames == 0) {
         m_firmware = {};  // a new transfer
     }
+    m_firmwareLink = m_link;
     m_firmware.data.insert(m_firmware.data.end(), data, data + n);
     m_firmware.bytes += n;
     m_firmware.frames += 1;
@@ -349,6 +367,7 @@ LaminatorEngine::Outcome LaminatorEngine::Dispatch(const uint8_t* b, size_t n) {
     if (StartsWith(b, n, kOpen, kBracketLen)) {
         bool wasOpen = m_bracketOpen;
         m_bracketOpen = true;
+        m_bracketLink = m_link;
         Outcome o = HandleBracketItem(b, n, kBracketLen);
         if (wasOpen && o.flag == Flag::None) {
             o.note = "bracket opened again; " + o.note;

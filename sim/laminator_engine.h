@@ -36,18 +36,23 @@ class LaminatorEngine {
 
     LaminatorEngine(int index, LaminatorState factory);
 
+    // Which connection a request came on. A MODE bracket and a firmware transfer belong to
+    // the link that began them: another host's link closing must not end them.
+    using LinkId = uint64_t;
+    static LinkId NewLinkId();
+
     // A bare command block (TCP, the printing-class group ping, or the data bytes of a
     // USB frame padded to 64).
-    Outcome HandleBlock(const uint8_t* data, size_t size);
+    Outcome HandleBlock(const uint8_t* data, size_t size, LinkId link = 0);
     // An A5 frame of 64 bytes as it came over USB or TCP. `transport` decides how a frame
     // that is no known command is read: over TCP only the mode switch and firmware are
     // framed, so it is firmware; over USB it may also be a typed raw command.
-    Outcome HandleFrame(const uint8_t* frame, size_t size, Transport transport);
+    Outcome HandleFrame(const uint8_t* frame, size_t size, Transport transport, LinkId link = 0);
     // A 64-byte block of the printing-class firmware download.
-    void PrinterFirmwareBlock(const uint8_t* data, size_t size);
-    // The client closed its link: a firmware transfer in progress ends here, and so does an
-    // open MODE bracket.
-    void LinkClosed();
+    void PrinterFirmwareBlock(const uint8_t* data, size_t size, LinkId link = 0);
+    // The client closed its link: a firmware transfer in progress on it ends here, and so
+    // does a MODE bracket it opened.
+    void LinkClosed(LinkId link);
 
     LaminatorState State();
     void Update(const std::function<void(LaminatorState&)>& change);
@@ -77,6 +82,9 @@ class LaminatorEngine {
     std::mutex m_mutex;
     LaminatorState m_state;
     bool m_bracketOpen = false;
+    LinkId m_link = 0;          // the link of the request being handled
+    LinkId m_bracketLink = 0;   // the link that opened the bracket
+    LinkId m_firmwareLink = 0;  // the link carrying the firmware transfer
     bool m_inFirmware = false;  // the last frame was a full firmware frame
     bool m_rawPending = false;  // a full raw frame announced a continuation
     FirmwareCapture m_firmware;

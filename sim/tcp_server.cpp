@@ -76,14 +76,15 @@ void TcpServer::Run() {
             if (client.Valid()) {
                 int on = 1;
                 ::setsockopt(client.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                Serve(client.Get());
-                m_unit.engine.LinkClosed();
+                const LaminatorEngine::LinkId link = LaminatorEngine::NewLinkId();
+                Serve(client.Get(), link);
+                m_unit.engine.LinkClosed(link);
             }
         }
     }
 }
 
-void TcpServer::Serve(int client) {
+void TcpServer::Serve(int client, LaminatorEngine::LinkId link) {
     TcpRequestParser parser;
     uint8_t buffer[4096];
     for (;;) {
@@ -119,18 +120,19 @@ void TcpServer::Serve(int client) {
         }
         parser.Feed(buffer, static_cast<size_t>(n));
         while (auto request = parser.Next()) {
-            if (!Handle(client, *request)) {
+            if (!Handle(client, link, *request)) {
                 return;
             }
         }
     }
 }
 
-bool TcpServer::Handle(int client, const std::vector<uint8_t>& request) {
+bool TcpServer::Handle(int client, LaminatorEngine::LinkId link,
+                       const std::vector<uint8_t>& request) {
     bool framed = request[0] == 0xA5;
     LaminatorEngine::Outcome o =
-        framed ? m_unit.engine.HandleFrame(request.data(), request.size(), Transport::Tcp)
-               : m_unit.engine.HandleBlock(request.data(), request.size());
+        framed ? m_unit.engine.HandleFrame(request.data(), request.size(), Transport::Tcp, link)
+               : m_unit.engine.HandleBlock(request.data(), request.size(), link);
     m_unit.log.Add(m_unit.Index(), Transport::Tcp, Direction::Received, request.data(),
                    request.size(), o.flag, o.note);
     FaultDecision d = m_unit.NextRequest(Transport::Tcp);

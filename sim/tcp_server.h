@@ -23,9 +23,9 @@ class TcpServer {
 
   private:
     void Run();
-    void Serve(int client);
+    void Serve(int client, LaminatorEngine::LinkId link);
     // Handles one whole request; false when the connection is to be closed.
-    bool Handle(int client, const std::vector<uint8_t>& request);
+    bool Handle(int client, LaminatorEngine::LinkId link, const std::vector<uint8_t>& request);
 
     LaminatorUnit& m_unit;
     const int m_idleFlushMs;

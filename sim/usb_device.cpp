@@ -55,8 +55,17 @@ void UsbDevice::Unplug() {
         m_thread.join();
         m_listen.Reset();
         ::unlink(m_path.c_str());
-        m_unit.engine.LinkClosed();
+        // Every link through the device goes with it.
+        for (const auto& [fd, link] : m_links) {
+            m_unit.engine.LinkClosed(link);
+        }
+        m_links.clear();
     }
+}
+
+LaminatorEngine::LinkId UsbDevice::LinkOf(int client) const {
+    const auto found = m_links.find(client);
+    return found == m_links.end() ? 0 : found->second;
 }
 
 void UsbDevice::Run() {
@@ -78,6 +87,7 @@ void UsbDevice::Run() {
         if ((fds[1].revents & POLLIN) != 0) {
             Fd c(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (c.Valid() && clients.size() < kMaxClients) {
+                m_links[c.Get()] = LaminatorEngine::NewLinkId();
                 clients.push_back(std::move(c));
             }
         }
@@ -94,10 +104,11 @@ void UsbDevice::Run() {
                                                    : HandlePrinter(fd, msg, size);
             }
             if (!keep) {
-                if (m_firmwareClient < 0 || m_firmwareClient == fd) {
-                    m_unit.engine.LinkClosed();
+                m_unit.engine.LinkClosed(LinkOf(fd));
+                if (m_firmwareClient == fd) {
                     m_firmwareClient = -1;
                 }
+                m_links.erase(fd);
                 std::erase_if(clients, [fd](const Fd& c) { return c.Get() == fd; });
             }
         }
@@ -112,7 +123,7 @@ bool UsbDevice::HandleHid(int client, const uint8_t* msg, size_t size) {
             size < kFrame ? "HID message shorter than 64 bytes" : "HID frame without A5");
         return true;
     }
-    LaminatorEngine::Outcome o = m_unit.engine.HandleFrame(msg, kFrame, m_kind);
+    LaminatorEngine::Outcome o = m_unit.engine.HandleFrame(msg, kFrame, m_kind, LinkOf(client));
     if (o.note.rfind("firmware", 0) == 0) {
         m_firmwareClient = client;
     }
@@ -133,11 +144,11 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
     if (size == kFrame && msg[0] == 0xA5 && (msg[2] == 0x1B || msg[2] == 0x1C || msg[2] == 0x1D)) {
         // The reset goes out framed on this path too.
         framed = true;
-        o = m_unit.engine.HandleFrame(msg, size, m_kind);
+        o = m_unit.engine.HandleFrame(msg, size, m_kind, LinkOf(client));
     } else if (size == kPing && commandStart) {
-        o = m_unit.engine.HandleBlock(msg, size);
+        o = m_unit.engine.HandleBlock(msg, size, LinkOf(client));
     } else if (size == kFrame) {
-        m_unit.engine.PrinterFirmwareBlock(msg, size);
+        m_unit.engine.PrinterFirmwareBlock(msg, size, LinkOf(client));
         m_firmwareClient = client;
         o.note = "firmware block";
     } else {

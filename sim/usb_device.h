@@ -4,6 +4,7 @@
 // boundaries like a USB transfer. The HID kind carries 64-byte A5 frames both ways; the
 // printing-class kind carries unframed bytes (the group ping and raw firmware blocks).
 
+#include <map>
 #include <string>
 #include <thread>
 
@@ -35,7 +36,12 @@ class UsbDevice {
     const Transport m_kind;
     // The connection that carried the last firmware frame: only its closing ends a transfer,
     // not the late close of a connection the tool had already replaced.
+    LaminatorEngine::LinkId LinkOf(int client) const;
+
     int m_firmwareClient = -1;
+    // Each client connection is a link of its own (used on the device's thread, and after
+    // it ended by Unplug).
+    std::map<int, LaminatorEngine::LinkId> m_links;
     Fd m_listen;
     StopSignal m_stop;
     std::thread m_thread;

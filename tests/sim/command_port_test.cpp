@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "sim/laminator_engine.h"
 #include "sim/simulator.h"
 #include "tests/sim/sim_client.h"
 
@@ -290,6 +291,54 @@ TEST_F(CommandPort, ABracketEndsWithTheLinkItWasOpenedOn) {
     again.Send(Frame("1c41500100000000"));
     EXPECT_EQ(again.Receive().size(), 64u);
     EXPECT_EQ(sim->GetCounters().mixedBracket, 0u);
+}
+
+// Another host's link closing (a USB client that goes while a TCP client is inside its
+// bracket) must not end that bracket: its item and closing frame are no protocol errors.
+TEST_F(CommandPort, ABracketOutlivesTheCloseOfAnotherLink) {
+    tcp->Send(Block("1d1a1b1c1d4d4f444501"));
+    for (int i = 0; i < 100 && !sim->BracketOpen(0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(sim->BracketOpen(0));
+    {
+        UsbClient usb(sim->UsbPath(0));
+        usb.Send(Frame("1c41500100000000"));
+        EXPECT_EQ(usb.Receive().size(), 64u);
+    }
+    UsbClient printer(sim->PrinterPath(0));
+    sim->UnplugUsb(0);  // the device and every link through it go
+    std::string error;
+    ASSERT_TRUE(sim->ReplugUsb(0, &error)) << error;
+    EXPECT_TRUE(sim->BracketOpen(0));
+    EXPECT_FALSE(Tcp("1D0303").empty());  // the model name, inside the bracket
+    tcp->Send(Block("1d1a1b1c1d4d4f444502"));
+    Tcp("1c72500200000000");
+    EXPECT_FALSE(sim->BracketOpen(0));
+    EXPECT_EQ(sim->GetCounters().protocolErrors, 0u);
+}
+
+// The same at the laminator itself, with no thread in between.
+TEST(LaminatorEngineLinks, ABracketAndAFirmwareTransferBelongToTheirLink) {
+    using pellacor::sim::LaminatorEngine;
+    LaminatorEngine engine(0, pellacor::sim::DefaultState(0, {127, 0, 0, 1}));
+    const LaminatorEngine::LinkId tcp = LaminatorEngine::NewLinkId();
+    const LaminatorEngine::LinkId usb = LaminatorEngine::NewLinkId();
+    Bytes open = Block("1d1a1b1c1d4d4f444501");
+    engine.HandleBlock(open.data(), open.size(), tcp);
+    engine.LinkClosed(usb);
+    EXPECT_TRUE(engine.BracketOpen());
+    Bytes item = Block("1D0303");
+    EXPECT_EQ(engine.HandleBlock(item.data(), item.size(), tcp).flag, pellacor::sim::Flag::None);
+    engine.LinkClosed(tcp);
+    EXPECT_FALSE(engine.BracketOpen());
+
+    // A firmware block over one link; another link's close does not end the transfer.
+    Bytes block(64, 0x53);
+    engine.PrinterFirmwareBlock(block.data(), block.size(), usb);
+    engine.LinkClosed(tcp);
+    EXPECT_FALSE(engine.Firmware().complete);
+    engine.LinkClosed(usb);
+    EXPECT_TRUE(engine.Firmware().complete);
 }
 
 TEST_F(CommandPort, TextItemsChangeSerialAndModelId) {
