@@ -132,9 +132,16 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
     LaminatorEngine::Outcome o;
     bool framed = false;
     bool commandStart = msg[0] == 0x1B || msg[0] == 0x1C || msg[0] == 0x1D;
-    // Once a transfer began, every block of that client is firmware, whatever its bytes; a
-    // framed command (the reset) is a short command in a full A5 3E frame, zeros after it.
-    const bool inTransfer = m_firmwareClient == client;
+    // Once a transfer began, every 64-byte block of that client is firmware, whatever its
+    // bytes; a framed command (the reset) is a short command in a full A5 3E frame, zeros
+    // after it.
+    bool inTransfer = m_firmwareClient == client;
+    // An 8-byte command cannot be a firmware block: the transfer before it has ended.
+    if (inTransfer && size == kPing && commandStart) {
+        m_unit.engine.LinkClosed();
+        m_firmwareClient = -1;
+        inTransfer = false;
+    }
     const bool framedCommand = size == kFrame && msg[0] == 0xA5 && msg[1] == 0x3E &&
                                (msg[2] == 0x1B || msg[2] == 0x1C || msg[2] == 0x1D) &&
                                std::all_of(msg + kFrame - kFramedCommandTail, msg + kFrame,
@@ -143,7 +150,7 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
         // The reset goes out framed on this path too.
         framed = true;
         o = m_unit.engine.HandleFrame(msg, size, m_kind);
-    } else if (!inTransfer && size == kPing && commandStart) {
+    } else if (size == kPing && commandStart) {
         o = m_unit.engine.HandleBlock(msg, size);
     } else if (size == kFrame) {
         m_unit.engine.PrinterFirmwareBlock(msg, size);

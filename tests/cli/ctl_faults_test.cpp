@@ -55,7 +55,8 @@ TEST_F(CtlFaults, ADownloadCutShortByTheLaminatorFailsAndClaimsNoMoreThanItTook)
     const std::vector<std::uint8_t> file = testsupport::SRecordFile(1 << 20);
     const CtlRun run = Ctl(Tcp(), {"--json", "firmware", Write("fw.mot", file)});
     EXPECT_EQ(run.exit, 1) << run.err;
-    const nlohmann::json& entry = run.Json()["laminators"][0];
+    const nlohmann::json doc = run.Json();
+    const nlohmann::json& entry = doc["laminators"][0];
     EXPECT_EQ(entry["complete"], false);
     // Beyond the 9000 frames it took: at most its read buffer's 64 frames and its socket's
     // 32 KiB (512 frames), received but never taken in.
@@ -69,7 +70,8 @@ TEST_F(CtlFaults, LateUsbRepliesAreNeverReadAsTheNextQuerysAnswer) {
     Fault("delay=2200@usb");
     const CtlRun run = Ctl(Usb(), {"--json", "status"});
     EXPECT_EQ(run.exit, 1) << run.err;
-    const nlohmann::json& status = run.Json()["laminators"][0]["status"];
+    const nlohmann::json doc = run.Json();
+    const nlohmann::json& status = doc["laminators"][0]["status"];
     // The status reply came while the card channel was asked: it is not its answer.
     EXPECT_EQ(status["card-channel"], "");
     EXPECT_EQ(status["roller-temperature"], "");
@@ -101,7 +103,8 @@ TEST_F(CtlFaults, AResetIsConfirmedOnlyByAnAnswerAfterwards) {
     const CtlRun silent = Ctl(Tcp(), {"--json", "reset", "--yes"});
     EXPECT_EQ(silent.exit, 1);
     EXPECT_NE(silent.err.find("sent but not confirmed"), std::string::npos) << silent.err;
-    const nlohmann::json& entry = silent.Json()["laminators"][0];
+    const nlohmann::json doc = silent.Json();
+    const nlohmann::json& entry = doc["laminators"][0];
     EXPECT_EQ(entry["reset"], true);
     EXPECT_EQ(entry["confirmed"], false);
     const CtlRun unverified = Ctl(Tcp(), {"reset", "--yes", "--no-verify"});
