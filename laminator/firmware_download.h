@@ -38,6 +38,8 @@ class DownloadProgress {
     LaminatorView& m_view;
     int m_frames;
     int m_position = 0;
+    int m_percent = 0;
+    std::string m_text;
 };
 
 struct TransferResult {
