@@ -97,6 +97,9 @@ void CCorvaneDlg::OnBrowse() {
             MessageBox(text);
         return;
     }
+    if (const std::optional<std::string> problem = FirmwareFormatProblem(*chosen, *load.bytes);
+        problem && !AskYesNo(*problem + "\n\nSend this file anyway?"))
+        return;
     {
         std::lock_guard lock(m_membersMutex);
         m_firmware = std::move(load.bytes);

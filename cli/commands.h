@@ -22,10 +22,12 @@ int RunRestore(const CommandContext& context, const std::string& file,
                const RestoreOptions& options);
 int RunDiff(const CommandContext& context, const std::string& file);
 
-int RunReset(const CommandContext& context, bool confirmed);
+// With `verify`, the parameters are read back afterwards: only an answer confirms the reset.
+int RunReset(const CommandContext& context, bool confirmed, bool verify);
 int RunMode(const CommandContext& context, const std::string& mode);
 int RunSend(const CommandContext& context, const std::string& hex);
-int RunFirmware(const CommandContext& context, const std::string& file);
+// A .mot file that is not well-formed S-record text is refused (exit 2) unless `force`.
+int RunFirmware(const CommandContext& context, const std::string& file, bool force);
 
 int RunDiscover(const CommandContext& context);
 int RunList(const CommandContext& context, bool network);

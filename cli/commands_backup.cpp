@@ -8,6 +8,7 @@
 #include "cli/parameter_changes.h"
 #include "cli/parameter_names.h"
 #include "cli/parameter_values.h"
+#include "cli/terminal_text.h"
 #include "cli/text_table.h"
 #include "laminator/group_transfer.h"
 
@@ -103,7 +104,7 @@ int RunBackup(const CommandContext& context, const std::string& file) {
         result.data["model"] = BytesToJsonText(backup.model);
         result.data["parameters"] = backup.values.size();
         result.text = "Saved " + std::to_string(backup.values.size()) + " parameters of \"" +
-                      backup.model + "\" to " + file + ".\n";
+                      EscapeControls(backup.model) + "\" to " + EscapeControls(file) + ".\n";
         return result;
     });
 }

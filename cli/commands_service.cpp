@@ -9,11 +9,14 @@
 #include "cli/exit_codes.h"
 #include "cli/json_text.h"
 #include "cli/progress_display.h"
+#include "cli/terminal_text.h"
 #include "cli/text_table.h"
 #include "laminator/firmware_download.h"
 #include "laminator/firmware_image.h"
+#include "laminator/group_transfer.h"
 #include "laminator/link_exchange.h"
 #include "laminator/mode_commands.h"
+#include "laminator/param_store.h"
 #include "laminator/reset_default.h"
 #include "laminator/status_poller.h"
 #include "link/command_text.h"
@@ -65,6 +68,11 @@ bool SleepUnlessInterrupted(double seconds) {
     return !CliView::Interrupted().load();
 }
 
+constexpr const char* kNoReply = "The command was sent, but no reply came.";
+constexpr const char* kResetNotSent = "The reset could not be sent.";
+constexpr const char* kResetNotConfirmed =
+    "The reset was sent but not confirmed: the laminator did not answer afterwards.";
+
 std::string HexText(const std::uint8_t* bytes, std::size_t count) {
     static const char digits[] = "0123456789abcdef";
     std::string text;
@@ -102,7 +110,7 @@ int RunStatus(const CommandContext& context, std::optional<double> watchSeconds)
                 for (const Reading& r : kReadings) {
                     if (entry["status"].contains(r.key))
                         line += std::string("  ") + r.key + "=" +
-                                entry["status"][r.key].get<std::string>();
+                                EscapeControls(entry["status"][r.key].get<std::string>());
                 }
                 std::printf("%s\n", line.c_str());
             }
@@ -112,22 +120,43 @@ int RunStatus(const CommandContext& context, std::optional<double> watchSeconds)
     return worst;
 }
 
-int RunReset(const CommandContext& context, bool confirmed) {
+int RunReset(const CommandContext& context, bool confirmed, bool verify) {
     if (!confirmed)
         return UsageError(
             "reset restores the factory parameters of every target; confirm with --yes.");
-    return RunOnTargets(context, [&](CliView&, const Target& target) {
+    return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
         const LinkKind link = target.kind == Target::Kind::Tcp ? LinkKind::Ethernet : LinkKind::Usb;
-        const bool done = ResetLaminator(link, nullptr);
-        // The printing-class path then looks for the HID laminator as the window does; that
-        // it is not there says nothing about the reset.
-        if (!done && !target.IsPrinterClass())
+        const ResetOutcome outcome = ResetLaminator(link, nullptr);
+        result.data["reset"] = outcome.sent;
+        result.data["confirmed"] = false;
+        if (!outcome.sent) {
+            ReportLinkMessage(kResetNotSent);
             result.exit = kExitFailure;
-        if (target.IsPrinterClass())
+            return result;
+        }
+        result.text = "Reset sent.\n";
+        if (target.IsPrinterClass()) {
+            // The window then looks for the HID laminator; that it is not there says nothing
+            // about the reset, and this path has no read to confirm it with.
             context.messages->Take();
-        result.data["reset"] = done || target.IsPrinterClass();
-        result.text = "Factory parameters restored.\n";
+            result.text = "Reset sent; the printing-class path reads nothing back to confirm it.\n";
+            return result;
+        }
+        if (!verify)
+            return result;
+        const std::size_t before = context.messages->Count();
+        const bool answered = outcome.reopened || link == LinkKind::Ethernet
+                                  ? ReadGroup(view, kGroupParameterSetup) &&
+                                        !context.messages->AnyFailureSince(before)
+                                  : false;
+        result.data["confirmed"] = answered;
+        if (!answered) {
+            ReportLinkMessage(kResetNotConfirmed);
+            result.exit = kExitFailure;
+            return result;
+        }
+        result.text += "The laminator answered with its parameters afterwards.\n";
         return result;
     });
 }
@@ -163,25 +192,38 @@ int RunSend(const CommandContext& context, const std::string& hex) {
     return RunOnTargets(context, [&](CliView&, const Target&) {
         TargetResult result;
         const std::optional<LinkKind> link = LinkInUse();
-        if (!link || !SendRawCommand(*link, hex)) {
+        std::vector<std::uint8_t> reply;
+        if (!link || !SendRawCommand(*link, hex, &reply)) {
             result.exit = kExitFailure;
             return result;
         }
-        const std::size_t length =
-            *link == LinkKind::Ethernet ? LastReceivedLength() : static_cast<std::size_t>(64);
-        const std::string reply = HexText(RxBuffer.data(), std::min(length, RxBuffer.size()));
-        result.data["reply"] = reply;
-        result.text = reply + "\n";
+        // No reply is no bytes, never a buffer of zeros; the link has said why.
+        if (reply.empty()) {
+            ReportLinkMessage(kNoReply);
+            result.exit = kExitFailure;
+            result.data["reply"] = nullptr;
+            return result;
+        }
+        const std::string text = HexText(reply.data(), reply.size());
+        result.data["reply"] = text;
+        result.text = text + "\n";
         return result;
     });
 }
 
-int RunFirmware(const CommandContext& context, const std::string& file) {
+int RunFirmware(const CommandContext& context, const std::string& file, bool force) {
     FirmwareLoad load = LoadFirmwareFile(file);
     if (!load.bytes) {
         for (const std::string& text : load.messages)
-            std::fprintf(stderr, "%s\n", text.c_str());
+            std::fprintf(stderr, "%s\n", EscapeControls(text).c_str());
         return kExitUsage;
+    }
+    if (const std::optional<std::string> problem = FirmwareFormatProblem(file, *load.bytes)) {
+        std::fprintf(stderr, "%s\n", EscapeControls(*problem).c_str());
+        if (!force) {
+            std::fputs("Nothing was sent; --force sends the file as it is.\n", stderr);
+            return kExitUsage;
+        }
     }
     const auto style = context.json              ? ProgressDisplay::Style::Json
                        : ::isatty(STDERR_FILENO) ? ProgressDisplay::Style::Bar
@@ -189,36 +231,27 @@ int RunFirmware(const CommandContext& context, const std::string& file) {
     return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
         ProgressDisplay progress(style, load.bytes->size());
-        int sent = 0;
-        int frames = 0;
-        view.onProgress = [&](int position, int high) {
-            sent = position;
-            frames = high;
-            progress.Update(position, high);
-        };
+        view.onProgress = [&](int position, int high) { progress.Update(position, high); };
         view.SetFirmware(load.bytes);
-        if (target.kind == Target::Kind::Tcp)
-            NetDownloadWorker(&view);
-        else if (target.IsPrinterClass())
-            PrinterClassDownloadWorker(&view);
-        else
-            HidDownloadWorker(&view);
-        progress.Finish();
-        // The bar moves before each frame goes out: after a failed frame its position counts
-        // that frame too; after a stop it counts exactly the frames sent.
-        const bool failed = context.messages->AnyFailure();
-        const bool stopped = CliView::Interrupted().load() && !failed;
-        const int framesSent = failed ? std::max(0, sent - 1) : sent;
-        result.data["frames-sent"] = framesSent;
-        result.data["frames"] = frames;
+        const FirmwareRoute route = target.kind == Target::Kind::Tcp ? FirmwareRoute::Ethernet
+                                    : target.IsPrinterClass()        ? FirmwareRoute::PrinterClass
+                                                                     : FirmwareRoute::Hid;
+        const TransferResult transfer = DownloadLoadedFirmware(view, route);
+        progress.Finish(transfer.Complete());
+        result.data["frames-sent"] = transfer.framesSent;
+        result.data["frames"] = transfer.frames;
         result.data["bytes"] = load.bytes->size();
-        result.data["complete"] = !failed && !stopped && sent == frames;
-        if (stopped) {
-            std::fprintf(stderr, "Download stopped: %d of %d frames sent.\n", framesSent, frames);
-            result.exit = kExitFailure;
+        result.data["complete"] = transfer.Complete();
+        if (transfer.stopped) {
+            std::fprintf(stderr, "Download stopped: %d of %d frames sent.\n", transfer.framesSent,
+                         transfer.frames);
         }
-        result.text = "Sent " + std::to_string(framesSent) + " of " + std::to_string(frames) +
-                      " frames (" + std::to_string(load.bytes->size()) + " bytes).\n";
+        if (!transfer.Complete())
+            result.exit = kExitFailure;
+        result.text = "Sent " + std::to_string(transfer.framesSent) + " of " +
+                      std::to_string(transfer.frames) + " frames (" +
+                      std::to_string(load.bytes->size()) + " bytes)" +
+                      (transfer.Complete() ? ".\n" : "; the download is not complete.\n");
         return result;
     });
 }

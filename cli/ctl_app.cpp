@@ -146,6 +146,9 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     auto* reset = app.add_subcommand("reset", "Restore the factory parameters");
     bool yes = false;
     reset->add_flag("--yes", yes, "Confirm the reset");
+    bool noVerify = false;
+    reset->add_flag("--no-verify", noVerify,
+                    "Do not read the parameters back to confirm the laminator answers");
     auto* mode = app.add_subcommand("mode", "Switch the mode: \"standard\"");
     std::string modeName;
     mode->add_option("mode", modeName, "standard")->required();
@@ -154,6 +157,8 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     send->add_option("hex", hex, "Hexadecimal byte pairs")->required();
     auto* firmware = app.add_subcommand("firmware", "Download a firmware file");
     firmware->add_option("file", file, "The firmware file (.mot)")->required();
+    bool forceFirmware = false;
+    firmware->add_flag("--force", forceFirmware, "Send a .mot file that is not well formed");
     auto* netconfig = app.add_subcommand(
         "netconfig", "Read and change a laminator's network settings over UDP, by its MAC");
     NetconfigOptions net;
@@ -223,10 +228,10 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     if (chosen == diff)
         return RunDiff(context, file);
     if (chosen == reset)
-        return RunReset(context, yes);
+        return RunReset(context, yes, !noVerify);
     if (chosen == mode)
         return RunMode(context, modeName);
     if (chosen == send)
         return RunSend(context, hex);
-    return RunFirmware(context, file);
+    return RunFirmware(context, file, forceFirmware);
 }

@@ -8,7 +8,12 @@ ProgressDisplay::ProgressDisplay(Style style, std::size_t bytes)
     : m_style(style), m_bytes(bytes), m_start(std::chrono::steady_clock::now()) {}
 
 void ProgressDisplay::Update(int position, int frames) {
-    if (frames <= 0)
+    m_frames = frames;
+    Show(position - 1, frames, false);
+}
+
+void ProgressDisplay::Show(int position, int frames, bool last) {
+    if (frames <= 0 || position < 0)
         return;
     const auto now = std::chrono::steady_clock::now();
     const double seconds = std::chrono::duration<double>(now - m_start).count();
@@ -20,7 +25,7 @@ void ProgressDisplay::Update(int position, int frames) {
     switch (m_style) {
         case Style::Bar: {
             // A redraw costs more than a frame: at most ten a second, and the last one.
-            if (position != frames && now - m_lastDraw < std::chrono::milliseconds(100))
+            if (!last && now - m_lastDraw < std::chrono::milliseconds(100))
                 return;
             m_lastDraw = now;
             constexpr int kWidth = 30;
@@ -34,7 +39,7 @@ void ProgressDisplay::Update(int position, int frames) {
         }
         case Style::Lines: {
             const int tenth = percent / 10;
-            if (tenth == m_lastTenth)
+            if (tenth == m_lastTenth && !last)
                 return;
             m_lastTenth = tenth;
             std::fprintf(stderr, "%d%%: frame %d of %d, %.1f KiB/s, %.0f s left\n", percent,
@@ -43,7 +48,7 @@ void ProgressDisplay::Update(int position, int frames) {
         }
         case Style::Json: {
             const int tenth = percent / 10;
-            if (tenth == m_lastTenth && position != frames)
+            if (tenth == m_lastTenth && !last)
                 return;
             m_lastTenth = tenth;
             const nlohmann::json line = {{"frame", position},
@@ -58,7 +63,9 @@ void ProgressDisplay::Update(int position, int frames) {
     std::fflush(stderr);
 }
 
-void ProgressDisplay::Finish() {
+void ProgressDisplay::Finish(bool complete) {
+    if (complete)
+        Show(m_frames, m_frames, true);
     if (m_drawn)
         std::fputc('\n', stderr);
 }

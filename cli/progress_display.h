@@ -9,16 +9,19 @@ class ProgressDisplay {
   public:
     enum class Style { Bar, Lines, Json };
     ProgressDisplay(Style style, std::size_t bytes);
-    // After each frame moved the bar: `position` of `frames`.
+    // Before each frame goes out the bar moves to `position` of `frames`: the frames before
+    // it were sent, so the display shows position - 1.
     void Update(int position, int frames);
-    // Ends the bar's line.
-    void Finish();
+    // After the transfer: 100% only when it is `complete`; ends the bar's line.
+    void Finish(bool complete);
 
   private:
+    void Show(int sent, int frames, bool last);
     Style m_style;
     std::size_t m_bytes;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw{};
     int m_lastTenth = -1;
     bool m_drawn = false;
+    int m_frames = 0;
 };

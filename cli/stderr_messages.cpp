@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "cli/terminal_text.h"
 #include "laminator/firmware_download.h"
 #include "laminator/mode_commands.h"
 
 void StderrMessageSink::Show(const std::string&, const std::string& text) {
     std::lock_guard lock(m_mutex);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // A message may quote the laminator or a file.
+    std::fprintf(stderr, "%s\n", EscapeControlsKeepingLines(text).c_str());
     std::fflush(stderr);
     m_texts.push_back(text);
 }
@@ -20,9 +22,18 @@ std::vector<std::string> StderrMessageSink::Take() {
 }
 
 bool StderrMessageSink::AnyFailure() const {
+    return AnyFailureSince(0);
+}
+
+std::size_t StderrMessageSink::Count() const {
     std::lock_guard lock(m_mutex);
-    for (const std::string& text : m_texts) {
-        if (!IsSuccessMessage(text))
+    return m_texts.size();
+}
+
+bool StderrMessageSink::AnyFailureSince(std::size_t first) const {
+    std::lock_guard lock(m_mutex);
+    for (std::size_t i = first; i < m_texts.size(); ++i) {
+        if (!IsSuccessMessage(m_texts[i]))
             return true;
     }
     return false;

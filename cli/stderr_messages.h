@@ -14,6 +14,9 @@ class StderrMessageSink : public MessageBoxSink {
     std::vector<std::string> Take();
     // True when a text shown since the last Take reports a failure.
     bool AnyFailure() const;
+    // Texts shown since the last Take; AnyFailureSince(n) looks only at those after the nth.
+    std::size_t Count() const;
+    bool AnyFailureSince(std::size_t first) const;
 
   private:
     mutable std::mutex m_mutex;

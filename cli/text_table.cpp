@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+#include "cli/terminal_text.h"
+
+void TextTable::Add(std::vector<std::string> row) {
+    for (std::string& cell : row)
+        cell = EscapeControls(cell);
+    m_rows.push_back(std::move(row));
+}
+
 std::string TextTable::Render() const {
     std::vector<std::size_t> widths;
     for (const auto& row : m_rows) {

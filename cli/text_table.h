@@ -6,7 +6,8 @@
 class TextTable {
   public:
     explicit TextTable(std::vector<std::string> header) { m_rows.push_back(std::move(header)); }
-    void Add(std::vector<std::string> row) { m_rows.push_back(std::move(row)); }
+    // Cells may hold laminator or file text: their control characters are escaped.
+    void Add(std::vector<std::string> row);
     bool Empty() const { return m_rows.size() == 1; }
     std::string Render() const;
 

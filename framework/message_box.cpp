@@ -19,6 +19,21 @@ void MessageBox(const std::string& text) {
     GetMessageBoxSink()->Show(kMessageBoxCaption, text);
 }
 
+bool AskYesNo(const std::string& text) {
+    return GetMessageBoxSink()->Ask(kMessageBoxCaption, text);
+}
+
+bool RecordingMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
+    Show(caption, text);
+    std::lock_guard lock(m_mutex);
+    return m_answer;
+}
+
+void RecordingMessageBoxSink::SetAnswer(bool yes) {
+    std::lock_guard lock(m_mutex);
+    m_answer = yes;
+}
+
 void RecordingMessageBoxSink::Show(const std::string&, const std::string& text) {
     {
         std::lock_guard lock(m_mutex);
@@ -40,6 +55,7 @@ std::size_t RecordingMessageBoxSink::Count() const {
 void RecordingMessageBoxSink::Clear() {
     std::lock_guard lock(m_mutex);
     m_texts.clear();
+    m_answer = false;
 }
 
 bool RecordingMessageBoxSink::WaitForCount(std::size_t count,

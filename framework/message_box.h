@@ -14,6 +14,12 @@ class MessageBoxSink {
     virtual ~MessageBoxSink() = default;
     // Shows the box and returns once the user has dismissed it.
     virtual void Show(const std::string& caption, const std::string& text) = 0;
+    // A box with Yes and No, No the default; true only when the user chose Yes. A host that
+    // cannot ask shows the text and answers No.
+    virtual bool Ask(const std::string& caption, const std::string& text) {
+        Show(caption, text);
+        return false;
+    }
 };
 
 // The host installs its sink at start; with none installed boxes are recorded and dismissed.
@@ -21,11 +27,16 @@ void SetMessageBoxSink(MessageBoxSink* sink);
 MessageBoxSink* GetMessageBoxSink();
 
 void MessageBox(const std::string& text);
+// The question box: true only when the user answered Yes.
+bool AskYesNo(const std::string& text);
 
 // Records every box in order and dismisses it at once: the headless host and the tests.
 class RecordingMessageBoxSink : public MessageBoxSink {
   public:
     void Show(const std::string& caption, const std::string& text) override;
+    // Recorded like a box; answered with SetAnswer's value (No until set).
+    bool Ask(const std::string& caption, const std::string& text) override;
+    void SetAnswer(bool yes);
     std::vector<std::string> Texts() const;
     std::size_t Count() const;
     void Clear();
@@ -36,6 +47,7 @@ class RecordingMessageBoxSink : public MessageBoxSink {
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_texts;
+    bool m_answer = false;
 };
 
 // The sink used when the host installed none; tests read it.

@@ -1,14 +1,20 @@
 #include "laminator/firmware_download.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "link/ethernet_link.h"
 #include "link/frame_trace.h"
 #include "link/link_buffers.h"
+#include "link/tcp_delivery.h"
 #include "link/usb_link.h"
 
 namespace {
 constexpr std::size_t kFrameBytes = 64;
+// Over TCP the connection is looked at every this many frames (4 KiB): often enough to stop
+// soon after the laminator hung up, rarely enough to cost nothing; the count of frames it
+// took comes from its acknowledgements either way.
+constexpr int kFramesBetweenChecks = 64;
 
 // File bytes a frame carries on the route.
 std::size_t FrameData(FirmwareRoute route) {
@@ -16,8 +22,8 @@ std::size_t FrameData(FirmwareRoute route) {
 }
 
 // Puts the frame carrying `count` bytes from `data` into the transmit buffer and sends it.
-// Firmware frames get no reply, so over TCP only the first needs stale replies cleared.
-bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count, bool first) {
+// Firmware frames get no reply; the link was readied for them before the first.
+bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count) {
     std::fill_n(TxBuffer.begin(), kFrameBytes, 0);
     std::size_t at = 0;
     if (route != FirmwareRoute::PrinterClass) {
@@ -28,7 +34,7 @@ bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count,
     std::copy_n(data, count, TxBuffer.begin() + static_cast<std::ptrdiff_t>(at));
     TxLength = static_cast<std::int32_t>(kFrameBytes);
     if (route == FirmwareRoute::Ethernet)
-        return (first ? NetSend() : NetSendFollowing()) > 0;
+        return NetSendFollowing() > 0;
     return UsbWrite() > 0;
 }
 
@@ -39,8 +45,18 @@ std::shared_ptr<const std::vector<std::uint8_t>> ImageOf(LaminatorView& view) {
 
 void ReportFailure(const TransferResult& result) {
     // A stop the user asked for is told by the front end that asked.
-    if (!result.Complete() && !result.stopped)
-        ReportLinkMessage(DownloadFailedText(result.framesSent + 1, result.frames));
+    if (result.Complete() || result.stopped)
+        return;
+    ReportLinkMessage(result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
+                                      : DownloadFailedText(result.framesSent + 1, result.frames));
+}
+
+// Over TCP the frames sent count only as far as the laminator acknowledged them.
+void CountOnlyTaken(TransferResult& result, const TcpDelivery& delivery) {
+    const auto taken = static_cast<int>(
+        std::min<std::uint64_t>(delivery.BytesTaken() / kFrameBytes, result.frames));
+    result.framesSent = std::min(result.framesSent, taken);
+    result.notTaken = true;
 }
 }  // namespace
 
@@ -53,23 +69,35 @@ std::string DownloadFailedText(int frame, int frames) {
            " could not be sent!";
 }
 
+std::string DownloadNotTakenText(int frames, int of) {
+    return "Download failed: the laminator took only " + std::to_string(frames) + " of " +
+           std::to_string(of) + " frames!";
+}
+
 DownloadProgress::DownloadProgress(LaminatorView& view, int frames)
-    : m_view(view), m_frames(frames), m_step(frames / 100) {
+    : m_view(view), m_frames(std::max(frames, 1)) {
     m_view.SetProgressRange(0, frames);
     m_view.SetProgressPosition(0);
+    m_view.SetControlText(kIdPercentText, "");
+}
+
+void DownloadProgress::Show(int sent) {
+    const int percent = static_cast<int>(static_cast<long long>(sent) * 100 / m_frames);
+    if (percent != m_percent || m_text.empty()) {
+        m_percent = percent;
+        m_text = std::to_string(percent) + "%";
+    }
     m_view.SetControlText(kIdPercentText, m_text);
 }
 
 void DownloadProgress::Advance() {
-    const int p = m_position;
-    if (m_step > 0) {
-        if (p % m_step == 0)
-            m_text = std::to_string(m_percent++) + "%";
-    } else {
-        m_text = std::to_string((p + 1) * 100 / m_frames) + "%";
-    }
+    const int sent = m_position;
     m_view.SetProgressPosition(++m_position);
-    m_view.SetControlText(kIdPercentText, m_text);
+    Show(sent);
+}
+
+void DownloadProgress::Finish() {
+    Show(m_frames);
 }
 
 TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
@@ -80,10 +108,17 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
     DownloadProgress progress(view, result.frames);
     // One transaction: no poller, menu sender or other worker puts a frame in between.
     LinkTransaction transaction;
+    std::optional<TcpDelivery> delivery;
+    if (route == FirmwareRoute::Ethernet)
+        delivery.emplace(NetBeginUnansweredTransfer());
     std::size_t sent = 0;
     for (;;) {
         if (view.StopRequested()) {
             result.stopped = true;
+            return result;
+        }
+        if (delivery && result.framesSent % kFramesBetweenChecks == 0 && delivery->PeerGone()) {
+            CountOnlyTaken(result, *delivery);
             return result;
         }
         progress.Advance();
@@ -91,49 +126,68 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
         if (FrameTraceOn())
             SetNextFrameNote("firmware frame " + std::to_string(result.framesSent + 1) + " of " +
                              std::to_string(result.frames));
-        if (!SendFrame(route, bytes.data() + sent, count, result.framesSent == 0))
+        if (!SendFrame(route, bytes.data() + sent, count)) {
+            if (delivery)
+                CountOnlyTaken(result, *delivery);
             return result;
+        }
         ++result.framesSent;
         sent += count;
         // The last frame is the one that is not full, possibly with no file byte at all.
         if (count < full)
-            return result;
+            break;
     }
+    const std::uint64_t frameBytes = static_cast<std::uint64_t>(result.frames) * kFrameBytes;
+    if (delivery && !delivery->AwaitTaken(frameBytes, kDeliveryWait)) {
+        CountOnlyTaken(result, *delivery);
+        return result;
+    }
+    progress.Finish();
+    return result;
 }
 
-int PrinterClassDownloadWorker(LaminatorView* view) {
-    const auto image = ImageOf(*view);
-    const TransferResult result = TransferFirmware(*view, FirmwareRoute::PrinterClass, *image);
-    if (result.Complete())
-        view->ReleaseFirmware();
-    CloseUsbLink();
-    view->EnableButton(kIdActivatePort, true);
-    view->EnableButton(kIdBrowse, true);
-    if (result.Complete())
+TransferResult DownloadLoadedFirmware(LaminatorView& view, FirmwareRoute route) {
+    const auto image = ImageOf(view);
+    if (route != FirmwareRoute::PrinterClass)
+        view.EnableButton(kIdDownload, false);
+    const TransferResult result = TransferFirmware(view, route, *image);
+    switch (route) {
+        case FirmwareRoute::PrinterClass:
+            if (result.Complete())
+                view.ReleaseFirmware();
+            CloseUsbLink();
+            view.EnableButton(kIdActivatePort, true);
+            view.EnableButton(kIdBrowse, true);
+            break;
+        case FirmwareRoute::Hid:
+            CloseUsbLink();
+            view.EnableButton(kIdActivatePort, true);
+            view.EnableButton(kIdBrowse, true);
+            view.EnableButton(kIdDownload, true);
+            break;
+        case FirmwareRoute::Ethernet:
+            view.EnableButton(kIdDownload, true);
+            CloseEthernet();
+            break;
+    }
+    if (route == FirmwareRoute::PrinterClass && result.Complete())
         ReportLinkMessage(kDownloadSuccessful);
     else
         ReportFailure(result);
+    return result;
+}
+
+int PrinterClassDownloadWorker(LaminatorView* view) {
+    DownloadLoadedFirmware(*view, FirmwareRoute::PrinterClass);
     return 1;
 }
 
 int HidDownloadWorker(LaminatorView* view) {
-    const auto image = ImageOf(*view);
-    view->EnableButton(kIdDownload, false);
-    const TransferResult result = TransferFirmware(*view, FirmwareRoute::Hid, *image);
-    CloseUsbLink();
-    view->EnableButton(kIdActivatePort, true);
-    view->EnableButton(kIdBrowse, true);
-    view->EnableButton(kIdDownload, true);
-    ReportFailure(result);
+    DownloadLoadedFirmware(*view, FirmwareRoute::Hid);
     return 1;
 }
 
 int NetDownloadWorker(LaminatorView* view) {
-    const auto image = ImageOf(*view);
-    view->EnableButton(kIdDownload, false);
-    const TransferResult result = TransferFirmware(*view, FirmwareRoute::Ethernet, *image);
-    view->EnableButton(kIdDownload, true);
-    CloseEthernet();
-    ReportFailure(result);
+    DownloadLoadedFirmware(*view, FirmwareRoute::Ethernet);
     return 1;
 }

@@ -20,29 +20,34 @@ inline constexpr const char* kDownloadSuccessful = "Download successfully, pleas
 int FirmwareFrameCount(FirmwareRoute route, std::size_t length);
 // "Download failed: frame 3 of 17 could not be sent!"
 std::string DownloadFailedText(int frame, int frames);
+// "Download failed: the laminator took only 3 of 17 frames!"
+std::string DownloadNotTakenText(int frames, int of);
 
-// The percentage text: every `step` frames one percent more; with fewer than 100 frames
-// (step 0) the share of frames sent, so it still ends at 100%.
+// The percentage text: the share of frames sent, from 0% before the first to 100% once
+// the last went out, for any number of frames.
 class DownloadProgress {
   public:
     DownloadProgress(LaminatorView& view, int frames);
     // Called before each frame is built.
     void Advance();
+    // Called once every frame went out.
+    void Finish();
 
   private:
+    void Show(int sent);
     LaminatorView& m_view;
     int m_frames;
-    int m_step;
     int m_position = 0;
     int m_percent = 0;
     std::string m_text;
 };
 
 struct TransferResult {
-    int framesSent = 0;
+    int framesSent = 0;  // frames the laminator can have received, never more
     int frames = 0;
-    bool stopped = false;  // the view asked to stop; the frames sent went out whole
-    bool Complete() const { return framesSent == frames; }
+    bool stopped = false;   // the view asked to stop; the frames sent went out whole
+    bool notTaken = false;  // over TCP: the connection broke, or frames were not acknowledged
+    bool Complete() const { return framesSent == frames && !notTaken; }
 };
 
 // Sends `bytes` frame by frame as one transaction under the link lock, moving the progress
@@ -51,8 +56,12 @@ struct TransferResult {
 TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
                                 const std::vector<std::uint8_t>& bytes);
 
-// Worker procedures: the transfer, then each route's end steps (link closed, buttons
-// enabled again, the result told). The file is the one loaded when the worker starts.
+// The transfer of the loaded file on `route`, then the route's end steps (link closed,
+// buttons enabled again, the result told).
+TransferResult DownloadLoadedFirmware(LaminatorView& view, FirmwareRoute route);
+
+// Worker procedures: DownloadLoadedFirmware on each route. The file is the one loaded when
+// the worker starts.
 int PrinterClassDownloadWorker(LaminatorView* view);
 int HidDownloadWorker(LaminatorView* view);
 int NetDownloadWorker(LaminatorView* view);

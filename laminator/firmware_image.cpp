@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "laminator/srecord_check.h"
+
 namespace {
 FirmwareLoad Refused(std::vector<std::string> messages) {
     return {nullptr, std::move(messages)};
@@ -33,6 +35,9 @@ FirmwareLoad LoadFirmwareFile(const std::string& path) {
     if (!S_ISREG(info.st_mode))
         return Refused(
             {std::strerror(S_ISDIR(info.st_mode) ? EISDIR : EINVAL), kFirmwareInfoFailed});
+    // An empty file would go out as one frame with no data, which no loader can take.
+    if (info.st_size == 0)
+        return Refused({kFirmwareEmpty});
     if (static_cast<std::uint64_t>(info.st_size) > kMaxFirmwareBytes)
         return Refused({kFirmwareTooLarge});
     auto bytes =
@@ -51,4 +56,14 @@ FirmwareLoad LoadFirmwareFile(const std::string& path) {
     if (::read(file.fd, &extra, 1) != 0)
         return Refused({kFirmwareNotReadWhole});
     return {std::move(bytes), {}};
+}
+
+std::optional<std::string> FirmwareFormatProblem(const std::string& path,
+                                                 const std::vector<std::uint8_t>& bytes) {
+    if (!IsSRecordPath(path))
+        return std::nullopt;
+    const std::optional<SRecordProblem> problem = CheckSRecords(bytes);
+    if (!problem)
+        return std::nullopt;
+    return SRecordProblemText(path, *problem);
 }

@@ -41,12 +41,12 @@ bool SendFrame(LinkKind link) {
     return NetSend() > 0;
 }
 
-Reply ReceiveReply(LinkKind link, std::size_t expected) {
+Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> echo) {
     Reply reply;
     reply.base = FieldBase(link);
     if (link == LinkKind::Usb) {
         RxBuffer.fill(0);
-        const int got = UsbRead();
+        const int got = UsbReadEcho(echo);
         if (got <= 0) {
             RxBuffer.fill(0);
             ReportLinkMessage("Failed to receive data!");

@@ -86,7 +86,7 @@ bool SwitchMode(LinkKind link, int index) {
     return switched;
 }
 
-bool SendRawCommand(LinkKind link, std::string_view text) {
+bool SendRawCommand(LinkKind link, std::string_view text, std::vector<std::uint8_t>* reply) {
     const ParsedCommand typed = ParseTypedCommand(text);
     if (typed.error) {
         ReportLinkMessage(typed.error);
@@ -95,19 +95,22 @@ bool SendRawCommand(LinkKind link, std::string_view text) {
     const std::vector<std::uint8_t>& bytes = typed.bytes;
     const std::size_t count = bytes.size();
     LinkTransaction transaction;
+    bool sent = false;
     if (link == LinkKind::Usb) {
         // Nothing typed still waits for one reply, as the laminator may have one pending.
-        const bool sent = count == 0 || SendUsbFrames(bytes.data(), count);
-        ReadUsbReply();
-        return sent && count > 0;
+        sent = (count == 0 || SendUsbFrames(bytes.data(), count)) && count > 0;
+    } else {
+        if (count == 0)
+            return false;  // nothing to send and nothing asked: no reply to wait for
+        TxBuffer.fill(0);
+        std::copy_n(bytes.begin(), count, TxBuffer.begin());
+        TxLength = static_cast<std::int32_t>(count);
+        sent = NetSend() > 0;
     }
-    if (count == 0)
-        return false;  // nothing to send and nothing asked: no reply to wait for
-    TxBuffer.fill(0);
-    std::copy_n(bytes.begin(), count, TxBuffer.begin());
-    TxLength = static_cast<std::int32_t>(count);
-    const bool sent = NetSend() > 0;
-    NetReceive();
+    const Reply received = ReceiveReply(link, 0);
+    if (reply != nullptr)
+        reply->assign(received.bytes.begin(),
+                      received.bytes.begin() + static_cast<std::ptrdiff_t>(received.length));
     return sent;
 }
 

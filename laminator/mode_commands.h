@@ -40,8 +40,10 @@ bool SwitchMode(LinkKind link, int index);
 
 // Sends a typed hexadecimal command and reads one reply: over USB in A5 frames of up to
 // 62 bytes, over Ethernet bare. A text that is not hexadecimal or holds more than 64 bytes
-// sends nothing and says why. False when nothing could be sent.
-bool SendRawCommand(LinkKind link, std::string_view text);
+// sends nothing and says why. False when nothing could be sent. `reply`, when given, gets
+// the bytes received: empty when no reply came.
+bool SendRawCommand(LinkKind link, std::string_view text,
+                    std::vector<std::uint8_t>* reply = nullptr);
 
 // Worker procedures: the link in use, the mode selected and the command typed when they
 // start; with no link up they do nothing.

@@ -6,25 +6,28 @@
 #include "link/link_buffers.h"
 #include "link/usb_link.h"
 
-bool ResetLaminator(LinkKind link, const WorkerHandle& finishingPoller) {
+ResetOutcome ResetLaminator(LinkKind link, const WorkerHandle& finishingPoller) {
     // The poller checks its stop under the link lock before each exchange, so after this
     // wait (or its time-out) it can put no frame next to the reset.
     if (finishingPoller && !finishingPoller->IsCurrentThread())
         finishingPoller->Join(kPollerFinishTimeout);
     LinkTransaction transaction;
+    ResetOutcome outcome;
     if (link == LinkKind::Ethernet) {
         EncodeCommand(kResetCommand);  // the 23 bytes alone
-        return NetSend() > 0;
+        outcome.sent = NetSend() > 0;
+        return outcome;
     }
     EncodeCommand(std::string("a53e") + kResetCommand);
     TxLength = 64;
-    UsbWrite();
+    outcome.sent = UsbWrite() > 0;
     CloseUsbLink();
-    return OpenHidLink() != 0;
+    outcome.reopened = OpenHidLink() != 0;
+    return outcome;
 }
 
 int UsbResetWorker(LaminatorView* view, WorkerHandle finishingPoller) {
-    if (ResetLaminator(LinkKind::Usb, finishingPoller))
+    if (ResetLaminator(LinkKind::Usb, finishingPoller).reopened)
         view->EnableButton(kIdActivatePort, true);
     return 1;
 }

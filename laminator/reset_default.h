@@ -9,10 +9,15 @@ inline constexpr const char* kResetCommand = "1d1a1b1c1d4d4f4445011d02401d1a1b1c
 // How long a reset waits for a poller, asked to stop, to finish its cycle.
 inline constexpr std::chrono::seconds kPollerFinishTimeout{10};
 
+struct ResetOutcome {
+    bool sent = false;      // the frame went out whole
+    bool reopened = false;  // USB: the HID laminator was opened again afterwards
+};
+
 // Sends the reset frame, after `finishingPoller` (a poller asked to stop) has ended, as one
-// transaction: over USB the link is then closed and the HID device opened again. Returns
-// true over USB when the reopening found the laminator, over Ethernet when the frame went out.
-bool ResetLaminator(LinkKind link, const WorkerHandle& finishingPoller);
+// transaction: over USB the link is then closed and the HID device opened again. No reply
+// is read: that the laminator took the reset is for the caller to confirm.
+ResetOutcome ResetLaminator(LinkKind link, const WorkerHandle& finishingPoller);
 
 // Worker procedures. USB: Activate Port is enabled again once the device was reopened.
 int UsbResetWorker(LaminatorView* view, WorkerHandle finishingPoller);

@@ -15,6 +15,9 @@ namespace {
 constexpr const char* kStatusQuery = "1c41500100000000";
 constexpr const char* kCardChannelQuery = "1B650000080000000000000000000000";
 constexpr const char* kNotConnected = "Laminator is not connected!";
+// The replies start with the command bytes they answer.
+constexpr std::uint8_t kStatusEcho[] = {0x1C, 0x41, 0x50, 0x01};
+constexpr std::uint8_t kCardChannelEcho[] = {0x1B, 0x65};
 // Bytes of the status reply block the decoder reads; the USB frame adds its two header bytes.
 constexpr std::size_t kStatusReplyBytes = 32;
 
@@ -29,13 +32,14 @@ bool ShowStatus(LaminatorView& view, const Reply& r) {
 }
 
 // One USB exchange under the link lock; nullopt when a stop came first (nothing sent).
-std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command) {
+std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command,
+                              std::span<const std::uint8_t> echo) {
     LinkTransaction link;
     if (token.StopRequested())
         return std::nullopt;
     EncodeFrame(LinkKind::Usb, command);
     SendFrame(LinkKind::Usb);
-    return ReceiveReply(LinkKind::Usb, 0);
+    return ReceiveReply(LinkKind::Usb, 0, echo);
 }
 
 void NotConnected(LaminatorView& view) {
@@ -46,12 +50,15 @@ void NotConnected(LaminatorView& view) {
 // One status and one card-channel exchange. False when a stop came first; `answered` tells
 // whether the status query got its reply (the boxes are emptied when not).
 bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
-    const std::optional<Reply> status = UsbQuery(token, kStatusQuery);
+    const std::optional<Reply> status = UsbQuery(token, kStatusQuery, kStatusEcho);
     if (!status)
         return false;
     answered = ShowStatus(view, *status);
+    // A frame cut short is a failed receive, told like one that did not come.
+    if (!answered && status->received)
+        ReportLinkMessage("Failed to receive data!");
     SignalPollCycleDone();
-    const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery);
+    const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery, kCardChannelEcho);
     if (!cards)
         return false;
     view.SetControlText(kIdCardChannelBox, DecodeCardChannel(*cards).value_or(""));
@@ -71,9 +78,10 @@ bool NetStatusCycle(LaminatorView& view, PollerToken& token) {
         if (!reply.received)
             return false;  // the receive has said why
     }
-    ShowStatus(view, reply);
+    // A reply cut short: the receive of its rest has said so; the cycle failed.
+    const bool answered = ShowStatus(view, reply);
     SignalPollCycleDone();
-    return true;
+    return answered;
 }
 }  // namespace
 

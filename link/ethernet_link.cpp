@@ -42,7 +42,7 @@ void DiscardStaleReplies(int fd) {
 }
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
-constexpr std::chrono::milliseconds kIoTimeout{1000};
+constexpr std::chrono::milliseconds kIoTimeout = kEthernetIoTimeout;
 // The laminator answers in 64-byte blocks. A block that arrives in pieces is completed when
 // its rest follows within this grace, so that the rest never opens the next reply.
 constexpr std::size_t kReplyBlock = 64;
@@ -226,17 +226,24 @@ void CloseEthernet() {
 }
 
 namespace {
-int SendTxBuffer(bool discardStale) {
-    LinkTransaction transaction;
+// The socket a new transaction sends on: a fresh connection after a reply in doubt, with
+// anything that came late discarded when asked; 0 or -1 when there is none.
+int SocketForSending(bool discardStale) {
     if (g_replyInDoubt && EthernetSocket > 0 && LinkTransactionSerial() != g_doubtTransaction) {
         Resynchronise();
     }
     const int fd = EthernetSocket;
+    if (fd > 0 && discardStale) {
+        DiscardStaleReplies(fd);
+    }
+    return fd;
+}
+
+int SendTxBuffer(bool discardStale) {
+    LinkTransaction transaction;
+    const int fd = SocketForSending(discardStale);
     if (fd <= 0 || TxLength <= 0) {
         return 0;
-    }
-    if (discardStale) {
-        DiscardStaleReplies(fd);
     }
     const std::size_t length =
         std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
@@ -262,6 +269,22 @@ int NetSend() {
 
 int NetSendFollowing() {
     return SendTxBuffer(false);
+}
+
+int NetBeginUnansweredTransfer() {
+    LinkTransaction transaction;
+    return SocketForSending(true);
+}
+
+void SetEthernetSendTimeout(std::chrono::milliseconds limit) {
+    const int fd = EthernetSocket;
+    if (fd <= 0) {
+        return;
+    }
+    timeval value{};
+    value.tv_sec = static_cast<time_t>(limit.count() / 1000);
+    value.tv_usec = static_cast<suseconds_t>((limit.count() % 1000) * 1000);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
 }
 
 bool NetReceive(std::size_t expected) {

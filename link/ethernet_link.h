@@ -1,11 +1,14 @@
 #pragma once
 // The Ethernet link: one TCP connection to the laminator's command port.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 inline constexpr std::uint16_t kLaminatorTcpPort = 9100;
+// How long one send or receive may wait for the laminator.
+inline constexpr std::chrono::milliseconds kEthernetIoTimeout{1000};
 
 // 0 no connection made, -1 after a failed attempt, otherwise the open socket.
 extern std::atomic<int> EthernetSocket;
@@ -26,6 +29,11 @@ int NetSend();
 // As NetSend, without first discarding replies that came late: for the frames after the
 // first of a transfer that is not answered, where there is nothing to discard.
 int NetSendFollowing();
+// Readies the link for frames that get no reply (firmware), sent with NetSendFollowing: a
+// fresh connection after a reply in doubt, late replies discarded. The socket, or <= 0.
+int NetBeginUnansweredTransfer();
+// The open socket's send time-out; kEthernetIoTimeout unless a transfer widens it.
+void SetEthernetSendTimeout(std::chrono::milliseconds limit);
 // Clears RxBuffer and receives one reply: one receive, completed to a 64-byte block when the
 // rest follows within 50 ms. With `expected` > 0 (the rest of a longer reply) it keeps
 // receiving until that many bytes arrived or the time-out passed. "The network interface is

@@ -29,9 +29,11 @@ inline void TraceFrame(TraceLink link, TraceDirection direction, const std::uint
 
 // Bytes received and thrown away unread before a request: a reply, or its rest, that came
 // after its time-out. Traced so a field trace shows every byte the laminator sent.
-inline void TraceDiscarded(TraceLink link, const std::uint8_t* data, std::size_t size) {
+// A reply that names another request is discarded with its own `why`.
+inline void TraceDiscarded(TraceLink link, const std::uint8_t* data, std::size_t size,
+                           std::string_view why = "late, discarded") {
     if (FrameTraceOn())
-        frame_trace_detail::Write(link, TraceDirection::Received, data, size, "late, discarded");
+        frame_trace_detail::Write(link, TraceDirection::Received, data, size, why);
 }
 
 // Starts tracing into `path` ("-" for standard error), replacing any earlier trace. Installs

@@ -165,25 +165,61 @@ int UsbWrite() {
     return written;
 }
 
-int UsbRead() {
+namespace {
+// A USB reply frame is A5, a length, then the reply block.
+constexpr std::size_t kReplyBlockStart = 2;
+
+bool Echoes(const std::uint8_t* frame, int count, std::span<const std::uint8_t> echo) {
+    return static_cast<std::size_t>(count) >= kReplyBlockStart + echo.size() &&
+           std::equal(echo.begin(), echo.end(), frame + kReplyBlockStart);
+}
+
+// One device's reply within the time-out; frames that do not echo the request are dropped.
+int ReadEchoing(UsbDevice& device, TraceLink link, std::span<const std::uint8_t> echo) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + kUsbTimeout;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return 0;
+        const int got = device.Read(RxBuffer.data(), RxBuffer.size(), left);
+        if (got <= 0)
+            return got;
+        const int count = std::min(got, static_cast<int>(RxBuffer.size()));
+        if (echo.empty() || Echoes(RxBuffer.data(), count, echo))
+            return count;
+        TraceDiscarded(link, RxBuffer.data(), static_cast<std::size_t>(count),
+                       "not this request's reply, discarded");
+        std::fill_n(RxBuffer.begin(), count, 0);
+    }
+}
+}  // namespace
+
+int UsbReadEcho(std::span<const std::uint8_t> echo) {
     LinkTransaction transaction;
     UsbLinkState& state = State();
+    const TraceLink link = state.traceLink.load(std::memory_order_relaxed);
     int count = 0;
     for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
         if (state.handles[i] <= 0 || !state.devices[i]) {
             continue;
         }
-        const int got = state.devices[i]->Read(RxBuffer.data(), RxBuffer.size(), kUsbTimeout);
+        const int got = ReadEchoing(*state.devices[i], link, echo);
         if (got < 0) {
             ReportLinkMessage("Failed to receive data!");
             return 0;
         }
-        count = std::min(got, static_cast<int>(RxBuffer.size()));
+        count = got;
         if (count > 0)
-            TraceFrame(state.traceLink.load(std::memory_order_relaxed), TraceDirection::Received,
-                       RxBuffer.data(), static_cast<std::size_t>(count));
+            TraceFrame(link, TraceDirection::Received, RxBuffer.data(),
+                       static_cast<std::size_t>(count));
     }
     return count;
+}
+
+int UsbRead() {
+    return UsbReadEcho({});
 }
 
 bool ReadUsbReply() {

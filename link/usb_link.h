@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,11 @@ bool ProbeHidLaminator();    // true when the laminator's HID interface is prese
 int CloseUsbLink();          // closes every slot that is not -1; always 1
 int UsbWrite();              // TxLength bytes of TxBuffer to every open handle; last count
 int UsbRead();               // one reply from every open handle into RxBuffer; last count
-bool ReadUsbReply();         // clears RxBuffer, UsbRead, "Failed to receive data!" on 0
+// As UsbRead, for a reply whose block starts with the request's own bytes `echo`: a frame
+// that does not (a late reply to an earlier request) is traced, discarded, and the read
+// goes on waiting within the same time-out.
+int UsbReadEcho(std::span<const std::uint8_t> echo);
+bool ReadUsbReply();  // clears RxBuffer, UsbRead, "Failed to receive data!" on 0
 
 // Takes the up to four characters after "VID_" and after "PID_" (any case).
 bool ParseVidPid(std::string_view path, std::string& vid, std::string& pid);

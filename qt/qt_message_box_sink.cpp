@@ -33,11 +33,16 @@ QWidget* OwnerWindow() {
 
 }  // namespace
 
-void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
-                            std::function<void()> done) {
+void QtMessageBoxSink::Open(const std::string& caption, const std::string& text, bool question,
+                            std::function<void(int)> done) {
     // A transient of its window: centred over it and kept above it, yet never modal.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
-                                QMessageBox::Ok, OwnerWindow());
+    auto* box = new QMessageBox(
+        question ? QMessageBox::Question : QMessageBox::NoIcon, ToQString(caption), ToQString(text),
+        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, OwnerWindow());
+    if (question) {
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+    }
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->setModal(false);
@@ -51,8 +56,8 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
     }
     // Dismissed, or taken down with its window: either way the caller goes on, once.
     // A box being destroyed is no QMessageBox any more: its entry is left to turn null.
-    auto finish = [this, box, pending = std::make_shared<bool>(true),
-                   done = std::move(done)](bool destroyed) {
+    auto finish = [this, box, pending = std::make_shared<bool>(true), done = std::move(done)](
+                      bool destroyed, int button) {
         if (!*pending)
             return;
         *pending = false;
@@ -63,41 +68,56 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
                 return open.isNull() || (!destroyed && open.get() == box);
             });
         }
-        done();
+        done(button);
     };
-    QObject::connect(box, &QDialog::finished, m_context, [finish] { finish(false); });
-    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true); });
+    QObject::connect(box, &QDialog::finished, m_context,
+                     [finish](int button) { finish(false, button); });
+    QObject::connect(box, &QObject::destroyed, m_context,
+                     [finish] { finish(true, QMessageBox::No); });
     box->show();
     if (autoDismiss) {
+        const int button = question ? QMessageBox::No : QMessageBox::Ok;
         QMetaObject::invokeMethod(
-            box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
+            box, [box, button] { box->done(button); }, Qt::QueuedConnection);
     }
 }
 
-void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
+int QtMessageBoxSink::OpenAndWait(const std::string& caption, const std::string& text,
+                                  bool question) {
     if (!qApp)
-        return;
+        return QMessageBox::No;
     if (QThread::currentThread() == qApp->thread()) {
         // The window thread keeps running its events while the box is up.
         QEventLoop loop;
         bool finished = false;
-        Open(caption, text, [&] {
+        int pressed = QMessageBox::No;
+        Open(caption, text, question, [&](int button) {
             finished = true;
+            pressed = button;
             loop.quit();
         });
         if (!finished)
             loop.exec();
-        return;
+        return pressed;
     }
-    auto dismissed = std::make_shared<std::promise<void>>();
-    std::future<void> waited = dismissed->get_future();
+    auto dismissed = std::make_shared<std::promise<int>>();
+    std::future<int> waited = dismissed->get_future();
     QMetaObject::invokeMethod(
         m_context,
-        [this, caption, text, dismissed] {
-            Open(caption, text, [dismissed] { dismissed->set_value(); });
+        [this, caption, text, question, dismissed] {
+            Open(caption, text, question,
+                 [dismissed](int button) { dismissed->set_value(button); });
         },
         Qt::QueuedConnection);
-    waited.wait();
+    return waited.get();
+}
+
+void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
+    OpenAndWait(caption, text, false);
+}
+
+bool QtMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
+    return OpenAndWait(caption, text, true) == QMessageBox::Yes;
 }
 
 void QtMessageBoxSink::DismissAll() {
@@ -108,7 +128,8 @@ void QtMessageBoxSink::DismissAll() {
     }
     for (const QPointer<QMessageBox>& box : boxes) {
         if (box)
-            box->done(QMessageBox::Ok);
+            box->done((box->standardButtons() & QMessageBox::No) ? QMessageBox::No
+                                                                 : QMessageBox::Ok);
     }
 }
 

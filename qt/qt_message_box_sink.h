@@ -24,6 +24,8 @@ class QtMessageBoxSink : public MessageBoxSink {
     QtMessageBoxSink& operator=(const QtMessageBoxSink&) = delete;
 
     void Show(const std::string& caption, const std::string& text) override;
+    // Yes and No, No the default; an auto-dismissed or closed box answers No.
+    bool Ask(const std::string& caption, const std::string& text) override;
 
     // For tests and unattended runs, where nobody clicks.
     // GUI thread: presses OK on every open box.
@@ -37,8 +39,11 @@ class QtMessageBoxSink : public MessageBoxSink {
     QList<QMessageBox*> OpenBoxes() const;
 
   private:
-    // GUI thread. Opens a box and calls `done` once it is dismissed.
-    void Open(const std::string& caption, const std::string& text, std::function<void()> done);
+    // GUI thread. Opens a box and calls `done` with the button pressed once it is dismissed.
+    void Open(const std::string& caption, const std::string& text, bool question,
+              std::function<void(int)> done);
+    // Any thread: opens the box on the GUI thread and waits; the button pressed.
+    int OpenAndWait(const std::string& caption, const std::string& text, bool question);
 
     QObject* m_context = nullptr;
     mutable std::mutex m_mutex;

@@ -17,6 +17,9 @@ namespace pellacor::sim {
 namespace {
 constexpr size_t kBlock = 64;
 constexpr size_t kFrameData = 62;
+// A laminator's TCP stack has a small receive buffer, so what it acknowledged is close to
+// what it took in: a firmware sender can only tell the two apart that way.
+constexpr int kReceiveBuffer = 16 * 1024;
 
 // Waits out a reply's delay. False when the client hung up meanwhile or the simulator stops:
 // a laminator does not go on answering a connection that is gone, and while it did, the
@@ -47,6 +50,7 @@ bool TcpServer::Start(const std::string& host, uint16_t port, std::string* error
     if (!m_listen.Valid()) {
         return false;
     }
+    ::setsockopt(m_listen.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     m_host = host;
     m_port = LocalPort(m_listen.Get());
     m_stop.Clear();

@@ -17,6 +17,8 @@ namespace {
 constexpr size_t kFrame = 64;
 constexpr size_t kFrameData = 62;
 constexpr size_t kPing = 8;
+// Zero bytes that end every framed command the tool sends on the printing-class path.
+constexpr size_t kFramedCommandTail = 16;
 constexpr size_t kMaxClients = 8;
 }  // namespace
 
@@ -141,7 +143,21 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
     LaminatorEngine::Outcome o;
     bool framed = false;
     bool commandStart = msg[0] == 0x1B || msg[0] == 0x1C || msg[0] == 0x1D;
-    if (size == kFrame && msg[0] == 0xA5 && (msg[2] == 0x1B || msg[2] == 0x1C || msg[2] == 0x1D)) {
+    // Once a transfer began, every 64-byte block of that client is firmware, whatever its
+    // bytes; a framed command (the reset) is a short command in a full A5 3E frame, zeros
+    // after it.
+    bool inTransfer = m_firmwareClient == client;
+    // An 8-byte command cannot be a firmware block: the transfer before it has ended.
+    if (inTransfer && size == kPing && commandStart) {
+        m_unit.engine.LinkClosed();
+        m_firmwareClient = -1;
+        inTransfer = false;
+    }
+    const bool framedCommand = size == kFrame && msg[0] == 0xA5 && msg[1] == 0x3E &&
+                               (msg[2] == 0x1B || msg[2] == 0x1C || msg[2] == 0x1D) &&
+                               std::all_of(msg + kFrame - kFramedCommandTail, msg + kFrame,
+                                           [](uint8_t b) { return b == 0; });
+    if (!inTransfer && framedCommand) {
         // The reset goes out framed on this path too.
         framed = true;
         o = m_unit.engine.HandleFrame(msg, size, m_kind, LinkOf(client));

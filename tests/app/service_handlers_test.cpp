@@ -6,6 +6,7 @@
 #include "app_fixture.h"
 #include "laminator/firmware_download.h"
 #include "laminator/mode_resender.h"
+#include "tests/support/srecord_file.h"
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
@@ -19,17 +20,9 @@ std::vector<Bytes> Received(pellacor::sim::Simulator& sim, pellacor::sim::Transp
     return frames;
 }
 
-// Text records like a .mot file's.
+// A well-formed .mot file of about `n` bytes.
 Bytes MotFile(std::size_t n) {
-    Bytes b;
-    b.reserve(n);
-    std::uint32_t x = 7;
-    while (b.size() < n) {
-        x = x * 1664525u + 1013904223u;
-        b.push_back(b.size() % 72 == 0 ? 'S'
-                                       : static_cast<std::uint8_t>("0123456789ABCDEF"[x >> 28]));
-    }
-    return b;
+    return testsupport::SRecordFile(n);
 }
 }  // namespace
 
@@ -100,6 +93,26 @@ TEST_F(ServiceWindowTest, AFileThatCannotBeOpenedIsSaidAndNothingStaysLoaded) {
     EXPECT_EQ(Messages(), (std::vector<std::string>{"No such file or directory",
                                                     "Failed to obtain the file information!"}));
     EXPECT_EQ(dlg->LoadedFirmware(), nullptr);
+}
+
+TEST_F(ServiceWindowTest, AnEmptyOrDamagedMotFileIsNotLoadedUnlessTheUserSaysSo) {
+    OpenWindow();
+    Browse(WriteFile("empty.mot", {}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The firmware file is empty."});
+    EXPECT_EQ(dlg->LoadedFirmware(), nullptr);
+    Bytes damaged = MotFile(300);
+    damaged[40] = 'x';  // inside the first data record
+    const std::string path = WriteFile("bad.mot", damaged);
+    DefaultMessageBoxRecorder().Clear();
+    Browse(path);  // the question's default, No
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].rfind(path + ", line 2: ", 0), 0u) << Messages()[0];
+    EXPECT_NE(Messages()[0].find("Send this file anyway?"), std::string::npos);
+    EXPECT_EQ(dlg->LoadedFirmware(), nullptr);
+    DefaultMessageBoxRecorder().SetAnswer(true);
+    Browse(path);
+    ASSERT_NE(dlg->LoadedFirmware(), nullptr);
+    EXPECT_EQ(*dlg->LoadedFirmware(), damaged);  // as it is
 }
 
 TEST_F(ServiceWindowTest, DownloadOnAnInactivePortSaysSoAndLeavesBrowseUsable) {

@@ -34,7 +34,8 @@ class CtlService : public ::testing::TestWithParam<bool> {
         }
         return last;
     }
-    // A firmware file as they come: Motorola S-records, printable text in CRLF lines.
+    // Firmware-like content: S-record-shaped text in CRLF lines, cut at any size, so it is
+    // named .bin: the format check is for .mot files.
     std::string FirmwareFile(std::size_t size) {
         static const char digits[] = "0123456789ABCDEF";
         std::mt19937 random(7);
@@ -47,7 +48,7 @@ class CtlService : public ::testing::TestWithParam<bool> {
             m_firmware.insert(m_firmware.end(), line.begin(), line.end());
         }
         m_firmware.resize(size);
-        const std::string path = (m_dir.Path() / "fw.mot").string();
+        const std::string path = (m_dir.Path() / "fw.bin").string();
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(m_firmware.data()),
                    static_cast<std::streamsize>(size));

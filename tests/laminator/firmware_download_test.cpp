@@ -99,7 +99,9 @@ TEST_P(FirmwareLinkTest, ALostLinkStopsTheTransferAtTheFirstFailedFrameAndSaysSo
         drop.join();
         const std::vector<std::string> messages = Messages();
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].rfind("Download failed: frame ", 0), 0u) << messages[0];
+        // Over TCP it says how much the laminator acknowledged.
+        EXPECT_EQ(messages[0].rfind("Download failed: the laminator took only ", 0), 0u)
+            << messages[0];
         // No gap: what the laminator took is a leading part of the file.
         const pellacor::sim::FirmwareCapture fw = m_sim->Firmware(0);
         const std::shared_ptr<const Bytes> sent = m_view.LoadedFirmware();
@@ -182,12 +184,26 @@ TEST(DownloadProgress, WithStep10ThePercentRisesAtEveryTenthFrame) {
     EXPECT_EQ(texts[1000], "99%");
 }
 
-TEST(DownloadProgress, FewerThan100FramesStillRiseInProportionAndEndAt100) {
-    FakeView view;
-    DownloadProgress progress(view, 3);
-    for (int i = 0; i < 3; ++i)
-        progress.Advance();
-    EXPECT_EQ(view.PercentTexts(), (std::vector<std::string>{"", "33%", "66%", "100%"}));
+TEST(DownloadProgress, ThePercentStaysWithin0To100AndReaches100OnlyAfterTheLastFrame) {
+    // 3 frames (step 0), 199 (step 1: once 198%), 1999 (once 105%), a 10 KB file over HID.
+    for (const int frames : {3, 199, 1999, FirmwareFrameCount(FirmwareRoute::Hid, 10 * 1024)}) {
+        FakeView view;
+        DownloadProgress progress(view, frames);
+        for (int i = 0; i < frames; ++i)
+            progress.Advance();
+        std::vector<std::string> texts = view.PercentTexts();
+        ASSERT_EQ(texts.size(), static_cast<std::size_t>(frames) + 1);
+        EXPECT_EQ(texts[1], "0%");
+        int last = 0;
+        for (std::size_t i = 1; i < texts.size(); ++i) {
+            const int percent = std::stoi(texts[i]);
+            EXPECT_GE(percent, last) << frames;
+            EXPECT_LT(percent, 100) << frames << " frames, text " << i;
+            last = percent;
+        }
+        progress.Finish();
+        EXPECT_EQ(view.PercentTexts().back(), "100%") << frames;
+    }
     EXPECT_EQ(FirmwareFrameCount(FirmwareRoute::Hid, 124), 3);
     EXPECT_EQ(FirmwareFrameCount(FirmwareRoute::PrinterClass, 128), 3);
 }
@@ -211,6 +227,21 @@ TEST_F(FirmwareFileTest, AFileIsReadWholeByteForByte) {
     ASSERT_NE(load.bytes, nullptr);
     EXPECT_EQ(*load.bytes, file);
     EXPECT_TRUE(load.messages.empty());
+}
+
+TEST_F(FirmwareFileTest, AnEmptyFileIsRefused) {
+    std::ofstream(m_dir / "empty.mot").close();
+    const FirmwareLoad load = LoadFirmwareFile((m_dir / "empty.mot").string());
+    EXPECT_EQ(load.bytes, nullptr);
+    EXPECT_EQ(load.messages, std::vector<std::string>{"The firmware file is empty."});
+}
+
+TEST_F(FirmwareFileTest, OnlyAMotFileIsCheckedAsSRecordText) {
+    const Bytes text = MotText(500);
+    const std::optional<std::string> problem = FirmwareFormatProblem("/x/main.MOT", text);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->rfind("/x/main.MOT, line 1: ", 0), 0u) << *problem;
+    EXPECT_FALSE(FirmwareFormatProblem("/x/main.bin", text).has_value());
 }
 
 TEST_F(FirmwareFileTest, MissingTooLargeOrUnreadableFilesAreRefusedWithAClearMessage) {

@@ -18,6 +18,7 @@ struct FakeDeviceState {
     std::vector<Bytes> written;
     std::deque<Bytes> replies;  // one is put in the inbox after each write
     std::deque<Bytes> inbox;    // what the device has sent and nobody read yet
+    std::deque<Bytes> late;     // arrive right after the next write, ahead of its reply
     bool failWrite = false;
     bool failRead = false;
     std::chrono::milliseconds readDelay{0};
@@ -42,6 +43,10 @@ class FakeDevice : public UsbDevice {
             return -1;
         }
         m_state->written.emplace_back(data, data + length);
+        while (!m_state->late.empty()) {
+            m_state->inbox.push_back(m_state->late.front());
+            m_state->late.pop_front();
+        }
         if (!m_state->replies.empty()) {
             m_state->inbox.push_back(m_state->replies.front());
             m_state->replies.pop_front();

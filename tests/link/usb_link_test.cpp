@@ -1,13 +1,17 @@
 #include "link/usb_link.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
 #include "fake_usb_backend.h"
 #include "framework/message_box.h"
+#include "link/frame_trace.h"
 #include "link/link_buffers.h"
 
 namespace {
@@ -234,6 +238,41 @@ TEST_F(UsbLinkTest, AReplyThatCameAfterATimeOutDoesNotAnswerTheNextRequest) {
     ASSERT_EQ(UsbWrite(), 64);
     EXPECT_TRUE(ReadUsbReply());
     EXPECT_EQ(RxBuffer[2], 0x02);
+}
+
+TEST_F(UsbLinkTest, AReplyThatDoesNotEchoTheRequestIsDiscardedAndTraced) {
+    ListHid({kLaminator});
+    ASSERT_EQ(OpenHidLink(), 1);
+    auto device = m_backend->Device(kLaminator);
+    const std::string tracePath =
+        (std::filesystem::temp_directory_path() / ("pellacor-echo-" + std::to_string(getpid())))
+            .string();
+    std::string error;
+    ASSERT_TRUE(EnableFrameTrace(tracePath, error)) << error;
+    // The reply to an earlier request turns up after this write, ahead of this one's.
+    const std::uint8_t echo[] = {0x1B, 0x65};
+    device->late.push_back(Frame(0x1C));
+    Bytes cards = Frame(0x1B);
+    cards[3] = 0x65;
+    device->replies.push_back(cards);
+    EncodeFrame();
+    ASSERT_EQ(UsbWrite(), 64);
+    EXPECT_EQ(UsbReadEcho(echo), 64);
+    EXPECT_EQ(RxBuffer[2], 0x1B);
+    // Only the stale reply, and nothing else: the read times out rather than take it.
+    device->late.push_back(Frame(0x1C));
+    ASSERT_EQ(UsbWrite(), 64);
+    EXPECT_EQ(UsbReadEcho(echo), 0);
+    EXPECT_EQ(RxBuffer[2], 0x00);
+    DisableFrameTrace();
+    std::ifstream trace(tracePath);
+    const std::string text((std::istreambuf_iterator<char>(trace)), {});
+    std::filesystem::remove(tracePath);
+    std::size_t discarded = 0;
+    for (std::size_t at = 0;
+         (at = text.find("not this request's reply, discarded", at)) != std::string::npos; ++at)
+        ++discarded;
+    EXPECT_EQ(discarded, 2u) << text;
 }
 
 TEST_F(UsbLinkTest, MessagesWaitForTheCallersTransaction) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "sim/laminator_engine.h"
@@ -500,6 +501,39 @@ TEST(PrinterClassDevice, PingIsAnsweredAndFirmwareBlocksAreNot) {
     lp.Send(block);
     EXPECT_TRUE(lp.Receive(150).empty());
     EXPECT_EQ(sim.Firmware(0).bytes, 128u);
+}
+
+TEST(PrinterClassDevice, FirmwareBlocksAreDataWhateverTheirBytes) {
+    SimOptions o;
+    o.tcp = false;
+    o.udp = false;
+    o.printerPath = TempPath("printer-random");
+    Simulator sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Start(&error)) << error;
+    UsbClient lp(sim.PrinterPath(0));
+    ASSERT_TRUE(lp.Ok());
+    // 1 MiB of arbitrary bytes from a fixed seed, with blocks that look like framed commands
+    // (the reset, a status query) and one like the 8-byte ping's start.
+    std::mt19937 random(20261209);
+    Bytes file(1 << 20);
+    for (uint8_t& b : file)
+        b = static_cast<uint8_t>(random());
+    const Bytes reset = Hex("a53e1d1a1b1c1d4d4f4445011d02401d1a1b1c1d4d4f444502");
+    const Bytes status = Hex("a53e1c41500100000000");
+    std::fill_n(file.begin() + 64, 128, 0);
+    std::copy(reset.begin(), reset.end(), file.begin() + 64);
+    std::copy(status.begin(), status.end(), file.begin() + 128);
+    file[192] = 0x1C;
+    for (std::size_t at = 0; at < file.size(); at += 64)
+        ASSERT_TRUE(lp.Send(Bytes(file.begin() + static_cast<std::ptrdiff_t>(at),
+                                  file.begin() + static_cast<std::ptrdiff_t>(at + 64))));
+    for (int i = 0; i < 1000 && sim.Firmware(0).bytes < file.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(lp.Receive(50).empty());  // nothing was answered as a command
+    const pellacor::sim::FirmwareCapture got = sim.Firmware(0);
+    ASSERT_EQ(got.data.size(), file.size());
+    EXPECT_TRUE(got.data == file);
 }
 
 }  // namespace
