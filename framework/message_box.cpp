@@ -19,6 +19,28 @@ void MessageBox(const std::string& text) {
     GetMessageBoxSink()->Show(kMessageBoxCaption, text);
 }
 
+bool AskYesNo(const std::string& text) {
+    return GetMessageBoxSink()->Ask(kMessageBoxCaption, text);
+}
+
+bool RecordingMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
+    bool yes = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_answers.empty()) {
+            yes = m_answers.front();
+            m_answers.pop_front();
+        }
+    }
+    Show(caption, text);
+    return yes;
+}
+
+void RecordingMessageBoxSink::QueueAnswer(bool yes) {
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(yes);
+}
+
 void RecordingMessageBoxSink::Show(const std::string&, const std::string& text) {
     {
         std::lock_guard lock(m_mutex);
@@ -40,6 +62,7 @@ std::size_t RecordingMessageBoxSink::Count() const {
 void RecordingMessageBoxSink::Clear() {
     std::lock_guard lock(m_mutex);
     m_texts.clear();
+    m_answers.clear();
 }
 
 bool RecordingMessageBoxSink::WaitForCount(std::size_t count,

@@ -53,6 +53,11 @@ std::string DownloadFailedText(int frame, int frames) {
            " could not be sent!";
 }
 
+std::string DownloadStoppedText(int framesSent, int frames) {
+    return "Download stopped: " + std::to_string(framesSent) + " of " + std::to_string(frames) +
+           " frames sent.";
+}
+
 DownloadProgress::DownloadProgress(LaminatorView& view, int frames)
     : m_view(view), m_frames(frames), m_step(frames / 100) {
     m_view.SetProgressRange(0, frames);

@@ -20,6 +20,8 @@ inline constexpr const char* kDownloadSuccessful = "Download successfully, pleas
 int FirmwareFrameCount(FirmwareRoute route, std::size_t length);
 // "Download failed: frame 3 of 17 could not be sent!"
 std::string DownloadFailedText(int frame, int frames);
+// "Download stopped: 3 of 17 frames sent." after the user stopped a transfer.
+std::string DownloadStoppedText(int framesSent, int frames);
 
 // The percentage text: every `step` frames one percent more; with fewer than 100 frames
 // (step 0) the share of frames sent, so it still ends at 100%.

@@ -1,5 +1,6 @@
 #include "qt/qt_message_box_sink.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -33,11 +34,16 @@ QWidget* OwnerWindow() {
 
 }  // namespace
 
-void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
-                            std::function<void()> done) {
+void QtMessageBoxSink::Open(const std::string& caption, const std::string& text, bool question,
+                            std::function<void(bool)> done) {
     // A transient of its window: centred over it and kept above it, yet never modal.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
-                                QMessageBox::Ok, OwnerWindow());
+    auto* box = new QMessageBox(
+        question ? QMessageBox::Question : QMessageBox::NoIcon, ToQString(caption), ToQString(text),
+        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, OwnerWindow());
+    if (question) {
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+    }
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->setModal(false);
@@ -51,8 +57,8 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
     }
     // Dismissed, or taken down with its window: either way the caller goes on, once.
     // A box being destroyed is no QMessageBox any more: its entry is left to turn null.
-    auto finish = [this, box, pending = std::make_shared<bool>(true),
-                   done = std::move(done)](bool destroyed) {
+    auto finish = [this, box, pending = std::make_shared<bool>(true), done = std::move(done)](
+                      bool destroyed, bool yes) {
         if (!*pending)
             return;
         *pending = false;
@@ -63,41 +69,57 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
                 return open.isNull() || (!destroyed && open.get() == box);
             });
         }
-        done();
+        done(yes);
     };
-    QObject::connect(box, &QDialog::finished, m_context, [finish] { finish(false); });
-    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true); });
+    QObject::connect(box, &QDialog::finished, m_context, [finish, box](int result) {
+        QAbstractButton* clicked = box->clickedButton();
+        finish(false, result == QMessageBox::Yes ||
+                          (clicked && box->standardButton(clicked) == QMessageBox::Yes));
+    });
+    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true, false); });
     box->show();
     if (autoDismiss) {
+        const int answer = question ? QMessageBox::No : QMessageBox::Ok;
         QMetaObject::invokeMethod(
-            box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
+            box, [box, answer] { box->done(answer); }, Qt::QueuedConnection);
     }
 }
 
-void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
+bool QtMessageBoxSink::ShowAndWait(const std::string& caption, const std::string& text,
+                                   bool question) {
     if (!qApp)
-        return;
+        return false;
     if (QThread::currentThread() == qApp->thread()) {
         // The window thread keeps running its events while the box is up.
         QEventLoop loop;
         bool finished = false;
-        Open(caption, text, [&] {
+        bool answer = false;
+        Open(caption, text, question, [&](bool yes) {
             finished = true;
+            answer = yes;
             loop.quit();
         });
         if (!finished)
             loop.exec();
-        return;
+        return answer;
     }
-    auto dismissed = std::make_shared<std::promise<void>>();
-    std::future<void> waited = dismissed->get_future();
+    auto dismissed = std::make_shared<std::promise<bool>>();
+    std::future<bool> waited = dismissed->get_future();
     QMetaObject::invokeMethod(
         m_context,
-        [this, caption, text, dismissed] {
-            Open(caption, text, [dismissed] { dismissed->set_value(); });
+        [this, caption, text, question, dismissed] {
+            Open(caption, text, question, [dismissed](bool yes) { dismissed->set_value(yes); });
         },
         Qt::QueuedConnection);
-    waited.wait();
+    return waited.get();
+}
+
+void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
+    ShowAndWait(caption, text, false);
+}
+
+bool QtMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
+    return ShowAndWait(caption, text, true);
 }
 
 void QtMessageBoxSink::DismissAll() {
@@ -108,7 +130,7 @@ void QtMessageBoxSink::DismissAll() {
     }
     for (const QPointer<QMessageBox>& box : boxes) {
         if (box)
-            box->done(QMessageBox::Ok);
+            box->done(box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No);
     }
 }
 
