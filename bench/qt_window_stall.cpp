@@ -21,8 +21,10 @@
 #include "app/corvane_dlg.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
+#include "laminator/firmware_image.h"
 #include "laminator/param_store.h"
 #include "laminator/poll_control.h"
+#include "laminator/status_poller.h"
 #include "link/ethernet_link.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
@@ -147,12 +149,27 @@ struct Bench {
     }
 };
 
+// The longest gap while `call` runs on the window thread itself, as the handlers did before
+// they moved their waiting to workers: the figure to compare with.
+double OnWindowThread(const std::function<void()>& call, std::chrono::milliseconds settle = 0ms) {
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        call();
+        done = true;
+    });
+    double gap = LongestGap([&] { return done; }, 120s);
+    if (settle.count() > 0)
+        gap = std::max(gap, LongestGap([] { return false; }, settle));
+    return gap;
+}
+
 void Report(const char* action, double gap, double idle) {
     std::printf("%-58s %8.1f ms  %7.1fx idle\n", action, gap, idle > 0 ? gap / idle : 0.0);
     std::fflush(stdout);
 }
 
-double DeactivateDuringDownload(Bench& b, bool yes) {
+// `windowThread`: the port is closed on the window thread instead, as Deactivate did.
+double DeactivateDuringDownload(Bench& b, bool yes, bool windowThread = false) {
     Answerer answers(b.boxes, yes);
     if (b.dlg->Item(kIdAutoDetect).GetCheck())
         dynamic_cast<QCheckBox*>(b.host.WidgetById(*b.dlg, kIdAutoDetect))->click();
@@ -166,6 +183,12 @@ double DeactivateDuringDownload(Bench& b, bool yes) {
     b.ButtonOf(kIdDownload)->click();
     LongestGap([&] { return b.dlg->GetProgressPosition() > 20000; }, 60s);
     double gap = 0;
+    if (windowThread) {
+        return OnWindowThread([] {
+            StopStatusPoller();
+            CloseUsbLink();
+        });
+    }
     // The click itself is inside the measured loop: a handler that waits shows as a gap.
     bool clicked = false;
     gap = LongestGap(
@@ -226,6 +249,8 @@ int main(int argc, char** argv) {
             },
             20s);
         Report("Ethernet port box, connect hangs (5 s limit)", gap, idle);
+        Report("  same, connect on the window thread",
+               OnWindowThread([] { ConnectEthernet("127.0.0.1"); }), idle);
     }
     {
         Bench b;
@@ -268,6 +293,17 @@ int main(int argc, char** argv) {
             },
             7s);
         Report("Activate Port and polling, laminator silent (7 s)", gap, idle);
+        StopStatusPoller();
+        WaitForAllWorkers(10s);
+        Report("  same, port opened on the window thread",
+               OnWindowThread(
+                   [&] {
+                       CloseUsbLink();
+                       OpenHidLink();
+                       StartStatusPoller(&UsbStatusPoller, b.dlg.get());
+                   },
+                   7s),
+               idle);
     }
     {
         Bench b;
@@ -284,6 +320,8 @@ int main(int argc, char** argv) {
             },
             30s);
         Report("Browse of a 64 MiB file", gap, idle);
+        Report("  same, file read on the window thread",
+               OnWindowThread([&] { LoadFirmwareFile(*b.host.next); }), idle);
     }
     {
         Bench b;
@@ -307,6 +345,9 @@ int main(int argc, char** argv) {
             },
             1500ms);
         Report("Read the Configuration, no reply (1.5 s)", gap, idle);
+        LongestGap([&] { return !net.IsBusy(); }, 5s);
+        Report("  same, read on the window thread",
+               OnWindowThread([&] { net.Discovery().ReadConfig(*FoundDevices.Get(0)); }), idle);
         b.host.Close(net);
     }
     return 0;

@@ -289,9 +289,10 @@ void CNetWork::OnDisconnect() {
 }
 
 int CNetWork::DisconnectWorker() {
-    // A connect that was under way has given up; it must not open a socket after this.
-    if (m_connector)
-        m_connector->Join(std::chrono::seconds(30));
+    // A connect under way gives up; cancelled again until it has, so one that had not yet
+    // begun when Disconnect was pressed cannot slip past the cancel.
+    while (m_connector && !m_connector->Join(std::chrono::milliseconds(50)))
+        CancelEthernetConnect();
     CloseEthernetConnection();
     SetStatus(std::string(kStatusNotConnected));
     MessageBox(std::string(kMsgNotConnected));
