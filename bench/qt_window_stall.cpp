@@ -228,6 +228,11 @@ int main(int argc, char** argv) {
     }
     {
         Bench b;
+        Report("  same, port closed on the window thread", DeactivateDuringDownload(b, false, true),
+               idle);
+    }
+    {
+        Bench b;
         HangingListener hanging;
         SetEthernetPort(hanging.Port());
         Store().Set(ParamKey::IpAddress, "127.0.0.1");
