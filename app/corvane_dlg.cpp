@@ -1,8 +1,5 @@
 #include "app/corvane_dlg.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "app/about_dlg.h"
 #include "app/app_state.h"
 #include "app/control_ids.h"
@@ -52,6 +49,12 @@ CCorvaneDlg::CCorvaneDlg(DialogHost* host)
     EthernetSocket.store(0);
 }
 
+CCorvaneDlg::~CCorvaneDlg() {
+    SetWorkerFailureHandler(nullptr);
+    CCorvaneDlg* self = this;
+    MainDialog.compare_exchange_strong(self, nullptr);
+}
+
 void CCorvaneDlg::DoDataExchange(DataExchange& dx) {
     std::lock_guard lock(m_membersMutex);
     dx.Bind(kIdGroupList, m_groupList);
@@ -93,6 +96,9 @@ bool CCorvaneDlg::OnInitDialog() {
     AutoDetectEnabled.store(1);
     m_useHid = 1;
     MainDialog.store(this);
+    SetWorkerFailureHandler([this](const std::string& worker, const std::string& what) {
+        OnWorkerFailure(worker, what);
+    });
     UpdateData(false);
     SetFocusIndex(m_groupList->Index());  // the first control takes the focus
     return true;
@@ -113,13 +119,6 @@ long CCorvaneDlg::OnSysCommand(const Event& e) {
         about.DoModal();
     }
     return 0;
-}
-
-void CCorvaneDlg::OnExit() {
-    // Ends at once: links stay open and running workers are not waited for. No static
-    // object is destroyed under a worker that still uses it.
-    std::fflush(nullptr);
-    std::quick_exit(1);
 }
 
 void CCorvaneDlg::SetParamCell(const std::string& group, int row, const std::string& text) {

@@ -2,23 +2,30 @@
 // The main window: every control the technician uses, the group and parameter lists, and
 // the dispatch of each button to the USB or Ethernet variant of its operation.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "framework/dialog.h"
+#include "framework/worker.h"
+#include "laminator/firmware_download.h"
 #include "laminator/laminator_view.h"
 #include "ui/editable_list_ctrl.h"
 
 class CCorvaneDlg : public Dialog, public LaminatorView {
   public:
     explicit CCorvaneDlg(DialogHost* host = nullptr);
+    ~CCorvaneDlg() override;
 
     bool OnInitDialog() override;
     void DoDataExchange(DataExchange& dx) override;
     bool PreTranslateMessage(const KeyEvent& key) override;
+    // The title bar's close: asks first while a firmware download runs.
+    void OnCancel() override;
 
     // LaminatorView.
     void SetParamCell(const std::string& group, int row, const std::string& text) override;
@@ -36,6 +43,8 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     std::string TypedCommand() const override;
     std::shared_ptr<const std::vector<std::uint8_t>> LoadedFirmware() const override;
     void ReleaseFirmware() override;
+    // True once the user chose to stop the running download; the transfer ends there.
+    bool StopRequested() const override;
 
     // Group and parameter lists.
     void InitGroupList();
@@ -91,10 +100,43 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     Control* m_cardChannelBox = nullptr;
     std::atomic<int> ReadOnFirstPoll{0};
 
+    // What Exit does once nothing holds it back: ends the process (tests replace it).
+    std::function<void(int status)> m_endProcess;
+    // Waits (on the calling thread, never the window's) until the link work started so far
+    // has ended: open, close, connect and disconnect. False on time-out.
+    bool WaitForLinkTasks(std::chrono::milliseconds timeout) const;
+    bool DownloadRunning() const;
+
   protected:
     bool OnEvent(const Event& e, long& result) override;
 
   private:
+    // Link open, close, connect and disconnect run here, one after another in click order,
+    // off the window thread. Window thread.
+    void RunLinkTask(std::string name, std::function<void()> task);
+    // Starts an operation's worker; it first waits for the link work clicked before it, so
+    // a Read right after Activate Port reads the port that opened.
+    WorkerHandle StartOperation(int (*proc)(LaminatorView*), std::string name);
+    WorkerHandle StartOperation(std::function<int()> body, std::string name);
+    // While a firmware download runs, asks whether to stop it. True when none runs or the
+    // user said Yes; the transfer then ends at its next frame boundary. Window thread.
+    bool ConfirmStopDownload();
+    // Runs `action` once the download asked to stop has ended (at once when none runs).
+    void AfterDownload(std::string name, std::function<void()> action);
+    void WaitForDownload() const;
+    void StartDownload(int (*worker)(LaminatorView*), FirmwareRoute route, std::string name);
+    // A worker failed: the links are closed, the buttons usable again, the user told.
+    void OnWorkerFailure(const std::string& worker, const std::string& what);
+    void EndProcess(int status);
+
+    WorkerHandle m_linkTask;  // window thread only
+    mutable std::mutex m_downloadMutex;
+    WorkerHandle m_download;
+    std::atomic<int> m_downloadFrames{0};
+    std::atomic<bool> m_stopDownload{false};
+    // Frames sent when the transfer honoured the stop; -1 while it has not.
+    mutable std::atomic<int> m_stoppedAt{-1};
+
     // Held while the rows and CurrentGroup change together, and while a worker writes a
     // cell of the group it read, so a late read never lands in another group's rows.
     mutable std::mutex m_rowsMutex;

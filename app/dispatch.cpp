@@ -25,35 +25,51 @@ void CCorvaneDlg::OnActivatePort() {
         MessageBox(std::string(kStringDisconnectNetwork));
         return;
     }
-    CloseUsbLink();
-    if (m_useHid) {
-        if (!OpenHidLink())
-            return;  // the link has said why
-        Item(kIdActivatePort).Enable(false);
-        UsbLinkActive.store(1);
-        if (m_autoDetect) {
-            ReadOnFirstPoll.store(1);
-            StartStatusPoller(&UsbStatusPoller, AsView(this));
+    // Disabled while the port opens; enabled again only when the open failed.
+    Item(kIdActivatePort).Enable(false);
+    const bool hid = m_useHid != 0;
+    const bool autoDetect = m_autoDetect != 0;
+    RunLinkTask("Activate Port", [this, hid, autoDetect] {
+        CloseUsbLink();
+        if (hid) {
+            if (!OpenHidLink()) {
+                EnableButton(kIdActivatePort, true);  // the link has said why
+                return;
+            }
+            UsbLinkActive.store(1);
+            if (autoDetect) {
+                ReadOnFirstPoll.store(1);
+                StartStatusPoller(&UsbStatusPoller, AsView(this));
+            }
+            return;
         }
-        return;
-    }
-    if (OpenPrinterClassLink())
-        Item(kIdActivatePort).Enable(false);
+        if (!OpenPrinterClassLink())
+            EnableButton(kIdActivatePort, true);
+    });
 }
 
 void CCorvaneDlg::OnDeactivatePort() {
+    if (!ConfirmStopDownload())
+        return;
     // Ended at once in effect: the poller checks its token under the link lock before
     // every exchange, so after this no poller touches the link.
     if (m_autoDetect)
         StopStatusPoller();
-    CloseUsbLink();
-    Item(kIdActivatePort).Enable(true);
+    // The re-sender would open the port again.
+    RequestModeResenderStop();
+    Item(kIdDeactivatePort).Enable(false);
+    RunLinkTask("Deactivate Port", [this] {
+        WaitForDownload();
+        CloseUsbLink();
+        EnableButton(kIdActivatePort, true);
+        EnableButton(kIdDeactivatePort, true);
+    });
 }
 
 void CCorvaneDlg::OnRead() {
     if (EthernetLinkActive.load()) {
-        StartWorker(&NetParameterReader, AsView(this));
-        StartWorker(&ModelReadWorker, AsView(this));
+        StartOperation(&NetParameterReader, "NetParameterReader");
+        StartOperation(&ModelReadWorker, "ModelReadWorker");
         return;
     }
     if (!m_useHid)
@@ -64,16 +80,16 @@ void CCorvaneDlg::OnRead() {
     }
     if (Item(kIdActivatePort).IsEnabled())
         return;
-    StartWorker(&UsbParameterReader, AsView(this));
-    StartWorker(&ModelReadWorker, AsView(this));
+    StartOperation(&UsbParameterReader, "UsbParameterReader");
+    StartOperation(&ModelReadWorker, "ModelReadWorker");
 }
 
 void CCorvaneDlg::OnWrite() {
     if (!ValidateParameters(*this))
         return;
     if (EthernetLinkActive.load()) {
-        StartWorker(&NetParameterWriter, AsView(this));
-        StartWorker(&ModelWriteWorker, AsView(this));
+        StartOperation(&NetParameterWriter, "NetParameterWriter");
+        StartOperation(&ModelWriteWorker, "ModelWriteWorker");
         return;
     }
     if (!m_useHid)
@@ -84,8 +100,8 @@ void CCorvaneDlg::OnWrite() {
     }
     if (Item(kIdActivatePort).IsEnabled())
         return;
-    StartWorker(&ModelWriteWorker, AsView(this));
-    StartWorker(&UsbParameterWriter, AsView(this));
+    StartOperation(&ModelWriteWorker, "ModelWriteWorker");
+    StartOperation(&UsbParameterWriter, "UsbParameterWriter");
 }
 
 void CCorvaneDlg::OnEthernetConfig() {
@@ -95,23 +111,37 @@ void CCorvaneDlg::OnEthernetConfig() {
 }
 
 void CCorvaneDlg::OnEthernetCheck() {
+    const int before = m_useEthernet.load();
     UpdateData(true);
+    if (m_useEthernet != before && !ConfirmStopDownload()) {
+        m_useEthernet = before;
+        Item(kIdEthernetCheck).SetCheck(before);
+        return;
+    }
     StopStatusPoller();
-    if (m_useEthernet) {
+    CancelEthernetConnect();  // a connect still under way gives up
+    const bool connect = m_useEthernet != 0;
+    const bool autoDetect = m_autoDetect != 0;
+    const std::string address = Store().Get(ParamKey::IpAddress);
+    RunLinkTask("Ethernet port", [this, connect, autoDetect, address] {
+        WaitForDownload();
         CloseEthernet();
-        if (!ConnectEthernet(Store().Get(ParamKey::IpAddress))) {
+        if (!connect) {
             EthernetLinkActive.store(0);
-            m_useEthernet = 0;
-            UpdateData(false);
+            return;
+        }
+        if (!ConnectEthernet(address)) {
+            EthernetLinkActive.store(0);
+            PostWork([this] {
+                m_useEthernet = 0;
+                UpdateData(false);
+            });
             return;
         }
         EthernetLinkActive.store(1);
-        if (m_autoDetect)
+        if (autoDetect)
             StartStatusPoller(&NetStatusPoller, AsView(this));
-        return;
-    }
-    CloseEthernet();
-    EthernetLinkActive.store(0);
+    });
 }
 
 long CCorvaneDlg::OnStartNetPoller(const Event&) {
@@ -136,9 +166,9 @@ void CCorvaneDlg::OnAutoDetect() {
 }
 
 void CCorvaneDlg::OnModelRead() {
-    StartWorker(&ModelReadWorker, AsView(this));
+    StartOperation(&ModelReadWorker, "ModelReadWorker");
 }
 
 void CCorvaneDlg::OnModelWrite() {
-    StartWorker(&ModelWriteWorker, AsView(this));
+    StartOperation(&ModelWriteWorker, "ModelWriteWorker");
 }

@@ -58,14 +58,14 @@ void CCorvaneDlg::OnGroupSelChange() {
     }
     if (EthernetLinkActive.load()) {
         UsbLinkActive.store(0);
-        StartWorker(&NetParameterReader, static_cast<LaminatorView*>(this));
-        StartWorker(&ModelReadWorker, static_cast<LaminatorView*>(this));
+        StartOperation(&NetParameterReader, "NetParameterReader");
+        StartOperation(&ModelReadWorker, "ModelReadWorker");
         return;
     }
     if (!ProbeHidLaminator())
         return;
     if (!m_useHid) {
-        StartWorker(&GroupPing, static_cast<LaminatorView*>(this));
+        StartOperation(&GroupPing, "GroupPing");
         return;
     }
     if (Item(kIdActivatePort).IsEnabled()) {
@@ -74,8 +74,8 @@ void CCorvaneDlg::OnGroupSelChange() {
         return;
     }
     UsbLinkActive.store(1);
-    StartWorker(&UsbParameterReader, static_cast<LaminatorView*>(this));
-    StartWorker(&ModelReadWorker, static_cast<LaminatorView*>(this));
+    StartOperation(&UsbParameterReader, "UsbParameterReader");
+    StartOperation(&ModelReadWorker, "ModelReadWorker");
 }
 
 long CCorvaneDlg::OnParamListClick(const Event& e) {

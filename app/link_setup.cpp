@@ -1,7 +1,10 @@
 #include "app/link_setup.h"
 
-#include <unistd.h>
+#include <stdlib.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "link/ethernet_link.h"
@@ -10,6 +13,16 @@
 #include "sim/simulator.h"
 
 namespace {
+// The demo's folder, removed also when Exit ends the process at once.
+std::string g_demoDir;
+
+void RemoveDemoDir() {
+    if (g_demoDir.empty())
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(g_demoDir, ec);
+}
+
 class SimulatedDemoLaminator : public DemoLaminator {
   public:
     explicit SimulatedDemoLaminator(pellacor::sim::SimOptions options, std::filesystem::path dir)
@@ -41,11 +54,23 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     if (!options.demo)
         return nullptr;
 
-    // A private folder for the virtual USB sockets; loopback ports picked by the system.
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("pellacor-demo-" + std::to_string(::getpid()));
+    // A private folder for the virtual USB sockets, owner-only and under a name nobody can
+    // guess or claim first; loopback ports picked by the system.
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::string pattern =
+        (std::filesystem::temp_directory_path(ec) / "pellacor-demo-XXXXXX").string();
+    if (ec) {
+        error = "no folder for temporary files: " + ec.message();
+        return nullptr;
+    }
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        error = "cannot create " + pattern + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    const std::filesystem::path dir = pattern;
+    if (g_demoDir.empty())
+        std::at_quick_exit(RemoveDemoDir);
+    g_demoDir = pattern;
     pellacor::sim::SimOptions sim;
     // Three laminators (127.0.0.1 to .3), so the network search has a list to show.
     sim.count = kDemoLaminatorCount;
@@ -55,7 +80,7 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     sim.udpPort = 0;
     sim.usbPath = (dir / "hid").string();
     sim.printerPath = (dir / "lp").string();
-    auto demo = std::make_unique<SimulatedDemoLaminator>(sim, dir);
+    auto demo = std::make_unique<SimulatedDemoLaminator>(sim, dir);  // removes the folder
     if (!demo->Start(error))
         return nullptr;
     AddUsbBackend(MakeSimulatedUsbBackend(demo->Sim().UsbPath(0), UsbClass::Hid));

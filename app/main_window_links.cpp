@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
+#include "laminator/mode_resender.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"
 
@@ -11,6 +12,7 @@ bool MainWindowLinks::UsbPortOpen() {
 }
 
 void MainWindowLinks::CloseUsbPort() {
+    RequestModeResenderStop();  // it would open the port again under the connection
     CloseUsbLink();
     m_window.Item(kIdActivatePort).Enable(true);
     UsbLinkActive.store(0);

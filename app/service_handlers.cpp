@@ -43,12 +43,12 @@ void CCorvaneDlg::ReleaseFirmware() {
 
 void CCorvaneDlg::OnSwitchMode() {
     UpdateData(true);
-    StartWorker(&ModeSwitchWorker, AsView(this));
+    StartOperation(&ModeSwitchWorker, "ModeSwitchWorker");
 }
 
 void CCorvaneDlg::OnSend() {
     UpdateData(true);
-    StartWorker(&RawCommandWorker, AsView(this));
+    StartOperation(&RawCommandWorker, "RawCommandWorker");
 }
 
 void CCorvaneDlg::OnResendCheck() {
@@ -64,7 +64,8 @@ void CCorvaneDlg::OnResetDefault() {
             poller = StopPollerForReset();
             m_autoDetect = 0;
         }
-        StartWorkerThread([this, poller] { return NetResetWorker(AsView(this), poller); });
+        StartOperation([this, poller] { return NetResetWorker(AsView(this), poller); },
+                       "NetResetWorker");
         MessageBox(std::string(kStringEthernetNotConnected));
         EthernetLinkActive.store(0);
         UpdateData(false);
@@ -77,7 +78,8 @@ void CCorvaneDlg::OnResetDefault() {
     m_autoDetect = 0;
     UpdateData(false);
     if (portActive)
-        StartWorkerThread([this, poller] { return UsbResetWorker(AsView(this), poller); });
+        StartOperation([this, poller] { return UsbResetWorker(AsView(this), poller); },
+                       "UsbResetWorker");
 }
 
 void CCorvaneDlg::OnBrowse() {
@@ -91,20 +93,35 @@ void CCorvaneDlg::OnBrowse() {
         std::lock_guard lock(m_membersMutex);
         m_firmwarePath = *chosen;
     }
-    FirmwareLoad load = LoadFirmwareFile(*chosen);
-    if (!load.bytes) {
-        for (const std::string& text : load.messages)
-            MessageBox(text);
-        return;
-    }
-    if (const std::optional<std::string> problem = FirmwareFormatProblem(*chosen, *load.bytes);
-        problem && !AskYesNo(*problem + "\n\nSend this file anyway?"))
-        return;
-    {
-        std::lock_guard lock(m_membersMutex);
-        m_firmware = std::move(load.bytes);
-    }
-    UpdateData(false);
+    // Up to 64 MiB are read and checked on a worker; no Download meanwhile, and no second
+    // Browse. The question about a damaged file waits there too, not on the window thread.
+    Item(kIdBrowse).Enable(false);
+    Item(kIdDownload).Enable(false);
+    StartWorkerThread(
+        [this, path = *chosen] {
+            FirmwareLoad load = LoadFirmwareFile(path);
+            for (const std::string& text : load.messages)
+                MessageBox(text);
+            if (load.bytes) {
+                if (const std::optional<std::string> problem =
+                        FirmwareFormatProblem(path, *load.bytes);
+                    problem && !AskYesNo(*problem + "\n\nSend this file anyway?"))
+                    load.bytes.reset();
+            }
+            PostWork([this, bytes = std::move(load.bytes)] {
+                if (bytes) {
+                    {
+                        std::lock_guard lock(m_membersMutex);
+                        m_firmware = bytes;
+                    }
+                    UpdateData(false);
+                }
+                Item(kIdBrowse).Enable(true);
+                Item(kIdDownload).Enable(true);
+            });
+            return 1;
+        },
+        "Browse");
 }
 
 void CCorvaneDlg::OnDownload() {
@@ -118,18 +135,19 @@ void CCorvaneDlg::OnDownload() {
         return;
     }
     if (EthernetLinkActive.load()) {
-        StartWorker(&NetDownloadWorker, AsView(this));
+        StartDownload(&NetDownloadWorker, FirmwareRoute::Ethernet, "NetDownloadWorker");
         EthernetLinkActive.store(0);
         UpdateData(false);
         return;
     }
     Item(kIdBrowse).Enable(false);
     if (!m_useHid) {
-        StartWorker(&PrinterClassDownloadWorker, AsView(this));
+        StartDownload(&PrinterClassDownloadWorker, FirmwareRoute::PrinterClass,
+                      "PrinterClassDownloadWorker");
         return;
     }
     if (!Item(kIdActivatePort).IsEnabled()) {
-        StartWorker(&HidDownloadWorker, AsView(this));
+        StartDownload(&HidDownloadWorker, FirmwareRoute::Hid, "HidDownloadWorker");
         return;
     }
     MessageBox(std::string(kStringActivatePort));

@@ -14,6 +14,7 @@
 #include "link/usb_link.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/net_resources.h"
+#include "netsetup/net_result_text.h"
 #include "netsetup/net_settings.h"
 
 namespace {
@@ -33,23 +34,6 @@ TextTable SearchTable() {
 
 void AddSearchRow(TextTable& table, const SearchReply& r) {
     table.Add({ReplyDeviceId(r), ReplyMacText(r), ReplyName(r), ReplyFwBoot(r), ReplyIpText(r)});
-}
-
-std::string NetResultText(NetResult result) {
-    switch (result) {
-        case kNetBusy:
-            return "a search is still running";
-        case kNetSendFailed:
-            return "the request could not be sent";
-        case kNetNoReply:
-            return "the laminator did not answer";
-        case kNetNotRead:
-            return "the settings were not read first";
-        case kNetBadAck:
-            return "the laminator's acknowledgement was wrong";
-        default:
-            return "result " + std::to_string(result);
-    }
 }
 
 std::string Lower(std::string text) {
@@ -184,8 +168,7 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
         return kExitUnreachable;
     }
     if ((result = discovery.ReadConfig(*match)) != kNetSuccess) {
-        std::fprintf(stderr, "Reading the network settings failed: %s.\n",
-                     NetResultText(result).c_str());
+        std::fprintf(stderr, "%s\n", NetReadFailedText(result).c_str());
         return kExitFailure;
     }
     const NetSettings before = discovery.m_settings;
@@ -206,8 +189,7 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
     if ((result = discovery.WriteConfig(target)) != kNetSuccess ||
         (result = discovery.FinishWrite(target)) != kNetSuccess) {
-        std::fprintf(stderr, "Writing the network settings failed: %s.\n",
-                     NetResultText(result).c_str());
+        std::fprintf(stderr, "%s\n", NetWriteFailedText(result).c_str());
         return kExitFailure;
     }
     NetSettings after = settings;

@@ -24,14 +24,27 @@ bool AskYesNo(const std::string& text) {
 }
 
 bool RecordingMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
+    bool yes = false;
+    {
+        std::lock_guard lock(m_mutex);
+        yes = m_answer;
+        if (!m_answers.empty()) {
+            yes = m_answers.front();
+            m_answers.pop_front();
+        }
+    }
     Show(caption, text);
-    std::lock_guard lock(m_mutex);
-    return m_answer;
+    return yes;
 }
 
 void RecordingMessageBoxSink::SetAnswer(bool yes) {
     std::lock_guard lock(m_mutex);
     m_answer = yes;
+}
+
+void RecordingMessageBoxSink::QueueAnswer(bool yes) {
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(yes);
 }
 
 void RecordingMessageBoxSink::Show(const std::string&, const std::string& text) {
@@ -56,6 +69,7 @@ void RecordingMessageBoxSink::Clear() {
     std::lock_guard lock(m_mutex);
     m_texts.clear();
     m_answer = false;
+    m_answers.clear();
 }
 
 bool RecordingMessageBoxSink::WaitForCount(std::size_t count,

@@ -3,6 +3,7 @@
 // The calling thread waits until the box is dismissed; the host decides how it is shown.
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,8 +15,7 @@ class MessageBoxSink {
     virtual ~MessageBoxSink() = default;
     // Shows the box and returns once the user has dismissed it.
     virtual void Show(const std::string& caption, const std::string& text) = 0;
-    // A box with Yes and No, No the default; true only when the user chose Yes. A host that
-    // cannot ask shows the text and answers No.
+    // A question with Yes and No, No the default; true for Yes. Waits as Show does.
     virtual bool Ask(const std::string& caption, const std::string& text) {
         Show(caption, text);
         return false;
@@ -27,16 +27,18 @@ void SetMessageBoxSink(MessageBoxSink* sink);
 MessageBoxSink* GetMessageBoxSink();
 
 void MessageBox(const std::string& text);
-// The question box: true only when the user answered Yes.
+// A Yes/No question with the same caption; true only when the user chose Yes.
 bool AskYesNo(const std::string& text);
 
 // Records every box in order and dismisses it at once: the headless host and the tests.
 class RecordingMessageBoxSink : public MessageBoxSink {
   public:
     void Show(const std::string& caption, const std::string& text) override;
-    // Recorded like a box; answered with SetAnswer's value (No until set).
+    // Recorded as a box is; answered from the queued answers, else with SetAnswer's value
+    // (No until set).
     bool Ask(const std::string& caption, const std::string& text) override;
     void SetAnswer(bool yes);
+    void QueueAnswer(bool yes);
     std::vector<std::string> Texts() const;
     std::size_t Count() const;
     void Clear();
@@ -47,7 +49,8 @@ class RecordingMessageBoxSink : public MessageBoxSink {
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_texts;
-    bool m_answer = false;
+    bool m_answer = false;           // the standing answer
+    std::deque<bool> m_answers;      // answers for the next questions, first
 };
 
 // The sink used when the host installed none; tests read it.

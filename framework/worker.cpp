@@ -1,8 +1,11 @@
 #include "framework/worker.h"
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
+
+#include "framework/message_box.h"
 
 namespace {
 struct Registry {
@@ -14,6 +17,43 @@ struct Registry {
 Registry& GetRegistry() {
     static auto* registry = new Registry();
     return *registry;
+}
+
+struct FailureHook {
+    std::mutex mutex;
+    WorkerFailureHandler handler;
+};
+FailureHook& GetFailureHook() {
+    static auto* hook = new FailureHook();
+    return *hook;
+}
+
+void ReportFailure(const std::string& worker, const std::string& what) {
+    WorkerFailureHandler handler;
+    {
+        FailureHook& hook = GetFailureHook();
+        std::lock_guard lock(hook.mutex);
+        handler = hook.handler;
+    }
+    try {
+        if (handler)
+            handler(worker, what);
+        else
+            MessageBox(InternalErrorText(worker, what));
+    } catch (...) {
+        // A failing report must not end the program either.
+    }
+}
+
+// Runs the body; whatever escapes it is reported instead of ending the program.
+void RunGuarded(const std::function<int()>& body, const std::string& name) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ReportFailure(name, e.what());
+    } catch (...) {
+        ReportFailure(name, "unknown exception");
+    }
 }
 
 class TrackedWorker : public WorkerThread {
@@ -50,16 +90,26 @@ class TrackedWorker : public WorkerThread {
 };
 }  // namespace
 
-WorkerHandle StartWorkerThread(std::function<int()> body) {
+void SetWorkerFailureHandler(WorkerFailureHandler handler) {
+    FailureHook& hook = GetFailureHook();
+    std::lock_guard lock(hook.mutex);
+    hook.handler = std::move(handler);
+}
+
+std::string InternalErrorText(const std::string& worker, const std::string& what) {
+    return "Internal error in " + worker + ": " + what;
+}
+
+WorkerHandle StartWorkerThread(std::function<int()> body, std::string name) {
     auto worker = std::make_shared<TrackedWorker>();
     Registry& registry = GetRegistry();
     {
         std::lock_guard lock(registry.mutex);
         ++registry.running;
     }
-    std::thread thread([worker, body = std::move(body)] {
+    std::thread thread([worker, body = std::move(body), name = std::move(name)] {
         worker->SetId(std::this_thread::get_id());
-        body();
+        RunGuarded(body, name);
         worker->MarkDone();
         Registry& r = GetRegistry();
         {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 class WorkerThread {
   public:
@@ -17,12 +18,22 @@ class WorkerThread {
 
 using WorkerHandle = std::shared_ptr<WorkerThread>;
 
-WorkerHandle StartWorkerThread(std::function<int()> body);
+// `name` is what a failure report calls the worker.
+WorkerHandle StartWorkerThread(std::function<int()> body, std::string name = "a worker");
 
 template <class Window>
-WorkerHandle StartWorker(int (*proc)(Window*), Window* window) {
-    return StartWorkerThread([proc, window] { return proc(window); });
+WorkerHandle StartWorker(int (*proc)(Window*), Window* window, std::string name = "a worker") {
+    return StartWorkerThread([proc, window] { return proc(window); }, std::move(name));
 }
+
+// What escapes a worker is caught: the handler is called on that worker's thread with the
+// worker's name and the exception's text, and the program goes on. The default handler
+// shows "Internal error in <worker>: <what>"; the window installs one that also puts its
+// links and buttons back in a usable state.
+using WorkerFailureHandler =
+    std::function<void(const std::string& worker, const std::string& what)>;
+void SetWorkerFailureHandler(WorkerFailureHandler handler);
+std::string InternalErrorText(const std::string& worker, const std::string& what);
 
 std::size_t RunningWorkerCount();
 // Waits until no tracked worker runs; false on time-out.

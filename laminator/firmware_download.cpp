@@ -74,6 +74,11 @@ std::string DownloadNotTakenText(int frames, int of) {
            std::to_string(of) + " frames!";
 }
 
+std::string DownloadStoppedText(int framesSent, int frames) {
+    return "Download stopped: " + std::to_string(framesSent) + " of " + std::to_string(frames) +
+           " frames sent.";
+}
+
 DownloadProgress::DownloadProgress(LaminatorView& view, int frames)
     : m_view(view), m_frames(std::max(frames, 1)) {
     m_view.SetProgressRange(0, frames);

@@ -22,6 +22,8 @@ int FirmwareFrameCount(FirmwareRoute route, std::size_t length);
 std::string DownloadFailedText(int frame, int frames);
 // "Download failed: the laminator took only 3 of 17 frames!"
 std::string DownloadNotTakenText(int frames, int of);
+// "Download stopped: 3 of 17 frames sent." after the user stopped a transfer.
+std::string DownloadStoppedText(int framesSent, int frames);
 
 // The percentage text: the share of frames sent, from 0% before the first to 100% once
 // the last went out, for any number of frames.

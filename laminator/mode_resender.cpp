@@ -26,23 +26,36 @@ ResenderState& State() {
     return *state;
 }
 
+thread_local std::uint64_t t_generation = 0;
+
+// Asked under the link lock: a stop that came before the lock was taken wins, so a link the
+// user closed is never reopened.
+bool StillCurrent() {
+    ResenderState& s = State();
+    std::lock_guard lock(s.mutex);
+    return s.generation == t_generation;
+}
+
 int ModeResendWorker(std::uint64_t mine) {
     ResenderState& s = State();
+    t_generation = mine;
     for (;;) {
         {
             std::unique_lock lock(s.mutex);
             if (s.wake.wait_for(lock, kResendInterval, [&] { return s.generation != mine; }))
                 return 1;
         }
-        ResendModeFrame();
+        ResendModeFrame(&StillCurrent);
     }
 }
 }  // namespace
 
-bool ResendModeFrame() {
+bool ResendModeFrame(bool (*stillWanted)()) {
     if (!ProbeHidLaminator())
         return false;
     LinkTransaction transaction;
+    if (stillWanted && !stillWanted())
+        return false;
     CloseUsbLink();
     OpenHidLink();
     // Its own frame each time: whatever another worker left in the buffer is not re-sent.
@@ -58,8 +71,17 @@ bool StartModeResender() {
         return false;
     const std::uint64_t mine = ++s.generation;
     s.threadGeneration = mine;
-    s.thread = StartWorkerThread([mine] { return ModeResendWorker(mine); });
+    s.thread = StartWorkerThread([mine] { return ModeResendWorker(mine); }, "ModeResendWorker");
     return true;
+}
+
+void RequestModeResenderStop() {
+    ResenderState& s = State();
+    {
+        std::lock_guard lock(s.mutex);
+        ++s.generation;
+    }
+    s.wake.notify_all();
 }
 
 void StopModeResender() {

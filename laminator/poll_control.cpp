@@ -36,16 +36,18 @@ void StartStatusPoller(PollerProc proc, LaminatorView* view) {
     WorkerHandle previous = s.thread;
     auto token = std::make_shared<PollerToken>();
     s.token = token;
-    s.thread = StartWorkerThread([proc, view, token, previous] {
-        // The previous poller ends at its next step; wait for it here, never on the window.
-        while (previous && !previous->Join(std::chrono::milliseconds(100))) {
+    s.thread = StartWorkerThread(
+        [proc, view, token, previous] {
+            // The previous poller ends at its next step; wait for it here, never on the window.
+            while (previous && !previous->Join(std::chrono::milliseconds(100))) {
+                if (token->StopRequested())
+                    return 1;
+            }
             if (token->StopRequested())
                 return 1;
-        }
-        if (token->StopRequested())
-            return 1;
-        return proc(view, *token);
-    });
+            return proc(view, *token);
+        },
+        "the status poller");
 }
 
 void StopStatusPoller() {

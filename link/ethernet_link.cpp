@@ -58,6 +58,10 @@ std::atomic<std::size_t> g_lastReceived{0};
 // laminator, which leaves anything late behind on the old one. Sends later in the same
 // transaction (the closing frame of a MODE bracket) still go where the bracket was opened.
 std::atomic<bool> g_replyInDoubt{false};
+// Moved on by every cancel: a connect gives up once it is no longer the one it started with.
+std::atomic<std::uint64_t> g_connectGeneration{0};
+// How often a connect under way looks whether it was cancelled.
+constexpr std::chrono::milliseconds kCancelCheck{20};
 std::atomic<std::uint64_t> g_doubtTransaction{0};
 std::mutex g_addressLock;
 std::string g_address;
@@ -77,7 +81,7 @@ bool FailAttempt(int fd) {
 }
 
 // Waits for the connect in progress; a refusal shows up as the socket's pending error.
-bool ConnectWithin(int fd, const sockaddr_in& address) {
+bool ConnectWithin(int fd, const sockaddr_in& address, std::uint64_t generation) {
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         return true;
     }
@@ -85,8 +89,20 @@ bool ConnectWithin(int fd, const sockaddr_in& address) {
         return false;
     }
     // poll rather than select: a descriptor above FD_SETSIZE must not overflow an fd_set.
-    if (WaitFd(fd, POLLOUT | POLLIN, kConnectTimeout) <= 0) {
-        return false;
+    const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || g_connectGeneration.load() != generation) {
+            return false;
+        }
+        const int ready = WaitFd(fd, POLLOUT | POLLIN, std::min(left, kCancelCheck));
+        if (ready < 0) {
+            return false;
+        }
+        if (ready > 0) {
+            break;
+        }
     }
     int pending = 0;
     socklen_t size = sizeof pending;
@@ -184,6 +200,7 @@ std::uint16_t GetEthernetPort() {
 }
 
 bool ConnectEthernet(const std::string& address) {
+    const std::uint64_t generation = g_connectGeneration.load();
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(GetEthernetPort());
@@ -202,7 +219,8 @@ bool ConnectEthernet(const std::string& address) {
         ReportLinkMessage("Error reading network port!!!");
         return false;
     }
-    if (!SetBlocking(fd, false) || !ConnectWithin(fd, target) || !SetBlocking(fd, true)) {
+    if (!SetBlocking(fd, false) || !ConnectWithin(fd, target, generation) ||
+        !SetBlocking(fd, true)) {
         return FailAttempt(fd);
     }
     SetTimeouts(fd);
@@ -213,6 +231,10 @@ bool ConnectEthernet(const std::string& address) {
     g_replyInDoubt = false;
     EthernetSocket = fd;
     return true;
+}
+
+void CancelEthernetConnect() {
+    ++g_connectGeneration;
 }
 
 void CloseEthernet() {

@@ -20,6 +20,9 @@ std::uint16_t GetEthernetPort();
 // Connects to the dotted-quad `address` within 5 s; 1000 ms send and receive time-outs.
 // An address that is not a dotted quad is a failed attempt and nothing is sent.
 bool ConnectEthernet(const std::string& address);
+// Ends every connect under way now, as a failed attempt (Disconnect while connecting, a
+// reconnect inside a transaction); later connects are not affected. Any thread, no wait.
+void CancelEthernetConnect();
 // Closes an open socket and sets EthernetSocket to 0.
 void CloseEthernet();
 // Sends TxLength bytes of TxBuffer; bytes sent, 0 on failure or when TxLength <= 0. After a

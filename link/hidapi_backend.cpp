@@ -6,6 +6,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/usb_backend.h"
@@ -42,9 +43,15 @@ class HidapiDevice : public UsbDevice {
     explicit HidapiDevice(hid_device* device) : m_device(device) {}
 
     ~HidapiDevice() override {
-        // A write that outlived its time-out still uses the device; the kernel ends it.
-        if (m_pendingWrite.valid()) {
-            m_pendingWrite.wait();
+        // A write that outlived its time-out still uses the device: the device is closed
+        // once the kernel has ended it, aside, so that closing the link never waits for it.
+        if (m_pendingWrite.valid() &&
+            m_pendingWrite.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            std::thread([write = std::move(m_pendingWrite), device = m_device]() mutable {
+                write.wait();
+                hid_close(device);
+            }).detach();
+            return;
         }
         hid_close(m_device);
     }

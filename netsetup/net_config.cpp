@@ -1,9 +1,13 @@
 #include "netsetup/net_config.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "framework/message_box.h"
 #include "link/ethernet_link.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/net_resources.h"
+#include "netsetup/net_result_text.h"
 #include "netsetup/net_settings.h"
 #include "netsetup/net_work.h"
 
@@ -23,6 +27,22 @@ bool EthernetConnectionOpen() {
 }  // namespace
 
 CNetConfig::CNetConfig(DialogHost* host) : Dialog(NetConfigDialogTemplate(), host) {}
+
+CNetConfig::~CNetConfig() {
+    if (m_writer)
+        m_writer->Join(std::chrono::seconds(30));
+}
+
+void CNetConfig::OnCancel() {
+    if (m_writing.load())
+        return;
+    Dialog::OnCancel();
+}
+
+void CNetConfig::EnableButtons(bool enabled) {
+    Item(IDOK).Enable(enabled);
+    Item(IDCANCEL).Enable(enabled);
+}
 
 void CNetConfig::DoDataExchange(DataExchange& dx) {
     dx.Text(kIdDeviceName, m_deviceName);
@@ -56,6 +76,8 @@ bool CNetConfig::OnInitDialog() {
 }
 
 void CNetConfig::OnClickedOk() {
+    if (m_writing.load())
+        return;
     if (EthernetConnectionOpen()) {
         MessageBox(std::string(kMsgDisconnectFirst));
         return;
@@ -75,12 +97,34 @@ void CNetConfig::OnClickedOk() {
     StoreSettingsAddress(settings, kSettingsMaskOffset, m_subnetMask->GetFields());
     StoreSettingsAddress(settings, kSettingsGatewayOffset, m_gateway->GetFields());
     StoreMethod(settings, m_ipMethod->GetText());
-    discovery->m_settings = settings;
+    // The write and the finishing command each wait for the laminator's answer.
+    m_writing.store(true);
+    EnableButtons(false);
+    m_writer = StartWorkerThread([this, settings] { return WriteWorker(settings); },
+                                 "OK (write settings)");
+}
 
-    // The laminator is named by the MAC its settings carry, not by the list row.
-    SearchReply target{};
-    std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
-    discovery->WriteConfig(target);
-    discovery->FinishWrite(target);
-    EndDialog(IDOK);
+int CNetConfig::WriteWorker(NetSettings settings) {
+    CNetDiscovery* discovery = CurrentDiscovery.load();
+    NetResult result = kNetNotRead;
+    if (discovery) {
+        discovery->m_settings = settings;
+        // The laminator is named by the MAC its settings carry, not by the list row.
+        SearchReply target{};
+        std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
+        result = discovery->WriteConfig(target);
+        if (result == kNetSuccess)
+            result = discovery->FinishWrite(target);
+    }
+    // Not done unless the laminator acknowledged both: the dialog stays open with what was
+    // typed, so the technician can try again or cancel.
+    if (result != kNetSuccess)
+        MessageBox(NetWriteFailedText(result));
+    PostWork([this, result] {
+        m_writing.store(false);
+        EnableButtons(true);
+        if (result == kNetSuccess)
+            EndDialog(IDOK);
+    });
+    return 1;
 }

@@ -10,6 +10,7 @@
 #include "netsetup/found_devices.h"
 #include "netsetup/net_config.h"
 #include "netsetup/net_resources.h"
+#include "netsetup/net_result_text.h"
 
 std::atomic<CNetDiscovery*> CurrentDiscovery{nullptr};
 
@@ -51,8 +52,7 @@ CNetWork::CNetWork(NetLinkOwner* owner, DialogHost* host, const SearchTarget& ta
 CNetWork::~CNetWork() {
     m_discovery->StopCollection();
     JoinCollector();
-    if (m_connector)
-        m_connector->Join(std::chrono::seconds(30));
+    JoinWorkers();
     CNetDiscovery* mine = m_discovery.get();
     CurrentDiscovery.compare_exchange_strong(mine, nullptr);
 }
@@ -87,8 +87,15 @@ bool CNetWork::OnInitDialog() {
     return true;
 }
 
+void CNetWork::JoinWorkers() {
+    for (const WorkerHandle& worker : {m_connector, m_reader, m_disconnector}) {
+        if (worker)
+            worker->Join(std::chrono::seconds(30));
+    }
+}
+
 void CNetWork::OnCancel() {
-    if (m_connecting.load())
+    if (m_connecting.load() || IsBusy())
         return;
     m_discovery->StopCollection();
     Dialog::OnCancel();
@@ -101,10 +108,12 @@ void CNetWork::SetStatus(const std::string& text) {
 void CNetWork::UpdateButtons() {
     const bool connecting = m_connecting.load();
     const bool collecting = m_collecting.load();
-    Item(kIdSearch).Enable(!connecting && !collecting);
-    Item(kIdReadConfig).Enable(!connecting && !collecting);
-    Item(kIdConnect).Enable(!connecting);
-    Item(kIdDisconnect).Enable(!connecting);
+    const bool busy = IsBusy();
+    Item(kIdSearch).Enable(!connecting && !collecting && !busy);
+    Item(kIdReadConfig).Enable(!connecting && !collecting && !busy);
+    Item(kIdConnect).Enable(!connecting && !busy);
+    // Disconnect also ends a connect that is still waiting.
+    Item(kIdDisconnect).Enable(!busy);
 }
 
 int CNetWork::SelectedRow() const {
@@ -175,16 +184,36 @@ void CNetWork::AddDeviceRow(int index, const SearchReply& reply) {
 }
 
 void CNetWork::OnReadConfig() {
+    if (IsBusy() || m_connecting.load())
+        return;
     m_discovery->m_settings.fill(0);
     const std::optional<SearchReply> entry = FoundDevices.Get(SelectedRow());
     if (!entry) {
         MessageBox(std::string(kMsgSelectDevice));
         return;
     }
-    m_discovery->ReadConfig(*entry);
-    CNetConfig settings(&Host());
-    if (settings.DoModal() == IDOK)
-        StartSearch();
+    m_reading.store(true);
+    UpdateButtons();
+    // The read waits up to its time-out for the laminator: never on the window.
+    m_reader = StartWorkerThread([this, reply = *entry] { return ReadConfigWorker(reply); },
+                                 "Read the Configuration");
+}
+
+int CNetWork::ReadConfigWorker(const SearchReply& entry) {
+    const NetResult result = m_discovery->ReadConfig(entry);
+    // No settings dialog for settings that were never read: OK would write zeros back.
+    if (result != kNetSuccess)
+        MessageBox(NetReadFailedText(result));
+    PostWork([this, result] {
+        m_reading.store(false);
+        UpdateButtons();
+        if (result != kNetSuccess)
+            return;
+        CNetConfig settings(&Host());
+        if (settings.DoModal() == IDOK)
+            StartSearch();
+    });
+    return 1;
 }
 
 void CNetWork::CloseEthernetConnection() {
@@ -201,11 +230,12 @@ void CNetWork::CloseEthernetConnection() {
 }
 
 void CNetWork::OnConnect() {
-    if (m_connecting.exchange(true))
+    if (IsBusy() || m_connecting.exchange(true))
         return;
+    m_connectCancelled.store(false);
     UpdateButtons();
     // Connecting may take 5 s: the window keeps painting meanwhile.
-    m_connector = StartWorkerThread([this] { return ConnectWorker(); });
+    m_connector = StartWorkerThread([this] { return ConnectWorker(); }, "Connect to the Device");
 }
 
 int CNetWork::ConnectWorker() {
@@ -228,8 +258,12 @@ int CNetWork::ConnectWorker() {
     }
     const std::string address = ReplyIpText(*entry);
     Store().Set(ParamKey::IpAddress, address);
-    if (!ConnectEthernet(address)) {
+    SetStatus("Connecting to " + address + "\u2026");
+    if (m_connectCancelled.load() || !ConnectEthernet(address)) {
         EthernetLinkActive.store(0);
+        if (m_connectCancelled.load())
+            return finish(false);  // Disconnect tells the user
+        SetStatus(std::string(kStatusNotConnected));
         MessageBox(std::string(kMsgConnectFailed));
         return finish(false);
     }
@@ -242,7 +276,29 @@ int CNetWork::ConnectWorker() {
 }
 
 void CNetWork::OnDisconnect() {
+    if (IsBusy())
+        return;
+    if (m_connecting.load()) {
+        m_connectCancelled.store(true);
+        CancelEthernetConnect();
+    }
+    m_disconnecting.store(true);
+    UpdateButtons();
+    // Closing waits for an exchange in flight under the link lock: never on the window.
+    m_disconnector = StartWorkerThread([this] { return DisconnectWorker(); }, "Disconnect");
+}
+
+int CNetWork::DisconnectWorker() {
+    // A connect under way gives up; cancelled again until it has, so one that had not yet
+    // begun when Disconnect was pressed cannot slip past the cancel.
+    while (m_connector && !m_connector->Join(std::chrono::milliseconds(50)))
+        CancelEthernetConnect();
     CloseEthernetConnection();
     SetStatus(std::string(kStatusNotConnected));
     MessageBox(std::string(kMsgNotConnected));
+    PostWork([this] {
+        m_disconnecting.store(false);
+        UpdateButtons();
+    });
+    return 1;
 }

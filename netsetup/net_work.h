@@ -37,6 +37,8 @@ class CNetWork : public Dialog {
 
     CNetDiscovery& Discovery() { return *m_discovery; }
     bool IsConnecting() const { return m_connecting.load(); }
+    // Read the Configuration or Disconnect is waiting on its worker.
+    bool IsBusy() const { return m_reading.load() || m_disconnecting.load(); }
     bool IsCollecting() const { return m_collecting.load(); }
 
     Control* m_deviceList = nullptr;
@@ -51,6 +53,9 @@ class CNetWork : public Dialog {
     void SetStatus(const std::string& text);
     int SelectedRow() const;
     int ConnectWorker();
+    int ReadConfigWorker(const SearchReply& entry);
+    int DisconnectWorker();
+    void JoinWorkers();
     // Ends the poller and closes the Ethernet connection, as Connect and Disconnect do.
     void CloseEthernetConnection();
 
@@ -58,6 +63,12 @@ class CNetWork : public Dialog {
     std::unique_ptr<CNetDiscovery> m_discovery;
     std::thread m_collector;
     WorkerHandle m_connector;
+    WorkerHandle m_reader;
+    WorkerHandle m_disconnector;
     std::atomic<bool> m_collecting{false};
     std::atomic<bool> m_connecting{false};
+    std::atomic<bool> m_reading{false};
+    std::atomic<bool> m_disconnecting{false};
+    // Disconnect was pressed while connecting: the connect ends quietly.
+    std::atomic<bool> m_connectCancelled{false};
 };

@@ -1,5 +1,6 @@
 #include "qt/qt_message_box_sink.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -34,7 +35,7 @@ QWidget* OwnerWindow() {
 }  // namespace
 
 void QtMessageBoxSink::Open(const std::string& caption, const std::string& text, bool question,
-                            std::function<void(int)> done) {
+                            std::function<void(bool)> done) {
     // A transient of its window: centred over it and kept above it, yet never modal.
     auto* box = new QMessageBox(
         question ? QMessageBox::Question : QMessageBox::NoIcon, ToQString(caption), ToQString(text),
@@ -57,7 +58,7 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
     // Dismissed, or taken down with its window: either way the caller goes on, once.
     // A box being destroyed is no QMessageBox any more: its entry is left to turn null.
     auto finish = [this, box, pending = std::make_shared<bool>(true), done = std::move(done)](
-                      bool destroyed, int button) {
+                      bool destroyed, bool yes) {
         if (!*pending)
             return;
         *pending = false;
@@ -68,56 +69,57 @@ void QtMessageBoxSink::Open(const std::string& caption, const std::string& text,
                 return open.isNull() || (!destroyed && open.get() == box);
             });
         }
-        done(button);
+        done(yes);
     };
-    QObject::connect(box, &QDialog::finished, m_context,
-                     [finish](int button) { finish(false, button); });
-    QObject::connect(box, &QObject::destroyed, m_context,
-                     [finish] { finish(true, QMessageBox::No); });
+    QObject::connect(box, &QDialog::finished, m_context, [finish, box](int result) {
+        QAbstractButton* clicked = box->clickedButton();
+        finish(false, result == QMessageBox::Yes ||
+                          (clicked && box->standardButton(clicked) == QMessageBox::Yes));
+    });
+    QObject::connect(box, &QObject::destroyed, m_context, [finish] { finish(true, false); });
     box->show();
     if (autoDismiss) {
-        const int button = question ? QMessageBox::No : QMessageBox::Ok;
+        const int answer = question ? QMessageBox::No : QMessageBox::Ok;
         QMetaObject::invokeMethod(
-            box, [box, button] { box->done(button); }, Qt::QueuedConnection);
+            box, [box, answer] { box->done(answer); }, Qt::QueuedConnection);
     }
 }
 
-int QtMessageBoxSink::OpenAndWait(const std::string& caption, const std::string& text,
-                                  bool question) {
+bool QtMessageBoxSink::ShowAndWait(const std::string& caption, const std::string& text,
+                                   bool question) {
     if (!qApp)
-        return QMessageBox::No;
+        return false;
     if (QThread::currentThread() == qApp->thread()) {
         // The window thread keeps running its events while the box is up.
         QEventLoop loop;
         bool finished = false;
-        int pressed = QMessageBox::No;
-        Open(caption, text, question, [&](int button) {
+        bool answer = false;
+        Open(caption, text, question, [&](bool yes) {
             finished = true;
-            pressed = button;
+            answer = yes;
             loop.quit();
         });
         if (!finished)
             loop.exec();
-        return pressed;
+        return answer;
     }
-    auto dismissed = std::make_shared<std::promise<int>>();
-    std::future<int> waited = dismissed->get_future();
+    auto dismissed = std::make_shared<std::promise<bool>>();
+    std::future<bool> waited = dismissed->get_future();
     QMetaObject::invokeMethod(
         m_context,
         [this, caption, text, question, dismissed] {
-            Open(caption, text, question,
-                 [dismissed](int button) { dismissed->set_value(button); });
+            Open(caption, text, question, [dismissed](bool yes) { dismissed->set_value(yes); });
         },
         Qt::QueuedConnection);
     return waited.get();
 }
 
 void QtMessageBoxSink::Show(const std::string& caption, const std::string& text) {
-    OpenAndWait(caption, text, false);
+    ShowAndWait(caption, text, false);
 }
 
 bool QtMessageBoxSink::Ask(const std::string& caption, const std::string& text) {
-    return OpenAndWait(caption, text, true) == QMessageBox::Yes;
+    return ShowAndWait(caption, text, true);
 }
 
 void QtMessageBoxSink::DismissAll() {
@@ -128,8 +130,7 @@ void QtMessageBoxSink::DismissAll() {
     }
     for (const QPointer<QMessageBox>& box : boxes) {
         if (box)
-            box->done((box->standardButtons() & QMessageBox::No) ? QMessageBox::No
-                                                                 : QMessageBox::Ok);
+            box->done(box->button(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No);
     }
 }
 

@@ -24,11 +24,11 @@ class QtMessageBoxSink : public MessageBoxSink {
     QtMessageBoxSink& operator=(const QtMessageBoxSink&) = delete;
 
     void Show(const std::string& caption, const std::string& text) override;
-    // Yes and No, No the default; an auto-dismissed or closed box answers No.
+    // Yes and No, No the default; a box taken down unanswered counts as No.
     bool Ask(const std::string& caption, const std::string& text) override;
 
     // For tests and unattended runs, where nobody clicks.
-    // GUI thread: presses OK on every open box.
+    // GUI thread: presses OK on every open box (No on a question).
     void DismissAll();
     // Boxes shown from now on are dismissed as soon as they are on screen.
     void SetAutoDismiss(bool autoDismiss);
@@ -39,11 +39,12 @@ class QtMessageBoxSink : public MessageBoxSink {
     QList<QMessageBox*> OpenBoxes() const;
 
   private:
-    // GUI thread. Opens a box and calls `done` with the button pressed once it is dismissed.
+    // GUI thread. Opens a box (a question when `question`) and calls `done` once it is
+    // dismissed, with true when Yes was chosen.
     void Open(const std::string& caption, const std::string& text, bool question,
-              std::function<void(int)> done);
-    // Any thread: opens the box on the GUI thread and waits; the button pressed.
-    int OpenAndWait(const std::string& caption, const std::string& text, bool question);
+              std::function<void(bool)> done);
+    // Any thread: shows the box and waits for its answer.
+    bool ShowAndWait(const std::string& caption, const std::string& text, bool question);
 
     QObject* m_context = nullptr;
     mutable std::mutex m_mutex;

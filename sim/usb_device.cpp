@@ -149,7 +149,7 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
     bool inTransfer = m_firmwareClient == client;
     // An 8-byte command cannot be a firmware block: the transfer before it has ended.
     if (inTransfer && size == kPing && commandStart) {
-        m_unit.engine.LinkClosed();
+        m_unit.engine.LinkClosed(LinkOf(client));
         m_firmwareClient = -1;
         inTransfer = false;
     }

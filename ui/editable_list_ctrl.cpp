@@ -151,5 +151,5 @@ void CEditableListCtrl::OnComboSelChange() {
     SetSelectedLaminateMenu(text);
     List()->SetCell(0, 1, text);
     if (m_owner)
-        StartWorker(&SendLaminateMenu, m_owner);
+        StartWorker(&SendLaminateMenu, m_owner, "SendLaminateMenu");
 }

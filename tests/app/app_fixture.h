@@ -82,11 +82,17 @@ class MainWindowTest : public ::testing::Test {
         dlg->Dispatch(e);
     }
 
+    // The port buttons and the Ethernet box do their work on a worker: the click returns
+    // once it is done and its result is on screen, as the user sees it a moment later.
     void Click(int id) {
         Event e;
         e.code = Notify::Clicked;
         e.id = id;
         dlg->Dispatch(e);
+        if (id == kIdActivatePort || id == kIdDeactivatePort || id == kIdEthernetCheck) {
+            ASSERT_TRUE(dlg->WaitForLinkTasks(std::chrono::seconds(10)));
+            host.Pump();
+        }
     }
 
     std::vector<std::string> Messages() { return DefaultMessageBoxRecorder().Texts(); }
@@ -100,6 +106,7 @@ class MainWindowTest : public ::testing::Test {
                 return RunningWorkerCount() <= pollers;
             },
             std::chrono::seconds(10)));
+        host.Pump();  // what the last worker posted
     }
 
     HeadlessHost host;

@@ -131,3 +131,44 @@ TEST_F(MainWindowTest, EthernetPortCheckboxConnectsAndDrops) {
     EXPECT_EQ(EthernetSocket.load(), -1);
     EXPECT_EQ(dlg->Item(kIdEthernetCheck).GetCheck(), 0);
 }
+
+namespace {
+// A USB listing that fails in a way the link never expected.
+class ThrowingBackend : public UsbBackend {
+  public:
+    std::optional<std::vector<std::string>> Enumerate(UsbClass) override {
+        throw std::runtime_error("listing exploded");
+    }
+    std::unique_ptr<UsbDevice> Open(const std::string&, std::error_code&) override {
+        return nullptr;
+    }
+};
+}  // namespace
+
+TEST_F(MainWindowTest, AWorkerThatThrowsIsReportedAndTheWindowGoesOn) {
+    AttachLaminator();
+    OpenWindow();
+    dlg->Item(kIdAutoDetect).SetCheck(0);
+    SetUsbBackends({std::make_shared<ThrowingBackend>()});
+    Click(kIdActivatePort);
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{"Internal error in Activate Port: listing exploded"});
+    // The link is closed and every button usable again.
+    EXPECT_EQ(UsbHandleTable()[0], -1);
+    for (int id : {kIdActivatePort, kIdDeactivatePort, kIdRead, kIdWrite, kIdDownload, kIdBrowse})
+        EXPECT_TRUE(dlg->Item(id).IsEnabled()) << id;
+    // The program goes on: with the laminator listed again the port opens.
+    SetUsbBackends({MakeSimulatedUsbBackend(sim->UsbPath(0), UsbClass::Hid)});
+    Click(kIdActivatePort);
+    EXPECT_FALSE(dlg->Item(kIdActivatePort).IsEnabled());
+    EXPECT_GT(UsbHandleTable()[0], 0);
+    EXPECT_EQ(Messages().size(), 1u);
+}
+
+TEST_F(MainWindowTest, WithoutAWindowAFailingWorkerIsStillOnlyAMessage) {
+    SetWorkerFailureHandler(nullptr);
+    WorkerHandle w =
+        StartWorkerThread([]() -> int { throw std::logic_error("bad state"); }, "a test worker");
+    ASSERT_TRUE(w->Join(std::chrono::seconds(5)));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Internal error in a test worker: bad state"});
+}

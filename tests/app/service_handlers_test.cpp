@@ -41,9 +41,11 @@ class ServiceWindowTest : public MainWindowTest {
         return path.string();
     }
 
+    // The file is loaded on a worker; returns once it is loaded or refused.
     void Browse(const std::optional<std::string>& choice) {
         host.nextFileChoice = choice;
         Click(kIdBrowse);
+        Settle();
     }
 
     // Activate Port on the HID path, without the poller.
@@ -344,4 +346,17 @@ TEST_F(ServiceWindowTest, WorkersCopyTheTypedTextAndTheFileWhileTheWindowExchang
     done = true;
     worker.join();
     EXPECT_EQ(dlg->TypedCommand(), "1c 1999");
+}
+
+TEST_F(ServiceWindowTest, DeactivatePortEndsTheResenderSoItNeverReopensThePort) {
+    AttachLaminator();
+    OpenWindow();
+    ActivateHid();
+    dlg->Item(kIdResendCheck).SetCheck(1);
+    Click(kIdResendCheck);
+    ASSERT_TRUE(ModeResenderRunning());
+    Click(kIdDeactivatePort);
+    EXPECT_FALSE(ModeResenderRunning());
+    EXPECT_EQ(UsbHandleTable()[0], -1);
+    EXPECT_TRUE(dlg->Item(kIdActivatePort).IsEnabled());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/tcp.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "framework/message_box.h"
 #include "link/link_buffers.h"
 #include "loopback_peer.h"
+#include "tests/support/hanging_listener.h"
 
 namespace {
 
@@ -94,6 +96,26 @@ TEST_F(EthernetLinkTest, ARefusedConnectionFailsWithoutAMessage) {
     EXPECT_TRUE(Messages().empty());
     TxLength = 64;
     EXPECT_EQ(NetSend(), 0);
+}
+
+TEST_F(EthernetLinkTest, AConnectThatHangsEndsWhenCancelledAndALaterOneIsUnaffected) {
+    HangingListener hanging;
+    ASSERT_TRUE(hanging.Hanging());
+    SetEthernetPort(hanging.Port());
+    std::atomic<bool> connected{true};
+    const Clock::time_point start = Clock::now();
+    std::thread connecting([&] { connected = ConnectEthernet("127.0.0.1"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    CancelEthernetConnect();
+    connecting.join();
+    EXPECT_FALSE(connected.load());
+    EXPECT_EQ(EthernetSocket.load(), -1);
+    // Well before the 5 s limit a connect that was not cancelled would run to.
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4500));
+    // A cancel ends only connects already under way.
+    SetEthernetPort(m_listener.Port());
+    Connect();
+    EXPECT_GT(EthernetSocket.load(), 0);
 }
 
 TEST_F(EthernetLinkTest, AnAddressThatIsNotADottedQuadIsNeverConnected) {

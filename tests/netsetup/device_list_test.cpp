@@ -9,6 +9,7 @@
 #include "netsetup/net_config.h"
 #include "tests/netsetup/net_dialog_fixture.h"
 #include "tests/netsetup/udp_peer.h"
+#include "tests/support/hanging_listener.h"
 
 using namespace netsetup_test;
 using namespace std::chrono_literals;
@@ -207,9 +208,11 @@ TEST_F(NetDialogTest, ReadTheConfigurationWritesAndSearchesAgain) {
         cfg.m_ipMethod->SetSelection(0);  // "Dynamic"
         cfg.m_gateway->SetFields({127, 0, 0, 254});
         Click(cfg, IDOK);
+        EXPECT_FALSE(cfg.Item(IDOK).IsEnabled());  // while the write waits
+        EXPECT_TRUE(host.PumpUntil([&] { return !cfg.IsWriting(); }, 10s));
         return host.LastEndResult();
     };
-    Click(*dlg, kIdReadConfig);
+    ReadConfigAndWait();
     EXPECT_EQ(host.LastEndResult(), IDOK);
     const auto state = sim->State(1);
     EXPECT_EQ(state.network.Name(), "Line 2");
@@ -228,7 +231,7 @@ TEST_F(NetDialogTest, ReadTheConfigurationWritesAndSearchesAgain) {
     sim->ClearLog();
     dlg->m_deviceList->SetSelection(0);
     host.modalScript = [&](Dialog&) { return IDCANCEL; };
-    Click(*dlg, kIdReadConfig);
+    ReadConfigAndWait();
     EXPECT_FALSE(dlg->IsCollecting());
     EXPECT_EQ(dlg->m_deviceList->Snapshot().rows, before);
     for (const auto& f : sim->Frames())
@@ -247,6 +250,58 @@ TEST_F(NetDialogTest, ReadTheConfigurationWithoutASelection) {
     Click(*dlg, kIdReadConfig);
     EXPECT_FALSE(opened);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Please select the device!"});
+}
+
+TEST_F(NetDialogTest, ReadTheConfigurationWithNoReplySaysSoAndOpensNoSettings) {
+    StartLaminators(1);
+    Open();
+    SearchAndWait();
+    dlg->m_deviceList->SetSelection(0);
+    sim->SetFaults({{pellacor::sim::FaultKind::Silent, 0,
+                     1u << static_cast<unsigned>(pellacor::sim::Transport::Udp)}});
+    bool opened = false;
+    host.modalScript = [&](Dialog&) {
+        opened = true;
+        return IDCANCEL;
+    };
+    Click(*dlg, kIdReadConfig);
+    // The read waits on a worker, with every button off meanwhile.
+    EXPECT_TRUE(dlg->IsBusy());
+    for (int id : {kIdSearch, kIdReadConfig, kIdConnect, kIdDisconnect})
+        EXPECT_FALSE(dlg->Item(id).IsEnabled()) << id;
+    dlg->OnCancel();  // nor does the title bar close it under the read
+    EXPECT_EQ(host.LastEndResult(), 0);
+    ASSERT_TRUE(host.PumpUntil([&] { return !dlg->IsBusy(); }, 10s));
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Reading the network settings failed: the laminator did not answer."});
+    for (int id : {kIdSearch, kIdReadConfig, kIdConnect, kIdDisconnect})
+        EXPECT_TRUE(dlg->Item(id).IsEnabled()) << id;
+}
+
+TEST_F(NetDialogTest, DisconnectEndsAConnectThatHangs) {
+    HangingListener hanging;
+    ASSERT_TRUE(hanging.Hanging());
+    UdpPeer peer([](const Bytes&) {
+        return std::vector<Bytes>{SearchReplyBytes(1, {127, 0, 0, 1}, {2, 0, 0, 0, 0, 9}, 1, "X")};
+    });
+    target = peer.Target();
+    SetEthernetPort(hanging.Port());
+    Open();
+    SearchAndWait();
+    dlg->m_deviceList->SetSelection(0);
+    const auto start = std::chrono::steady_clock::now();
+    Click(*dlg, kIdConnect);
+    ASSERT_TRUE(host.PumpUntil([&] { return Status() == "Connecting to 127.0.0.1\u2026"; }, 10s));
+    DisconnectAndWait();
+    EXPECT_FALSE(dlg->IsConnecting());
+    // Ended by the Disconnect, well before the connect's own 5 s limit.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4500ms);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Ethernet Port is not connected!"});
+    EXPECT_EQ(Status(), "Device is not connected!");
+    EXPECT_EQ(EthernetLinkActive.load(), 0);
+    EXPECT_LE(EthernetSocket.load(), 0);
+    EXPECT_EQ(host.LastEndResult(), 0);  // the dialog stays open
 }
 
 TEST_F(NetDialogTest, ConnectMakesTheChosenLaminatorTheEthernetTarget) {
@@ -332,9 +387,10 @@ TEST_F(NetDialogTest, TheWindowIsFreeWhileAConnectWaits) {
         std::this_thread::sleep_for(1ms);
     Click(*dlg, kIdConnect);  // returns at once
     EXPECT_TRUE(dlg->IsConnecting());
-    for (int id : {kIdSearch, kIdReadConfig, kIdConnect, kIdDisconnect})
+    for (int id : {kIdSearch, kIdReadConfig, kIdConnect})
         EXPECT_FALSE(dlg->Item(id).IsEnabled()) << id;
-    dlg->OnCancel();  // the title bar cannot close it now
+    EXPECT_TRUE(dlg->Item(kIdDisconnect).IsEnabled());  // it would cancel the connect
+    dlg->OnCancel();                                    // the title bar cannot close it now
     Click(*dlg, kIdConnect);
     EXPECT_EQ(host.LastEndResult(), 0);
     release = true;
@@ -346,7 +402,7 @@ TEST_F(NetDialogTest, TheWindowIsFreeWhileAConnectWaits) {
 
 TEST_F(NetDialogTest, DisconnectWithoutAConnection) {
     Open();
-    Click(*dlg, kIdDisconnect);
+    DisconnectAndWait();
     EXPECT_EQ(Status(), "Device is not connected!");
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Ethernet Port is not connected!"});
     EXPECT_EQ(host.LastEndResult(), 0);
@@ -358,7 +414,7 @@ TEST_F(NetDialogTest, DisconnectClosesTheConnection) {
     EthernetLinkActive.store(1);
     Open();
     EXPECT_EQ(Status(), "Device  is connecting");  // no address was stored
-    Click(*dlg, kIdDisconnect);
+    DisconnectAndWait();
     EXPECT_EQ(EthernetSocket.load(), 0);
     EXPECT_EQ(EthernetLinkActive.load(), 0);
     EXPECT_EQ(Status(), "Device is not connected!");

@@ -52,7 +52,8 @@ class NetDialogTest : public ::testing::Test {
     }
     void TearDown() override {
         if (dlg) {
-            host.PumpUntil([&] { return !dlg->IsConnecting(); }, std::chrono::seconds(10));
+            host.PumpUntil([&] { return !dlg->IsConnecting() && !dlg->IsBusy(); },
+                           std::chrono::seconds(10));
             dlg.reset();
         }
         host.Pump();
@@ -93,6 +94,18 @@ class NetDialogTest : public ::testing::Test {
     void SearchAndWait() {
         Click(*dlg, kIdSearch);
         ASSERT_TRUE(host.PumpUntil([&] { return !dlg->IsCollecting(); }, std::chrono::seconds(10)));
+    }
+
+    // Read the Configuration waits for the laminator on a worker; the settings dialog (run
+    // by the modal script) opens on the window once the read answered.
+    void ReadConfigAndWait() {
+        Click(*dlg, kIdReadConfig);
+        ASSERT_TRUE(host.PumpUntil([&] { return !dlg->IsBusy(); }, std::chrono::seconds(10)));
+    }
+
+    void DisconnectAndWait() {
+        Click(*dlg, kIdDisconnect);
+        ASSERT_TRUE(host.PumpUntil([&] { return !dlg->IsBusy(); }, std::chrono::seconds(20)));
     }
 
     void ConnectAndWait() {

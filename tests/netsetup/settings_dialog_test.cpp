@@ -38,8 +38,11 @@ class SettingsDialogTest : public NetDialogTest {
                 r.push_back(0);
                 return {r};
             }
-            if (q[2] == 0x05)
-                return {Hex("ff01054b")};
+            if (q[2] == 0x05) {
+                if (writeAnswer == WriteAnswer::None)
+                    return {};
+                return {Hex(writeAnswer == WriteAnswer::Wrong ? "ff01054c" : "ff01054b")};
+            }
             if (q[2] == 0x04)
                 return {Hex("ff02044b51")};
             return {};
@@ -52,7 +55,11 @@ class SettingsDialogTest : public NetDialogTest {
         cfg = std::make_unique<CNetConfig>(&host);
         host.Open(*cfg);
     }
-    void PressOk() { Click(*cfg, IDOK); }
+    // The write waits for the acknowledgements on a worker.
+    void PressOk() {
+        Click(*cfg, IDOK);
+        ASSERT_TRUE(host.PumpUntil([&] { return !cfg->IsWriting(); }, std::chrono::seconds(10)));
+    }
     std::vector<Bytes> Writes() {
         std::vector<Bytes> out;
         for (const Bytes& q : peer->Requests())
@@ -75,6 +82,8 @@ class SettingsDialogTest : public NetDialogTest {
         NetDialogTest::TearDown();
     }
 
+    enum class WriteAnswer { Right, Wrong, None };
+    std::atomic<WriteAnswer> writeAnswer{WriteAnswer::Right};
     NetSettings m_record{};
     std::unique_ptr<UdpPeer> peer;
     std::unique_ptr<CNetDiscovery> discovery;
@@ -187,4 +196,40 @@ TEST(NetSettingsMapping, NameAreaIsBounded) {
     EXPECT_TRUE(StoreSettingsName(s, ""));
     EXPECT_EQ(SettingsName(s), "");
     EXPECT_EQ(s[45], 'x');  // the MAC after the area is untouched
+}
+
+TEST_F(SettingsDialogTest, AWriteNotAcknowledgedSaysSoAndKeepsWhatWasTyped) {
+    const struct {
+        WriteAnswer answer;
+        const char* message;
+    } cases[] = {
+        {WriteAnswer::Wrong,
+         "Writing the network settings failed: the laminator's acknowledgement was wrong."},
+        {WriteAnswer::None, "Writing the network settings failed: the laminator did not answer."},
+    };
+    for (const auto& c : cases) {
+        DefaultMessageBoxRecorder().Clear();
+        Read(RecordWith(0x80, "6400a8c0"));
+        writeAnswer = c.answer;
+        cfg->Item(kIdDeviceName).SetText("Line 7");
+        cfg->m_gateway->SetFields({10, 0, 0, 1});
+        PressOk();
+        EXPECT_EQ(Boxes(), std::vector<std::string>{c.message});
+        EXPECT_NE(host.LastEndResult(), IDOK);  // still open
+        EXPECT_EQ(cfg->Item(kIdDeviceName).GetText(), "Line 7");
+        EXPECT_EQ(cfg->m_gateway->GetFields(), (std::array<int, 4>{10, 0, 0, 1}));
+        EXPECT_TRUE(cfg->Item(IDOK).IsEnabled());
+        EXPECT_TRUE(cfg->Item(IDCANCEL).IsEnabled());
+        // No finishing command after a write the laminator did not take.
+        for (const Bytes& w : Writes())
+            EXPECT_NE(w[2], 0x04);
+        // The laminator takes the second try: now the dialog closes.
+        writeAnswer = WriteAnswer::Right;
+        DefaultMessageBoxRecorder().Clear();
+        PressOk();
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(host.LastEndResult(), IDOK);
+        EXPECT_EQ(Writes().back()[2], 0x04);
+        host.EndDialog(*cfg, 0);  // the next case starts from an open dialog
+    }
 }
