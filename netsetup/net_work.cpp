@@ -80,11 +80,14 @@ bool CNetWork::OnInitDialog() {
         if (m_deviceList->InsertColumn(c, std::string(titles[c]), kColumnWidth, true) != c)
             return false;
     }
-    if (EthernetConnectionOpen())
-        SetStatus("Device " + Store().Get(ParamKey::IpAddress) + " is connecting");
-    else
-        SetStatus(std::string(kStatusNotConnected));
+    SetStatus(ConnectionStatus());
     return true;
+}
+
+std::string CNetWork::ConnectionStatus() const {
+    if (EthernetConnectionOpen())
+        return "Device " + Store().Get(ParamKey::IpAddress) + " is connecting";
+    return std::string(kStatusNotConnected);
 }
 
 void CNetWork::OnCancel() {
@@ -137,11 +140,11 @@ int CNetWork::CollectReplies(CNetWork* dialog) {
     CNetDiscovery& discovery = *dialog->m_discovery;
     int row = 0;
     auto take = [&] {
-        SearchReply reply{};
-        while (discovery.PopReply(reply)) {
+        FoundLaminator found;
+        while (discovery.PopReply(found)) {
             // The entry is complete before its row appears.
-            FoundDevices.Set(static_cast<std::size_t>(row), reply);
-            dialog->AddDeviceRow(row, reply);
+            FoundDevices.Set(static_cast<std::size_t>(row), found);
+            dialog->AddDeviceRow(row, found.reply);
             ++row;
         }
     };
@@ -153,6 +156,8 @@ int CNetWork::CollectReplies(CNetWork* dialog) {
         }
         discovery.WaitForReplyOrIdle(kCollectorWake);
     }
+    if (const std::size_t notListed = discovery.NotShown())
+        dialog->SetStatus(dialog->ConnectionStatus() + " " + NotListedText(notListed));
     dialog->m_collecting.store(false);
     dialog->UpdateButtons();
     return 0;
@@ -176,7 +181,7 @@ void CNetWork::AddDeviceRow(int index, const SearchReply& reply) {
 
 void CNetWork::OnReadConfig() {
     m_discovery->m_settings.fill(0);
-    const std::optional<SearchReply> entry = FoundDevices.Get(SelectedRow());
+    const std::optional<FoundLaminator> entry = FoundDevices.GetFound(SelectedRow());
     if (!entry) {
         MessageBox(std::string(kMsgSelectDevice));
         return;
