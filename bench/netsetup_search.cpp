@@ -3,7 +3,9 @@
 //   bare receiver that polls the same replies with the same 500 ms tail;
 // - the time from the last reply to the complete list, against a bare 500 ms wait;
 // - 1000 replies in one burst: how many are listed, and how long listing them takes against
-//   the bare receiver draining the same burst.
+//   the bare receiver draining the same burst;
+// - a flood of 20,000 distinct replies: the memory the search takes on top of the process
+//   (resident set, peak while collecting), the rows listed and those counted as not listed.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -12,8 +14,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -43,7 +47,8 @@ Bytes Reply(unsigned n) {
 // Answers every datagram with `count` replies, `gap` apart; remembers when the last left.
 class Laminators {
   public:
-    Laminators(unsigned count, std::chrono::milliseconds gap) : m_count(count), m_gap(gap) {
+    Laminators(unsigned count, std::chrono::milliseconds gap, unsigned pauseEvery = 0)
+        : m_count(count), m_gap(gap), m_pauseEvery(pauseEvery) {
         m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -89,6 +94,8 @@ class Laminators {
                     std::this_thread::sleep_for(m_gap);
                 const Bytes r = Reply(n);
                 sendto(m_fd, r.data(), r.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+                if (m_pauseEvery && n % m_pauseEvery == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             std::lock_guard lock(m_mutex);
             m_last = Clock::now();
@@ -97,6 +104,7 @@ class Laminators {
 
     unsigned m_count;
     std::chrono::milliseconds m_gap;
+    unsigned m_pauseEvery;
     int m_fd = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
@@ -240,6 +248,57 @@ void BM_BurstOf1000Replies(benchmark::State& state) {
     state.counters["ratio"] = seconds / bareSeconds;
 }
 BENCHMARK(BM_BurstOf1000Replies)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Resident memory of the process in bytes.
+double ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+void BM_FloodOf20000DistinctReplies(benchmark::State& state) {
+    constexpr unsigned kFlood = 20000;
+    Laminators lams(kFlood, std::chrono::milliseconds(0), 250);
+    double grown = 0, rows = 0, notListed = 0, seconds = 0;
+    for (auto _ : state) {
+        HeadlessHost host;
+        NoMainWindow owner;
+        CNetWork dlg(&owner, &host, lams.Target());
+        host.Open(dlg);
+        Event click;
+        click.code = Notify::Clicked;
+        click.id = kIdSearch;
+        const double before = ResidentBytes();
+        const auto t0 = Clock::now();
+        dlg.Dispatch(click);
+        double peak = before;
+        while (dlg.IsCollecting()) {
+            peak = std::max(peak, ResidentBytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        peak = std::max(peak, ResidentBytes());
+        const double t = std::chrono::duration<double>(Clock::now() - t0).count();
+        grown = std::max(grown, peak - before);
+        rows += dlg.m_deviceList->RowCount();
+        notListed += static_cast<double>(dlg.Discovery().NotShown());
+        seconds += t;
+        state.SetIterationTime(t);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["peak_growth_mb"] = grown / 1e6;
+    state.counters["rows"] = rows / n;
+    state.counters["not_listed"] = notListed / n;
+    state.counters["seconds"] = seconds / n;
+}
+BENCHMARK(BM_FloodOf20000DistinctReplies)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -36,6 +36,20 @@ void AddSearchRow(TextTable& table, const SearchReply& r) {
     table.Add({ReplyDeviceId(r), ReplyMacText(r), ReplyName(r), ReplyFwBoot(r), ReplyIpText(r)});
 }
 
+// The laminators a search listed, as a table and as JSON; those beyond the list are said on
+// standard error and counted in "not-listed".
+nlohmann::json ListFound(const CNetDiscovery& discovery, const std::vector<FoundLaminator>& found,
+                         TextTable& table) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const FoundLaminator& f : found) {
+        list.push_back(SearchReplyJson(f.reply));
+        AddSearchRow(table, f.reply);
+    }
+    if (discovery.NotShown())
+        std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
+    return list;
+}
+
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -73,18 +87,17 @@ nlohmann::json SettingsJson(const NetSettings& s) {
 int RunDiscover(const CommandContext& context) {
     CNetDiscovery discovery;
     NetResult searched = kNetSuccess;
-    const std::vector<SearchReply> found = SearchNetwork(discovery, searched);
+    const std::vector<FoundLaminator> found = SearchNetwork(discovery, searched);
     if (searched != kNetSuccess) {
         std::fprintf(stderr, "The network search failed: %s.\n", NetResultText(searched).c_str());
         return kExitFailure;
     }
-    nlohmann::json list = nlohmann::json::array();
     TextTable table = SearchTable();
-    for (const SearchReply& r : found) {
-        list.push_back(SearchReplyJson(r));
-        AddSearchRow(table, r);
-    }
-    const nlohmann::json doc = {{"command", "discover"}, {"exit", 0}, {"laminators", list}};
+    const nlohmann::json list = ListFound(discovery, found, table);
+    const nlohmann::json doc = {{"command", "discover"},
+                                {"exit", 0},
+                                {"laminators", list},
+                                {"not-listed", discovery.NotShown()}};
     PrintResult(context, doc, table.Render());
     return kExitOk;
 }
@@ -118,14 +131,10 @@ int RunList(const CommandContext& context, bool network) {
     if (network) {
         CNetDiscovery discovery;
         NetResult searched = kNetSuccess;
-        const std::vector<SearchReply> found = SearchNetwork(discovery, searched);
-        nlohmann::json list = nlohmann::json::array();
+        const std::vector<FoundLaminator> found = SearchNetwork(discovery, searched);
         TextTable found_table = SearchTable();
-        for (const SearchReply& r : found) {
-            list.push_back(SearchReplyJson(r));
-            AddSearchRow(found_table, r);
-        }
-        doc["network"] = list;
+        doc["network"] = ListFound(discovery, found, found_table);
+        doc["not-listed"] = discovery.NotShown();
         text += "\n" + found_table.Render();
         if (searched != kNetSuccess) {
             std::fprintf(stderr, "The network search failed: %s.\n",
@@ -158,9 +167,9 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
 
     CNetDiscovery discovery;
     NetResult result = kNetSuccess;
-    const std::vector<SearchReply> found = SearchNetwork(discovery, result);
-    const auto match = std::find_if(found.begin(), found.end(), [&](const SearchReply& r) {
-        return ReplyMacText(r) == Lower(options.mac);
+    const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
+    const auto match = std::find_if(found.begin(), found.end(), [&](const FoundLaminator& f) {
+        return ReplyMacText(f.reply) == Lower(options.mac);
     });
     if (match == found.end()) {
         std::fprintf(stderr, "No laminator with MAC address %s answered the search.\n",

@@ -11,6 +11,7 @@
 #include "link/frame_trace.h"
 #include "link/usb_backend.h"
 #include "netsetup/net_discovery.h"
+#include "netsetup/net_resources.h"
 #include "netsetup/search_target.h"
 
 #ifndef PELLACOR_VERSION
@@ -53,14 +54,16 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetOptions& o, int& e
     if (o.discovered) {
         CNetDiscovery discovery;
         NetResult result = kNetSuccess;
-        const std::vector<SearchReply> found = SearchNetwork(discovery, result);
+        const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
         if (found.empty()) {
             std::fprintf(stderr, "No laminator answered the network search.\n");
             exit = kExitUnreachable;
             return std::nullopt;
         }
-        for (const SearchReply& r : found)
-            targets.push_back({Target::Kind::Tcp, ReplyIpText(r), port, {}});
+        if (discovery.NotShown())
+            std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
+        for (const FoundLaminator& f : found)
+            targets.push_back({Target::Kind::Tcp, ReplyIpText(f.reply), port, {}});
     }
     if (o.usb || targets.empty())
         targets.push_back({Target::Kind::Usb, {}, port, {}});

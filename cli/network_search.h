@@ -6,6 +6,6 @@
 
 class CNetDiscovery;
 
-// Every record the search collected, once per laminator; empty when the search could not
-// be sent (the result in `result`).
-std::vector<SearchReply> SearchNetwork(CNetDiscovery& discovery, NetResult& result);
+// Every laminator the search listed, once per MAC and address; empty when the search could
+// not be sent (the result in `result`). Those beyond the list are counted by the discovery.
+std::vector<FoundLaminator> SearchNetwork(CNetDiscovery& discovery, NetResult& result);

@@ -1,13 +1,16 @@
 // The discovery protocol's answers: search replies gathered from datagrams of any size and
 // listed, the settings of a read reply, and the write and finishing acknowledgements.
-// Input: datagrams, each a length byte and that many bytes (the length may lie).
+// Input: datagrams from a few senders, each a sender byte, a length byte and that many bytes
+// (the length may lie).
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "netsetup/net_protocol.h"
 #include "netsetup/net_replies.h"
+#include "netsetup/search_collection.h"
 
 namespace {
 void CheckListed(const SearchReply& reply) {
@@ -26,36 +29,33 @@ void CheckListed(const SearchReply& reply) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    SearchReplyAssembly assembly;
-    std::vector<std::uint8_t> since;  // bytes taken since the last whole reply
+    // Each datagram: a sender byte (one of four hosts), a length byte, that many bytes.
+    SearchCollection collection;
+    std::size_t datagrams = 0;
+    std::size_t listed = 0;
     std::size_t at = 0;
-    while (at < size) {
+    while (at + 1 < size) {
+        const DatagramSender sender{0x7F000001u + (data[at++] & 3u), 1901};
         const std::size_t claimed = data[at++];
         const std::size_t real = std::min(claimed, size - at);
-        const std::uint8_t* datagram = data + at;
+        // As the socket does: at most 36 bytes are copied, the real size is reported.
+        std::array<std::uint8_t, kSearchReplySize> copied{};
+        std::copy_n(data + at, std::min(real, copied.size()), copied.begin());
         at += real;
-        // As the socket does: at most the room is copied, the real size is reported.
-        const std::size_t room = assembly.Room();
-        FUZZ_CHECK(room >= 1 && room <= kSearchReplySize);
-        std::copy_n(datagram, std::min(real, room), assembly.Free());
-        switch (assembly.Took(real)) {
-            case SearchReplyAssembly::Step::Dropped:
-                FUZZ_CHECK(real > room);
-                break;
-            case SearchReplyAssembly::Step::Partial:
-                FUZZ_CHECK(real < room);
-                since.insert(since.end(), datagram, datagram + real);
-                break;
-            case SearchReplyAssembly::Step::Whole:
-                since.insert(since.end(), datagram, datagram + real);
-                FUZZ_CHECK(since.size() == kSearchReplySize);
-                FUZZ_CHECK(std::equal(since.begin(), since.end(), assembly.Record().begin()));
-                CheckListed(assembly.Record());
-                assembly.Reset();
-                since.clear();
-                break;
+        ++datagrams;
+        if (const auto found = collection.Take(sender, copied.data(), real)) {
+            ++listed;
+            FUZZ_CHECK(found->address == sender.address);
+            CheckListed(found->reply);
+            // A whole datagram is listed as it stands.
+            if (real == kSearchReplySize)
+                FUZZ_CHECK(found->reply == copied);
         }
+        FUZZ_CHECK(collection.Listed() == listed);
+        FUZZ_CHECK(listed + collection.Dropped() <= datagrams + 1);
     }
+    collection.Finish();
+    FUZZ_CHECK(collection.Listed() <= SearchCollection::kMaxListed);
 
     // The whole input as one read reply and as one acknowledgement.
     NetSettings settings{};

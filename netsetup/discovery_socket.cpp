@@ -117,15 +117,23 @@ bool DiscoverySocket::SendOutOfEveryInterface(const std::uint8_t* data, std::siz
     return any;
 }
 
-long DiscoverySocket::ReadDatagram(std::uint8_t* buffer, std::size_t room, bool& failed) {
+long DiscoverySocket::ReadDatagram(std::uint8_t* buffer, std::size_t room, bool& failed,
+                                   DatagramSender* from) {
     failed = false;
     if (m_fd < 0) {
         failed = true;
         return -1;
     }
     // MSG_TRUNC reports the datagram's real size while copying no more than the room.
-    const ssize_t n = recv(m_fd, buffer, room, MSG_TRUNC | MSG_DONTWAIT);
+    sockaddr_in sender{};
+    socklen_t senderLength = sizeof sender;
+    const ssize_t n = recvfrom(m_fd, buffer, room, MSG_TRUNC | MSG_DONTWAIT,
+                               reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (n >= 0) {
+        if (from) {
+            from->address = ntohl(sender.sin_addr.s_addr);
+            from->port = ntohs(sender.sin_port);
+        }
         TraceFrame(TraceLink::Udp, TraceDirection::Received, buffer,
                    std::min(static_cast<std::size_t>(n), room));
         return static_cast<long>(n);

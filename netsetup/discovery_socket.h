@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "netsetup/search_collection.h"
 #include "netsetup/search_target.h"
 
 class DiscoverySocket {
@@ -25,8 +26,9 @@ class DiscoverySocket {
 
     // Reads one waiting datagram, copying at most `room` bytes. Returns its real size (a size
     // above `room` means it did not fit and was dropped), or -1 when none waits; a failed
-    // read sets `failed`.
-    long ReadDatagram(std::uint8_t* buffer, std::size_t room, bool& failed);
+    // read sets `failed`. The sender's address and port go to `from` when given.
+    long ReadDatagram(std::uint8_t* buffer, std::size_t room, bool& failed,
+                      DatagramSender* from = nullptr);
 
   private:
     bool SendOutOfEveryInterface(const std::uint8_t* data, std::size_t size);

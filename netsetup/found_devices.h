@@ -12,13 +12,14 @@ class FoundDeviceTable {
   public:
     void Clear();
     // Grows with the list.
-    void Set(std::size_t index, const SearchReply& reply);
+    void Set(std::size_t index, const FoundLaminator& found);
     std::optional<SearchReply> Get(int index) const;
+    std::optional<FoundLaminator> GetFound(int index) const;
     std::size_t Size() const;
 
   private:
     mutable std::mutex m_mutex;
-    std::vector<SearchReply> m_entries;
+    std::vector<FoundLaminator> m_entries;
 };
 
 extern FoundDeviceTable FoundDevices;

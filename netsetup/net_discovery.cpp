@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
 #include <system_error>
 
 #include "netsetup/net_replies.h"
@@ -61,12 +60,20 @@ int CNetDiscovery::QueueSize() const {
     return static_cast<int>(m_queue.size());
 }
 
-bool CNetDiscovery::PopReply(SearchReply& reply) {
+bool CNetDiscovery::PopReply(FoundLaminator& found) {
     std::lock_guard lock(m_queueLock);
     if (m_queue.empty())
         return false;
-    reply = m_queue.front();
+    found = m_queue.front();
     m_queue.pop_front();
+    return true;
+}
+
+bool CNetDiscovery::PopReply(SearchReply& reply) {
+    FoundLaminator found;
+    if (!PopReply(found))
+        return false;
+    reply = found.reply;
     return true;
 }
 
@@ -101,23 +108,49 @@ bool CNetDiscovery::SendPacket(const std::vector<std::uint8_t>& request) {
     return m_socket.Send(request.data(), request.size());
 }
 
-std::size_t CNetDiscovery::ReceiveReply(std::size_t size) {
-    m_reply.assign(size, 0);
+bool CNetDiscovery::WaitReadable(Clock::time_point deadline) const {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd ready{m_socket.Fd(), POLLIN, 0};
-    if (poll(&ready, 1, static_cast<int>(kReplyTimeout.count())) <= 0)
-        return 0;
-    std::size_t received = 0;
-    while (received < size) {
-        bool failed = false;
-        const long n = m_socket.ReadDatagram(m_reply.data() + received, size - received, failed);
-        if (n <= 0)
-            break;
-        // A datagram larger than the room left is not taken.
-        if (static_cast<std::size_t>(n) > size - received)
-            continue;
-        received += static_cast<std::size_t>(n);
+    return left > 0 && poll(&ready, 1, static_cast<int>(left)) > 0 && (ready.revents & POLLIN);
+}
+
+bool CNetDiscovery::ReceiveSettings(std::uint32_t from, const MacBytes& mac) {
+    const Clock::time_point deadline = Clock::now() + kReplyTimeout;
+    SettingsReplyFilter filter(from, mac);
+    std::array<std::uint8_t, kReadReplySize> datagram{};
+    while (WaitReadable(deadline)) {
+        for (;;) {
+            bool failed = false;
+            DatagramSender sender;
+            const long n = m_socket.ReadDatagram(datagram.data(), datagram.size(), failed, &sender);
+            if (failed)
+                return false;
+            if (n < 0)
+                break;
+            if (filter.Take(sender.address, datagram.data(), static_cast<std::size_t>(n),
+                            m_settings))
+                return true;
+        }
     }
-    return received;
+    return false;
+}
+
+std::size_t CNetDiscovery::ReceiveAcknowledgement(std::uint32_t from) {
+    AcknowledgementGather gather(from);
+    const Clock::time_point deadline = Clock::now() + kReplyTimeout;
+    while (gather.Size() == 0 && WaitReadable(deadline)) {
+        for (;;) {
+            std::array<std::uint8_t, AcknowledgementGather::kSize> datagram{};
+            bool failed = false;
+            DatagramSender sender;
+            const long n = m_socket.ReadDatagram(datagram.data(), datagram.size(), failed, &sender);
+            if (n < 0)
+                break;
+            gather.Take(sender.address, datagram.data(), static_cast<std::size_t>(n));
+        }
+    }
+    m_reply.assign(gather.Bytes(), gather.Bytes() + gather.Size());
+    return gather.Size();
 }
 
 NetResult CNetDiscovery::Search() {
@@ -128,7 +161,10 @@ NetResult CNetDiscovery::Search() {
     {
         std::lock_guard lock(m_queueLock);
         m_queue.clear();
+        m_found.clear();
     }
+    m_dropped.store(0);
+    m_notShown.store(0);
     m_stopCollection.store(false);
     std::uint64_t pending = 0;
     while (m_wakeFd >= 0 && read(m_wakeFd, &pending, sizeof pending) > 0) {
@@ -159,16 +195,34 @@ NetResult CNetDiscovery::Search() {
     return kNetSuccess;
 }
 
-void CNetDiscovery::QueueRecord(const SearchReply& record) {
+void CNetDiscovery::QueueRecord(const FoundLaminator& found) {
     {
         std::lock_guard lock(m_queueLock);
-        if (m_queue.size() >= kMaxQueuedReplies) {
-            m_dropped.fetch_add(1);
-            return;
-        }
-        m_queue.push_back(record);
+        m_queue.push_back(found);
+        m_found.push_back(found);
     }
     Notify();
+}
+
+bool CNetDiscovery::DrainInto(SearchCollection& collection, Clock::time_point deadline) {
+    std::array<std::uint8_t, kSearchReplySize> datagram{};
+    for (unsigned count = 1;; ++count) {
+        bool failed = false;
+        DatagramSender sender;
+        const long n = m_socket.ReadDatagram(datagram.data(), datagram.size(), failed, &sender);
+        if (failed)
+            return false;
+        if (n < 0)
+            return true;
+        if (const auto found =
+                collection.Take(sender, datagram.data(), static_cast<std::size_t>(n)))
+            QueueRecord(*found);
+        m_notShown.store(collection.NotListed());
+        m_dropped.store(collection.Dropped());
+        // A flood that never pauses still ends at the ceiling.
+        if (count % 64 == 0 && (IsCollectionStopped() || Clock::now() >= deadline))
+            return true;
+    }
 }
 
 void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
@@ -180,35 +234,45 @@ void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
     }
     start->changed.notify_all();
 
-    SearchReplyAssembly assembly;
-    // A laminator reached through two interfaces answers twice; it is listed once.
-    std::set<MacBytes> seen;
+    // Taken before the request goes out, so the search never outlasts the ceiling.
+    const Clock::time_point deadline = Clock::now() + kSearchCeiling;
+    SearchCollection collection;
     for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            break;
         pollfd fds[2] = {{m_socket.Fd(), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, static_cast<int>(kReplyTimeout.count()));
+        const int ready = poll(fds, 2, static_cast<int>(std::min(left, kReplyTimeout).count()));
         if (IsCollectionStopped() || ready == 0)
             break;  // 500 ms without a datagram: the collection is over
         if (ready < 0 || !(fds[0].revents & POLLIN))
             continue;
-        bool failed = false;
-        const long n = m_socket.ReadDatagram(assembly.Free(), assembly.Room(), failed);
-        if (failed)
+        if (!DrainInto(collection, deadline))
             break;
-        if (n < 0)
-            continue;
-        const SearchReplyAssembly::Step step = assembly.Took(static_cast<std::size_t>(n));
-        if (step == SearchReplyAssembly::Step::Dropped)
-            m_dropped.fetch_add(1);
-        if (step != SearchReplyAssembly::Step::Whole)
-            continue;
-        if (seen.insert(ReplyMac(assembly.Record())).second)
-            QueueRecord(assembly.Record());
-        assembly.Reset();
     }
+    collection.Finish();
+    m_dropped.store(collection.Dropped());
     SetIdle();
 }
 
 NetResult CNetDiscovery::ReadConfig(const SearchReply& reply) {
+    FoundLaminator laminator{reply, 0};
+    {
+        std::lock_guard lock(m_queueLock);
+        const MacBytes mac = ReplyMac(reply);
+        auto match = std::find_if(m_found.begin(), m_found.end(),
+                                  [&](const FoundLaminator& f) { return f.reply == reply; });
+        if (match == m_found.end())
+            match = std::find_if(m_found.begin(), m_found.end(),
+                                 [&](const FoundLaminator& f) { return ReplyMac(f.reply) == mac; });
+        // No search found it: no address is trusted, and the read gets no reply.
+        if (match != m_found.end())
+            laminator.address = match->address;
+    }
+    return ReadConfig(laminator);
+}
+
+NetResult CNetDiscovery::ReadConfig(const FoundLaminator& laminator) {
     if (!ClaimIdle())
         return kNetBusy;
     auto fail = [this](NetResult result) {
@@ -219,15 +283,16 @@ NetResult CNetDiscovery::ReadConfig(const SearchReply& reply) {
         SetIdle();
         return result;
     };
-    if (!Reopen() || !SendPacket(BuildAddressedRequest(kCommandRead, ReplyMac(reply))))
+    const MacBytes mac = ReplyMac(laminator.reply);
+    if (!Reopen() || !SendPacket(BuildAddressedRequest(kCommandRead, mac)))
         return fail(kNetSendFailed);
-    const std::size_t n = ReceiveReply(kReadReplySize);
     // A reply without the whole record counts as no reply.
-    if (!SettingsFromReadReply(m_reply.data(), n, m_settings))
+    if (!ReceiveSettings(laminator.address, mac))
         return fail(kNetNoReply);
     {
         std::lock_guard lock(m_idleLock);
         m_configRead = true;
+        m_settingsFrom = laminator.address;
     }
     SetIdle();
     return kNetSuccess;
@@ -235,6 +300,7 @@ NetResult CNetDiscovery::ReadConfig(const SearchReply& reply) {
 
 NetResult CNetDiscovery::Acknowledged(const std::vector<std::uint8_t>& request,
                                       const std::uint8_t* ack, std::size_t ackSize) {
+    std::uint32_t from = 0;
     {
         std::lock_guard lock(m_idleLock);
         if (!m_idle)
@@ -242,12 +308,13 @@ NetResult CNetDiscovery::Acknowledged(const std::vector<std::uint8_t>& request,
         if (!m_configRead)
             return kNetNotRead;
         m_idle = false;
+        from = m_settingsFrom;
     }
     if (!Reopen() || !SendPacket(request)) {
         SetIdle();
         return kNetSendFailed;
     }
-    const std::size_t n = ReceiveReply(5);
+    const std::size_t n = ReceiveAcknowledgement(from);
     SetIdle();
     return AcknowledgementResult(m_reply.data(), n, ack, ackSize);
 }

@@ -16,6 +16,14 @@ using SearchReply = std::array<std::uint8_t, kSearchReplySize>;
 using NetSettings = std::array<std::uint8_t, kNetSettingsSize>;
 using MacBytes = std::array<std::uint8_t, 6>;
 
+// A laminator as a search found it: its reply and the address the reply came from, which is
+// the only address its settings are taken from.
+struct FoundLaminator {
+    SearchReply reply{};
+    std::uint32_t address = 0;  // host byte order
+    bool operator==(const FoundLaminator&) const = default;
+};
+
 // Results of the protocol's operations.
 using NetResult = int;
 inline constexpr NetResult kNetSuccess = 0;

@@ -2,20 +2,8 @@
 
 #include <algorithm>
 
-SearchReplyAssembly::Step SearchReplyAssembly::Took(std::size_t size) {
-    const std::size_t room = Room();
-    if (size > room) {
-        // Oversized: nothing of it is taken, not even the part that was copied.
-        std::fill(m_record.begin() + static_cast<long>(m_fill), m_record.end(), 0);
-        return Step::Dropped;
-    }
-    m_fill += size;
-    return size < room ? Step::Partial : Step::Whole;
-}
-
-void SearchReplyAssembly::Reset() {
-    m_record.fill(0);
-    m_fill = 0;
+namespace {
+constexpr std::size_t kReadReplyHeader = 3;
 }
 
 bool SettingsFromReadReply(const std::uint8_t* reply, std::size_t size, NetSettings& settings) {
@@ -23,8 +11,33 @@ bool SettingsFromReadReply(const std::uint8_t* reply, std::size_t size, NetSetti
     // would then send that mixture back to the laminator.
     if (size < kReadReplySize)
         return false;
-    std::copy_n(reply + 3, settings.size(), settings.begin());
+    std::copy_n(reply + kReadReplyHeader, settings.size(), settings.begin());
     return true;
+}
+
+bool ReadReplyHoldsMac(const std::uint8_t* reply, std::size_t size, const MacBytes& mac) {
+    if (size < kReadReplySize)
+        return false;
+    return std::equal(mac.begin(), mac.end(), reply + kReadReplyHeader + kSettingsMacOffset);
+}
+
+bool SettingsReplyFilter::Take(std::uint32_t sender, const std::uint8_t* data, std::size_t size,
+                               NetSettings& settings) {
+    // Another host that saw the broadcast does not choose what is written back.
+    if (sender != m_from)
+        return false;
+    if (m_assembly.Take(data, size).step != ReplyAssembly<kReadReplySize>::Step::Whole)
+        return false;
+    const std::uint8_t* record = m_assembly.Bytes().data();
+    return ReadReplyHoldsMac(record, kReadReplySize, m_mac) &&
+           SettingsFromReadReply(record, kReadReplySize, settings);
+}
+
+void AcknowledgementGather::Take(std::uint32_t sender, const std::uint8_t* data, std::size_t size) {
+    if (sender != m_from || size > kSize - m_size)
+        return;
+    std::copy_n(data, size, m_bytes.begin() + static_cast<long>(m_size));
+    m_size += size;
 }
 
 NetResult AcknowledgementResult(const std::uint8_t* reply, std::size_t size,

@@ -1,5 +1,7 @@
 #include "netsetup/net_resources.h"
 
+#include "netsetup/search_collection.h"
+
 namespace {
 using K = ControlKind;
 }  // namespace
@@ -52,4 +54,9 @@ DialogTemplate NetConfigDialogTemplate() {
     };
     t.comboItems = {{kIdIpMethod, {std::string(kMethodStatic), std::string(kMethodDynamic)}}};
     return t;
+}
+
+std::string NotListedText(std::size_t notListed) {
+    return std::to_string(notListed) + " more laminators answered but are not listed (at most " +
+           std::to_string(SearchCollection::kMaxListed) + " are).";
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The templates and strings of the two network set-up dialogs.
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "framework/dialog_template.h"
@@ -37,6 +39,9 @@ inline constexpr std::string_view kMsgDisconnectFirst = "Disconnect before modif
 inline constexpr std::string_view kMsgNameTooLong =
     "The device name is too long! (29 characters at most)";
 inline constexpr std::string_view kStatusNotConnected = "Device is not connected!";
+
+// How many laminators a search heard beyond the list (shown when not zero).
+std::string NotListedText(std::size_t notListed);
 
 inline constexpr std::string_view kMethodStatic = "Static";
 inline constexpr std::string_view kMethodDynamic = "Dynamic";

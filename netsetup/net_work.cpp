@@ -80,10 +80,7 @@ bool CNetWork::OnInitDialog() {
         if (m_deviceList->InsertColumn(c, std::string(titles[c]), kColumnWidth, true) != c)
             return false;
     }
-    if (EthernetConnectionOpen())
-        SetStatus("Device " + Store().Get(ParamKey::IpAddress) + " is connecting");
-    else
-        SetStatus(std::string(kStatusNotConnected));
+    SetStatus(ConnectionStatus());
     return true;
 }
 
@@ -92,6 +89,12 @@ void CNetWork::JoinWorkers() {
         if (worker)
             worker->Join(std::chrono::seconds(30));
     }
+}
+
+std::string CNetWork::ConnectionStatus() const {
+    if (EthernetConnectionOpen())
+        return "Device " + Store().Get(ParamKey::IpAddress) + " is connecting";
+    return std::string(kStatusNotConnected);
 }
 
 void CNetWork::OnCancel() {
@@ -146,11 +149,11 @@ int CNetWork::CollectReplies(CNetWork* dialog) {
     CNetDiscovery& discovery = *dialog->m_discovery;
     int row = 0;
     auto take = [&] {
-        SearchReply reply{};
-        while (discovery.PopReply(reply)) {
+        FoundLaminator found;
+        while (discovery.PopReply(found)) {
             // The entry is complete before its row appears.
-            FoundDevices.Set(static_cast<std::size_t>(row), reply);
-            dialog->AddDeviceRow(row, reply);
+            FoundDevices.Set(static_cast<std::size_t>(row), found);
+            dialog->AddDeviceRow(row, found.reply);
             ++row;
         }
     };
@@ -162,6 +165,8 @@ int CNetWork::CollectReplies(CNetWork* dialog) {
         }
         discovery.WaitForReplyOrIdle(kCollectorWake);
     }
+    if (const std::size_t notListed = discovery.NotShown())
+        dialog->SetStatus(dialog->ConnectionStatus() + " " + NotListedText(notListed));
     dialog->m_collecting.store(false);
     dialog->UpdateButtons();
     return 0;
@@ -187,7 +192,7 @@ void CNetWork::OnReadConfig() {
     if (IsBusy() || m_connecting.load())
         return;
     m_discovery->m_settings.fill(0);
-    const std::optional<SearchReply> entry = FoundDevices.Get(SelectedRow());
+    const std::optional<FoundLaminator> entry = FoundDevices.GetFound(SelectedRow());
     if (!entry) {
         MessageBox(std::string(kMsgSelectDevice));
         return;
@@ -199,7 +204,7 @@ void CNetWork::OnReadConfig() {
                                  "Read the Configuration");
 }
 
-int CNetWork::ReadConfigWorker(const SearchReply& entry) {
+int CNetWork::ReadConfigWorker(const FoundLaminator& entry) {
     const NetResult result = m_discovery->ReadConfig(entry);
     // No settings dialog for settings that were never read: OK would write zeros back.
     if (result != kNetSuccess)

@@ -51,9 +51,11 @@ class CNetWork : public Dialog {
     void JoinCollector();
     void UpdateButtons();
     void SetStatus(const std::string& text);
+    // "Device ... is connecting" or "Device is not connected!".
+    std::string ConnectionStatus() const;
     int SelectedRow() const;
     int ConnectWorker();
-    int ReadConfigWorker(const SearchReply& entry);
+    int ReadConfigWorker(const FoundLaminator& entry);
     int DisconnectWorker();
     void JoinWorkers();
     // Ends the poller and closes the Ethernet connection, as Connect and Disconnect do.

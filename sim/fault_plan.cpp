@@ -41,6 +41,18 @@ FaultDecision Decide(const std::vector<Fault>& faults, Transport transport,
             case FaultKind::Oversize:
                 d.oversize = true;
                 break;
+            case FaultKind::Stray:
+                d.stray = true;
+                break;
+            case FaultKind::Trickle:
+                d.trickle = f.value > 0 ? f.value : 15;
+                break;
+            case FaultKind::Flood:
+                d.flood += f.value;
+                break;
+            case FaultKind::Rogue:
+                d.rogue = true;
+                break;
         }
     }
     return d;
@@ -71,6 +83,10 @@ std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
         {"wrong-ack", FaultKind::WrongAck, false},
         {"truncate", FaultKind::Truncate, false},
         {"oversize", FaultKind::Oversize, false},
+        {"stray", FaultKind::Stray, false},
+        {"trickle", FaultKind::Trickle, false},
+        {"flood", FaultKind::Flood, true},
+        {"rogue", FaultKind::Rogue, false},
     };
     auto fail = [&](std::string why) -> std::optional<Fault> {
         if (error != nullptr) {
@@ -99,7 +115,7 @@ std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
     if (found == nullptr) {
         return fail(
             "unknown kind (drop-nth, drop-every, delay, split, close-after, silent, "
-            "wrong-ack, truncate, oversize)");
+            "wrong-ack, truncate, oversize, stray, trickle, flood, rogue)");
     }
     f.kind = found->kind;
     if (!value.empty()) {
@@ -113,7 +129,7 @@ std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
         return fail("needs =N");
     }
     if ((f.kind == FaultKind::DropNth || f.kind == FaultKind::DropEvery ||
-         f.kind == FaultKind::CloseAfter) &&
+         f.kind == FaultKind::CloseAfter || f.kind == FaultKind::Flood) &&
         f.value == 0) {
         return fail("N must be at least 1");
     }

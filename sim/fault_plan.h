@@ -22,6 +22,11 @@ enum class FaultKind {
     WrongAck,    // UDP acknowledgements carry the wrong bytes
     Truncate,    // replies and datagrams lose their second half
     Oversize,    // replies and datagrams carry 16 extra bytes
+    // Other hosts on the discovery port (UDP only):
+    Stray,    // fragments from 127.0.0.9 to .11 reach the searcher before the replies
+    Trickle,  // the first laminator repeats its search reply every 400 ms, N times (15)
+    Flood,    // a search also gets N distinct replies of laminators that do not exist
+    Rogue,    // 127.0.0.12 answers every settings read first, with settings of its own
 };
 
 struct Fault {
@@ -45,6 +50,10 @@ struct FaultDecision {
     bool wrongAck = false;
     bool truncate = false;
     bool oversize = false;
+    bool stray = false;
+    int trickle = 0;  // repeats
+    int flood = 0;    // distinct replies
+    bool rogue = false;
 };
 
 // `requestNumber` is the 1-based count of requests received on the transport.

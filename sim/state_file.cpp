@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 namespace pellacor::sim {
@@ -170,21 +171,31 @@ bool LoadStates(const std::string& path, std::vector<LaminatorState>& states, st
         *error = "cannot read " + path;
         return false;
     }
-    nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!StatesFromText(text, states, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+bool StatesFromText(const std::string& text, std::vector<LaminatorState>& states,
+                    std::string* error) {
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
     if (j.is_discarded() || !j.is_object() || !j.contains("laminators") ||
         !j["laminators"].is_array()) {
-        *error = path + ": not a simulator state file (needs {\"laminators\": [...]})";
+        *error = "not a simulator state file (needs {\"laminators\": [...]})";
         return false;
     }
     const nlohmann::json& list = j["laminators"];
-    for (size_t i = 0; i < list.size() && i < states.size(); ++i) {
-        LaminatorState s = states[i];
-        if (!StateFromJson(list[i], s, error)) {
-            *error = path + ": laminator " + std::to_string(i) + ": " + *error;
+    std::vector<LaminatorState> restored = states;
+    for (size_t i = 0; i < list.size() && i < restored.size(); ++i) {
+        if (!StateFromJson(list[i], restored[i], error)) {
+            *error = "laminator " + std::to_string(i) + ": " + *error;
             return false;
         }
-        states[i] = s;
     }
+    states = std::move(restored);
     return true;
 }
 

@@ -19,5 +19,8 @@ bool SaveStates(const std::string& path, const std::vector<LaminatorState>& stat
                 std::string* error);
 // Restores as many laminators as the file holds, at most states.size().
 bool LoadStates(const std::string& path, std::vector<LaminatorState>& states, std::string* error);
+// The same from the file's text; `states` is left as it was when the text is refused.
+bool StatesFromText(const std::string& text, std::vector<LaminatorState>& states,
+                    std::string* error);
 
 }  // namespace pellacor::sim

@@ -4,11 +4,13 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "sim/udp_protocol.h"
+#include "sim/udp_strangers.h"
 
 namespace pellacor::sim {
 
@@ -28,6 +30,10 @@ void UdpServer::Stop() {
         m_stop.Raise();
         m_thread.join();
     }
+    for (std::thread& t : m_tricklers) {
+        t.join();
+    }
+    m_tricklers.clear();
     m_socket.Reset();
 }
 
@@ -67,9 +73,24 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
     }
     if (q.kind == UdpRequest::Kind::Search) {
         m_log.Add(0, Transport::Udp, Direction::Received, data, size, Flag::None, "search");
+        const auto& to = *static_cast<const sockaddr_in*>(peer);
+        FaultDecision first;
         for (LaminatorUnit* u : m_units) {
             FaultDecision d = u->NextRequest(Transport::Udp);
+            if (u == m_units.front()) {
+                first = d;
+                if (d.stray) {
+                    SendStrayFragments(to, m_log);
+                }
+            }
             Send(*u, BuildSearchReply(u->engine.State()), d, peer, peerLen);
+        }
+        if (first.flood > 0) {
+            SendFlood(m_socket.Get(), to, first.flood, m_log);
+        }
+        if (first.trickle > 0 && !m_units.empty()) {
+            Trickle(BuildSearchReply(m_units.front()->engine.State()), peer, peerLen,
+                    first.trickle);
         }
         return;
     }
@@ -86,6 +107,9 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
         return;
     }
     FaultDecision d = unit->NextRequest(Transport::Udp);
+    if (d.rogue && q.kind == UdpRequest::Kind::ReadSettings) {
+        SendRogueSettings(*static_cast<const sockaddr_in*>(peer), q.mac, m_log);
+    }
     std::vector<uint8_t> reply;
     const char* what = "";
     switch (q.kind) {
@@ -114,6 +138,24 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
     }
     m_log.Add(unit->Index(), Transport::Udp, Direction::Received, data, size, Flag::None, what);
     Send(*unit, std::move(reply), d, peer, peerLen);
+}
+
+void UdpServer::Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen,
+                        int repeats) {
+    sockaddr_in to{};
+    std::memcpy(&to, peer, std::min<size_t>(peerLen, sizeof to));
+    m_tricklers.emplace_back([this, reply = std::move(reply), to, repeats] {
+        for (int i = 0; i < repeats; ++i) {
+            pollfd stop{m_stop.Fd(), POLLIN, 0};
+            if (::poll(&stop, 1, 400) != 0) {
+                return;
+            }
+            ::sendto(m_socket.Get(), reply.data(), reply.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            m_log.Add(0, Transport::Udp, Direction::Sent, reply.data(), reply.size(), Flag::None,
+                      "search reply repeated by fault");
+        }
+    });
 }
 
 void UdpServer::Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,

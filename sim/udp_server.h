@@ -29,12 +29,15 @@ class UdpServer {
     void Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen);
     void Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
               const void* peer, unsigned peerLen);
+    // Sends `reply` again every 400 ms, `repeats` times, until the server stops.
+    void Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen, int repeats);
 
     std::vector<LaminatorUnit*> m_units;
     FrameLog& m_log;
     Fd m_socket;
     StopSignal m_stop;
     std::thread m_thread;
+    std::vector<std::thread> m_tricklers;
     uint16_t m_port = 0;
 };
 

@@ -78,6 +78,13 @@ Faults (repeatable; deterministic; requests are counted per laminator and transp
     wrong-ack            UDP write/finish acknowledgements carry 'N' instead of 'K'
     truncate             send only the first half of each reply / datagram
     oversize             send 16 extra bytes with each reply / datagram
+    stray                (udp) before the replies to a search, fragments of a made-up
+                         reply arrive from 127.0.0.9, 127.0.0.10 and 127.0.0.11
+    trickle[=N]          (udp) the first laminator repeats its search reply every
+                         400 ms, N times (default 15)
+    flood=N              (udp) a search also gets N distinct made-up replies
+    rogue                (udp) 127.0.0.12 answers each settings read first, with a
+                         record of its own for the MAC asked
   Signals: SIGUSR1 unplugs the virtual USB HID device(s) (closes and removes the
   socket), SIGUSR2 plugs them in again.
 

@@ -2,8 +2,10 @@
 // search goes to the simulator's UDP port, never out of the machine).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 
+#include "sim/fault_plan.h"
 #include "tests/cli/ctl_process.h"
 
 namespace {
@@ -103,3 +105,66 @@ TEST_F(CtlNetwork, ListShowsTheVirtualLaminatorAndTheNetworkOnes) {
     }
 }
 }  // namespace
+
+// Other hosts on the discovery port, injected by the simulator.
+class CtlNetworkStrangers : public CtlNetwork {
+  protected:
+    void Inject(const std::string& fault) {
+        std::string error;
+        const auto f = pellacor::sim::ParseFault(fault, &error);
+        ASSERT_TRUE(f) << error;
+        m_lams.Sim().SetFaults({*f});
+    }
+    std::set<std::string> Names(const nlohmann::json& found) {
+        std::set<std::string> names;
+        for (const auto& l : found)
+            names.insert(l["name"].get<std::string>());
+        return names;
+    }
+};
+
+TEST_F(CtlNetworkStrangers, DiscoverListsNoGhostFromStrayFragments) {
+    Inject("stray@udp");
+    const nlohmann::json found = Discovered();
+    EXPECT_EQ(found.size(), 3u);
+    EXPECT_EQ(Names(found).count("GHOST"), 0u);
+}
+
+TEST_F(CtlNetworkStrangers, DiscoverEndsWhileALaminatorKeepsRepeatingItself) {
+    Inject("trickle=20@udp");  // 8 s of repeats
+    const auto start = std::chrono::steady_clock::now();
+    const nlohmann::json found = Discovered();
+    EXPECT_EQ(found.size(), 3u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(7500));
+}
+
+TEST_F(CtlNetworkStrangers, DiscoverListsAFloodUpToTheLimitAndSaysHowManyAreNotShown) {
+    Inject("flood=6000@udp");
+    const ctltest::CtlRun run = Ctl({"discover"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json doc = run.Json();
+    EXPECT_EQ(doc["laminators"].size(), 4096u);
+    const std::size_t notListed = doc["not-listed"].get<std::size_t>();
+    EXPECT_GT(notListed, 0u);
+    EXPECT_NE(run.err.find(std::to_string(notListed) + " more laminators answered"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(CtlNetworkStrangers, NetconfigTakesTheSettingsOfTheLaminatorNotOfARogueHost) {
+    const nlohmann::json found = Discovered();
+    ASSERT_EQ(found.size(), 3u);
+    const std::string mac = found[1]["mac-address"];
+    const auto before = m_lams.Sim().State(1).network.bytes;
+    Inject("rogue@udp");
+    const ctltest::CtlRun run = Ctl({"netconfig", mac, "--name", "Room 5"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json doc = run.Json();
+    EXPECT_EQ(doc["before"]["name"], found[1]["name"]);
+    EXPECT_EQ(doc["after"]["name"], "Room 5");
+    EXPECT_EQ(doc["after"]["ip-address"], doc["before"]["ip-address"]);
+    // Only the name changed on the laminator.
+    auto after = m_lams.Sim().State(1).network.bytes;
+    std::copy(before.begin() + 15, before.begin() + 45, after.begin() + 15);
+    EXPECT_EQ(after, before);
+}

@@ -454,3 +454,24 @@ TEST_F(NetDialogTest, TheTableGrowsWithTheList) {
         EXPECT_EQ(Row(r)[4], ReplyIpText(*FoundDevices.Get(r)));
     }
 }
+
+TEST_F(NetDialogTest, TheStatusLineSaysHowManyLaminatorsAreNotListed) {
+    constexpr unsigned kCount = CNetDiscovery::kMaxListed + 7;
+    UdpPeer peer([](const Bytes&) {
+        std::vector<Bytes> out;
+        for (unsigned n = 1; n <= kCount; ++n)
+            out.push_back(SearchReplyBytes(
+                n, {10, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)},
+                {2, 0, 0, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}, 1,
+                "L" + std::to_string(n)));
+        return out;
+    });
+    peer.pauseEvery = 500;
+    target = peer.Target();
+    Open();
+    SearchAndWait();
+    EXPECT_EQ(dlg->m_deviceList->RowCount(), static_cast<int>(CNetDiscovery::kMaxListed));
+    EXPECT_EQ(Status(),
+              "Device is not connected! 7 more laminators answered but are not listed (at most "
+              "4096 are).");
+}

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <mutex>
 
 #include "tests/netsetup/udp_peer.h"
@@ -34,6 +33,7 @@ std::vector<SearchReply> Drain(CNetDiscovery& d) {
     return out;
 }
 
+// Settings bytes counting up, with the MAC of laminator 1 where a whole record holds it.
 Bytes SettingsReply(std::size_t total) {
     Bytes r(total, 0);
     r[0] = 0xFF;
@@ -41,7 +41,14 @@ Bytes SettingsReply(std::size_t total) {
     r[2] = 0x03;
     for (std::size_t i = 3; i + 1 < total; ++i)
         r[i] = static_cast<std::uint8_t>(i);
+    const Bytes one = ReplyFor(1);
+    if (total > 3 + 51)
+        std::copy(one.begin() + 9, one.begin() + 15, r.begin() + 3 + 45);
     return r;
+}
+
+bool IsMacByte(std::size_t settingsOffset) {
+    return settingsOffset >= 45 && settingsOffset < 51;
 }
 
 // Answers searches, reads, writes and finishes with what a test set last; the peer's thread
@@ -157,15 +164,20 @@ TEST(NetDiscovery, OperationsAreBusyDuringACollectionAndNotReadAfterASearch) {
 
 TEST(NetDiscovery, ReadFillsTheSettingsFromTheReply) {
     Laminator lam;
+    lam.search = {ReplyFor(1)};
     UdpPeer peer(lam.Script());
     CNetDiscovery d(peer.Target());
+    ASSERT_EQ(d.Search(), kNetSuccess);
+    ASSERT_TRUE(WaitIdle(d));
     ASSERT_EQ(d.ReadConfig(Known()), kNetSuccess);
-    ASSERT_TRUE(peer.WaitForRequests(1));
-    const Bytes q = peer.Requests()[0];
+    ASSERT_TRUE(peer.WaitForRequests(2));
+    const Bytes q = peer.Requests()[1];
     ASSERT_EQ(q.size(), 22u);
     EXPECT_EQ(Bytes(q.begin(), q.begin() + 9), Hex("ff1303 0100004c5002"));
-    for (std::size_t i = 0; i < 65; ++i)
-        EXPECT_EQ(d.m_settings[i], i + 3) << i;
+    for (std::size_t i = 0; i < 65; ++i) {
+        if (!IsMacByte(i))
+            EXPECT_EQ(d.m_settings[i], i + 3) << i;
+    }
 
     // A shorter reply is no reply: its bytes would have been mixed with the ones before.
     d.m_settings.fill(0xAA);
@@ -184,18 +196,21 @@ TEST(NetDiscovery, ReadFillsTheSettingsFromTheReply) {
 
 TEST(NetDiscovery, WriteSendsTheSettingsAndChecksTheAcknowledgements) {
     Laminator lam;
+    lam.search = {ReplyFor(1)};
     UdpPeer peer(lam.Script());
     CNetDiscovery d(peer.Target());
+    ASSERT_EQ(d.Search(), kNetSuccess);
+    ASSERT_TRUE(WaitIdle(d));
     ASSERT_EQ(d.ReadConfig(Known()), kNetSuccess);
     d.m_settings[0] = 0x80;
     EXPECT_EQ(d.WriteConfig(Known()), kNetSuccess);
     EXPECT_EQ(d.FinishWrite(Known()), kNetSuccess);
-    ASSERT_TRUE(peer.WaitForRequests(3));
-    const Bytes write = peer.Requests()[1];
+    ASSERT_TRUE(peer.WaitForRequests(4));
+    const Bytes write = peer.Requests()[2];
     ASSERT_EQ(write.size(), 87u);
     EXPECT_EQ(Bytes(write.begin() + 21, write.begin() + 86),
               Bytes(d.m_settings.begin(), d.m_settings.end()));
-    const Bytes finish = peer.Requests()[2];
+    const Bytes finish = peer.Requests()[3];
     ASSERT_EQ(finish.size(), 22u);
     EXPECT_EQ(finish[1], 0x13);
     EXPECT_EQ(finish[2], 0x04);
@@ -235,26 +250,6 @@ TEST(NetDiscovery, AVanishingLaminatorEndsTheCollectionWithWhatArrived) {
     ASSERT_TRUE(WaitIdle(d));
     EXPECT_EQ(Drain(d).size(), 1u);
     EXPECT_EQ(d.ReadConfig(Known()), kNetNoReply);
-}
-
-TEST(NetDiscovery, TheReplyQueueIsCapped) {
-    constexpr unsigned kSent = CNetDiscovery::kMaxQueuedReplies + 40;
-    std::atomic<bool> flood{true};
-    UdpPeer peer([&](const Bytes& q) -> std::vector<Bytes> {
-        std::vector<Bytes> out;
-        if (q.size() > 2 && q[2] == 0x01 && flood.exchange(false)) {
-            for (unsigned n = 1; n <= kSent; ++n)
-                out.push_back(ReplyFor(n));
-        }
-        return out;
-    });
-    peer.pauseEvery = 500;  // the test measures the queue, not the kernel's buffer
-    CNetDiscovery d(peer.Target());
-    ASSERT_EQ(d.Search(), kNetSuccess);
-    ASSERT_TRUE(WaitIdle(d, 60s));
-    const auto replies = Drain(d);
-    EXPECT_EQ(replies.size(), CNetDiscovery::kMaxQueuedReplies);
-    EXPECT_EQ(replies.size() + d.DroppedReplies(), kSent);
 }
 
 TEST(NetDiscovery, DestroyedDuringACollectionEndsItsReceiveThread) {

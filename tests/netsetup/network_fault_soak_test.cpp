@@ -1,10 +1,11 @@
 // The discovery protocol against two simulated laminators injecting faults chosen from a
-// seed: search, read, write back and finish. After every step: no operation holds the caller
-// past the protocol's waits, and a laminator's network record changes only by what was read
-// from it (the soak writes back exactly what it read). The suite runs the listed seeds; see
-// tests/support/soak_runs.h for exploring others.
+// seed, strangers on the port among them: search, read, write back and finish. After every
+// step: no operation holds the caller past the protocol's waits, and a laminator's network
+// record changes only by what was read from it (the soak writes back exactly what it read).
+// The suite runs the listed seeds; see tests/support/soak_runs.h for exploring others.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -23,10 +24,24 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const Fault kFaults[] = {
-    {FaultKind::Silent, 0, 0},   {FaultKind::DropNth, 1, 0},  {FaultKind::DropNth, 2, 0},
-    {FaultKind::WrongAck, 0, 0}, {FaultKind::Truncate, 0, 0}, {FaultKind::Oversize, 0, 0},
-    {FaultKind::Delay, 200, 0},  {FaultKind::Delay, 700, 0},
+    {FaultKind::Silent, 0, 0},
+    {FaultKind::DropNth, 1, 0},
+    {FaultKind::DropNth, 2, 0},
+    {FaultKind::WrongAck, 0, 0},
+    {FaultKind::Truncate, 0, 0},
+    {FaultKind::Oversize, 0, 0},
+    {FaultKind::Delay, 200, 0},
+    {FaultKind::Delay, 700, 0},
+    // Other hosts on the port: none of them may add a row, hold the search or choose a write.
+    {FaultKind::Stray, 0, 0},
+    {FaultKind::Trickle, 10, 0},
+    {FaultKind::Flood, 5000, 0},
+    {FaultKind::Rogue, 0, 0},
 };
+bool Is(const std::vector<Fault>& faults, FaultKind kind) {
+    return !faults.empty() && faults[0].kind == kind;
+}
+
 constexpr int kNoFault = -1;
 
 // Each step's fault (an index into kFaults, or none), drawn before anything runs.
@@ -119,12 +134,25 @@ void Soak(const SoakRun& run) {
         ASSERT_EQ(d.Search(), kNetSuccess);
         WaitIdle(d);
         EXPECT_LE(Clock::now() - start, std::chrono::milliseconds(3000 + 700) + slack);
+        // Only the two laminators, and the made-up ones of a flood, are listed.
+        const auto mac0 = sim.State(0).network.MacWire();
+        const auto mac1 = sim.State(1).network.MacWire();
         std::vector<SearchReply> found;
+        std::size_t listed = 0;
         SearchReply r{};
-        while (d.PopReply(r))
-            found.push_back(r);
+        while (d.PopReply(r)) {
+            ++listed;
+            const MacBytes mac = ReplyMac(r);
+            if (std::equal(mac.begin(), mac.end(), mac0.begin()) ||
+                std::equal(mac.begin(), mac.end(), mac1.begin()))
+                found.push_back(r);
+            else
+                EXPECT_TRUE(Is(faults, FaultKind::Flood)) << ReplyMacText(r);
+        }
+        EXPECT_LE(listed, CNetDiscovery::kMaxListed);
         EXPECT_LE(found.size(), 2u);
-        if (faults.empty()) {
+        if (faults.empty() || Is(faults, FaultKind::Stray) || Is(faults, FaultKind::Trickle) ||
+            Is(faults, FaultKind::Rogue)) {
             EXPECT_EQ(found.size(), 2u);
         }
 
@@ -141,7 +169,7 @@ void Soak(const SoakRun& run) {
             for (NetResult result : {write, finish})
                 EXPECT_TRUE(result == kNetSuccess || result == kNetNoReply || result == kNetBadAck)
                     << result;
-            if (faults.empty()) {
+            if (faults.empty() || Is(faults, FaultKind::Rogue)) {
                 EXPECT_EQ(write, kNetSuccess);
                 EXPECT_EQ(finish, kNetSuccess);
             }

