@@ -7,9 +7,11 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/hex_input.h"
 #include "cli/json_text.h"
 #include "cli/progress_display.h"
 #include "cli/text_table.h"
+#include "framework/message_box.h"
 #include "laminator/firmware_download.h"
 #include "laminator/firmware_image.h"
 #include "laminator/link_exchange.h"
@@ -148,10 +150,15 @@ int RunMode(const CommandContext& context, const std::string& mode) {
     });
 }
 
-int RunSend(const CommandContext& context, const std::string& hex) {
+int RunSend(const CommandContext& context, const std::string& typed) {
     if (RefusePrinterClass(context))
         return kExitUsage;
     // The same checks the engine makes, before any link is opened.
+    std::string pairingError;
+    const std::optional<std::string> paired = PairedHexInput(typed, pairingError);
+    if (!paired)
+        return UsageError(pairingError);
+    const std::string& hex = *paired;
     std::array<std::uint8_t, kRawCommandCapacity> bytes{};
     const int n = HexPairsToBytes(hex, bytes.data(), bytes.size());
     if (n == kBadCommandCharacter)
@@ -212,13 +219,21 @@ int RunFirmware(const CommandContext& context, const std::string& file) {
         result.data["frames-sent"] = framesSent;
         result.data["frames"] = frames;
         result.data["bytes"] = load.bytes->size();
+        const FirmwareRoute route = target.kind == Target::Kind::Tcp ? FirmwareRoute::Ethernet
+                                    : target.IsPrinterClass()        ? FirmwareRoute::PrinterClass
+                                                                     : FirmwareRoute::Hid;
+        const std::size_t bytesSent = FirmwareBytesSent(route, load.bytes->size(), framesSent);
+        result.data["bytes-sent"] = bytesSent;
+        result.textSurvivesLinkFailure = true;
         result.data["complete"] = !failed && !stopped && sent == frames;
         if (stopped) {
-            std::fprintf(stderr, "Download stopped: %d of %d frames sent.\n", framesSent, frames);
-            result.exit = kExitFailure;
+            MessageBox("Download stopped: " + std::to_string(framesSent) + " of " +
+                       std::to_string(frames) + " frames sent.");
+            result.exit = kExitInterrupted;
         }
         result.text = "Sent " + std::to_string(framesSent) + " of " + std::to_string(frames) +
-                      " frames (" + std::to_string(load.bytes->size()) + " bytes).\n";
+                      " frames (" + std::to_string(bytesSent) + " of " +
+                      std::to_string(load.bytes->size()) + " bytes).\n";
         return result;
     });
 }

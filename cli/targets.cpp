@@ -1,8 +1,12 @@
 #include "cli/targets.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+
 #include <charconv>
 
 #include "framework/message_box.h"
+#include "laminator/encodings.h"
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
@@ -41,25 +45,28 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
         }
         t.port = static_cast<std::uint16_t>(port);
     }
-    unsigned parts = 0;
-    bool ok = !t.host.empty();
-    std::size_t at = 0;
-    while (ok && at <= t.host.size()) {
-        const std::size_t dot = t.host.find('.', at);
-        const std::string field = t.host.substr(at, dot - at);
-        unsigned v = 0;
-        const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
-        ok = !field.empty() && field.size() <= 3 && ec == std::errc() &&
-             end == field.data() + field.size() && v <= 255;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        at = dot + 1;
-    }
-    if (!ok || parts != 4) {
-        error = "--tcp takes a dotted-quad address, not \"" + text + "\"";
+    if (t.host.empty()) {
+        error = "--tcp takes HOST[:PORT], not \"" + text + "\"";
         return std::nullopt;
     }
+    if (IsDottedQuad(t.host)) {
+        t.address = t.host;
+        return t;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int failed = getaddrinfo(t.host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || !found) {
+        error = "--tcp: the host \"" + t.host + "\" cannot be resolved: " + gai_strerror(failed);
+        return std::nullopt;
+    }
+    char text4[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr, text4,
+              sizeof text4);
+    freeaddrinfo(found);
+    t.address = text4;
     return t;
 }
 
@@ -68,7 +75,7 @@ bool OpenTarget(const Target& target) {
     switch (target.kind) {
         case Target::Kind::Tcp:
             SetEthernetPort(target.port);
-            if (!ConnectEthernet(target.host)) {
+            if (!ConnectEthernet(target.address)) {
                 MessageBox(std::string(kMsgConnectFailed));
                 return false;
             }

@@ -8,6 +8,7 @@
 
 #include "link/frame_trace.h"
 #include "link/link_buffers.h"
+#include "link/reply_wait.h"
 #include "link/usb_backend.h"
 #include "link/usb_open_failure.h"
 
@@ -153,8 +154,9 @@ int UsbWrite() {
         }
         // A reply that came after an earlier time-out must not answer this request.
         state.devices[i]->DrainStale(state.traceLink.load(std::memory_order_relaxed));
-        const int count = state.devices[i]->Write(TxBuffer.data(), length, kUsbTimeout);
+        const int count = state.devices[i]->Write(TxBuffer.data(), length, UsbReplyTimeout());
         if (count < 0) {
+            NoteLinkFailure(LinkFailure::Broken);
             ReportLinkMessage("Send data error!");
             return 0;
         }
@@ -173,8 +175,9 @@ int UsbRead() {
         if (state.handles[i] <= 0 || !state.devices[i]) {
             continue;
         }
-        const int got = state.devices[i]->Read(RxBuffer.data(), RxBuffer.size(), kUsbTimeout);
+        const int got = state.devices[i]->Read(RxBuffer.data(), RxBuffer.size(), UsbReplyTimeout());
         if (got < 0) {
+            NoteLinkFailure(LinkFailure::Broken);
             ReportLinkMessage("Failed to receive data!");
             return 0;
         }
@@ -192,6 +195,7 @@ bool ReadUsbReply() {
     if (UsbRead() == 0) {
         // A failure on a later device must not leave an earlier device's bytes behind.
         RxBuffer.fill(0);
+        NoteLinkFailure(LinkFailure::NoReply);
         ReportLinkMessage("Failed to receive data!");
         return false;
     }

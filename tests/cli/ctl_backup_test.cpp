@@ -48,7 +48,7 @@ TEST_P(CtlBackup, BackupChangeDiffRestoreDiff) {
     ASSERT_EQ(Ctl({"set", "lcd-contrast=77", "laminate-feed-speed=30"}).exit, 0);
 
     run = Ctl({"diff", file});
-    ASSERT_EQ(run.exit, 0) << run.err;
+    ASSERT_EQ(run.exit, 1) << run.err;
     nlohmann::json diffs = Differences(run);
     ASSERT_EQ(diffs.size(), 2u) << diffs.dump();
     for (const auto& d : diffs) {
@@ -56,9 +56,9 @@ TEST_P(CtlBackup, BackupChangeDiffRestoreDiff) {
             EXPECT_TRUE(d.contains(key)) << key;
     }
     EXPECT_EQ(diffs[0]["key"], "laminate-feed-speed");
-    EXPECT_EQ(diffs[0]["laminator"], "30");
+    EXPECT_EQ(diffs[0]["laminator"], 30);
     EXPECT_EQ(diffs[1]["key"], "lcd-contrast");
-    EXPECT_EQ(diffs[1]["laminator"], "77");
+    EXPECT_EQ(diffs[1]["laminator"], 77);
 
     run = Ctl({"restore", file, "--dry-run"});
     ASSERT_EQ(run.exit, 0) << run.err;
