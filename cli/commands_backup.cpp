@@ -117,7 +117,7 @@ int RunBackup(const CommandContext& context, const std::string& file) {
             backup.values.emplace_back(p.key, CellOf(view, p));
         std::string error;
         if (!WriteBackupFile(file, backup, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            MessageBox(error);
             result.exit = kExitFailure;
             return result;
         }

@@ -70,6 +70,33 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
     return t;
 }
 
+namespace {
+// After "No conforming device!": what was looked for and what was seen instead.
+void SayWhatWasLookedFor(UsbClass cls) {
+    std::string seen;
+    bool laminator = false;
+    for (const auto& backend : GetUsbBackends()) {
+        const std::optional<std::vector<std::string>> paths = backend->Enumerate(cls);
+        for (const std::string& path : paths.value_or(std::vector<std::string>{})) {
+            std::string vid;
+            std::string pid;
+            ParseVidPid(path, vid, pid);
+            laminator = laminator || vid == kLaminatorVidText;
+            const std::size_t hash = path.rfind('#');
+            seen += (seen.empty() ? "" : ", ") +
+                    (hash == std::string::npos ? path : path.substr(hash + 1)) +
+                    (vid.empty() ? std::string() : " (vendor " + vid + ")");
+        }
+    }
+    if (laminator)
+        return;  // the link has said why the laminator's node could not be used
+    const char* kind = cls == UsbClass::Hid ? "hidraw" : "usb/lp";
+    MessageBox("Looked for a laminator with vendor id " + std::string(kLaminatorVidText) +
+               " among the " + kind + " nodes: " + (seen.empty() ? "none was found" : seen) +
+               ". Is it plugged in and switched on?");
+}
+}  // namespace
+
 bool OpenTarget(const Target& target) {
     CloseTarget();
     switch (target.kind) {
@@ -87,8 +114,11 @@ bool OpenTarget(const Target& target) {
                 SetUsbBackends({MakeSimulatedUsbBackend(target.path, UsbClass::Hid)});
             else
                 ResetUsbBackends();
-            if (!OpenHidLink())
+            if (!OpenHidLink()) {
+                if (target.kind == Target::Kind::Usb)
+                    SayWhatWasLookedFor(UsbClass::Hid);
                 return false;  // the link has said why
+            }
             UsbLinkActive.store(1);
             return true;
         case Target::Kind::UsbPrinter:
@@ -97,7 +127,11 @@ bool OpenTarget(const Target& target) {
                 SetUsbBackends({MakeSimulatedUsbBackend(target.path, UsbClass::Printer)});
             else
                 ResetUsbBackends();
-            return OpenPrinterClassLink() != 0;
+            if (OpenPrinterClassLink() != 0)
+                return true;
+            if (target.kind == Target::Kind::UsbPrinter)
+                SayWhatWasLookedFor(UsbClass::Printer);
+            return false;
     }
     return false;
 }
