@@ -16,6 +16,7 @@ struct ProgramOptions {
     std::string screenshot;                    // render the window to this PNG and exit
     std::string trace;                         // frame trace file, "-" for standard error
     bool help = false;
+    bool version = false;  // print "pellacor VERSION" and exit
 };
 
 // Parses argv; on a bad argument returns nullopt and says why in `error`.

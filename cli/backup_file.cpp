@@ -1,7 +1,9 @@
 #include "cli/backup_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -201,10 +203,24 @@ std::optional<Backup> ParseBackup(std::string_view text, std::string& error) {
     return backup;
 }
 
+namespace {
+// ": No such file or directory" from the last system call, when it said why.
+std::string Reason() {
+    return errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string();
+}
+}  // namespace
+
 std::optional<Backup> ReadBackupFile(const std::string& path, std::string& error) {
+    // A FIFO or a device would block or never end: only a regular file is a backup.
+    std::error_code kind;
+    if (std::filesystem::exists(path, kind) && !std::filesystem::is_regular_file(path, kind)) {
+        error = "The backup file \"" + path + "\" cannot be read: it is not a regular file.";
+        return std::nullopt;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = "The backup file \"" + path + "\" cannot be opened.";
+        error = "The backup file \"" + path + "\" cannot be opened" + Reason() + ".";
         return std::nullopt;
     }
     std::string text;
@@ -220,13 +236,19 @@ std::optional<Backup> ReadBackupFile(const std::string& path, std::string& error
 
 bool WriteBackupFile(const std::string& path, const Backup& backup, std::string& error) {
     const std::string temporary = path + ".part";
+    std::error_code kind;
+    if (std::filesystem::exists(path, kind) && !std::filesystem::is_regular_file(path, kind)) {
+        error = "The backup file \"" + path + "\" cannot be written: it is not a regular file.";
+        return false;
+    }
     {
+        errno = 0;
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         const std::string doc = FormatBackup(backup);
         out.write(doc.data(), static_cast<std::streamsize>(doc.size()));
         out.flush();
         if (!out) {
-            error = "The backup file \"" + path + "\" cannot be written.";
+            error = "The backup file \"" + path + "\" cannot be written" + Reason() + ".";
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
             return false;

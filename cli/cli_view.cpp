@@ -1,6 +1,7 @@
 #include "cli/cli_view.h"
 
 #include "laminator/param_store.h"
+#include "link/reply_wait.h"
 
 void CliView::SetParamCell(const std::string& group, int row, const std::string& text) {
     SetCell(group, row, text);
@@ -48,7 +49,8 @@ int CliView::GetProgressPosition() const {
 }
 
 bool CliView::StopRequested() const {
-    return Interrupted().load();
+    // A script is better served by one time-out than by one per exchange.
+    return Interrupted().load() || LastLinkFailure() != LinkFailure::None;
 }
 
 std::string CliView::Cell(const std::string& group, int row) const {

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "cli/exit_codes.h"
+#include "framework/message_box.h"
 #include "laminator/param_store.h"
+#include "link/reply_wait.h"
 
 nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
                            const TargetCommand& command, std::string& text) {
@@ -11,6 +13,8 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     Store().Clear();
     MotorType = 0;
     context.messages->Take();
+    context.messages->SetTarget(target.Label());
+    ClearLinkFailure();
     CliView view;
     TargetResult result;
     if (!OpenTarget(target)) {
@@ -19,8 +23,17 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
         result = command(view, target);
         if (result.exit == kExitOk && context.messages->AnyFailure())
             result.exit = kExitFailure;
+        if (LastLinkFailure() != LinkFailure::None) {
+            if (result.exit == kExitOk)
+                result.exit = kExitFailure;
+            if (!result.textSurvivesLinkFailure)
+                result.text.clear();
+        }
+        if (CliView::Interrupted().load() && result.exit != kExitOk)
+            result.exit = kExitInterrupted;
     }
     CloseTarget();
+    context.messages->SetTarget({});
     nlohmann::json entry = result.data;
     entry["target"] = target.Label();
     entry["exit"] = result.exit;
@@ -37,21 +50,36 @@ int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
         std::string one;
         nlohmann::json entry = RunOnTarget(context, target, command, one);
         codes.push_back(entry["exit"].get<int>());
-        if (context.targets.size() > 1)
+        if (context.targets.size() > 1 && !one.empty())
             text += "== " + target.Label() + " ==\n";
         text += one;
         entries.push_back(std::move(entry));
         if (CliView::Interrupted().load())
             break;  // Ctrl-C: the laminators after this one are not touched
     }
-    const int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
+    int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
+    if (CliView::Interrupted().load() && exit != kExitOk)
+        exit = kExitInterrupted;
     nlohmann::json doc = {{"command", context.command}, {"exit", exit}, {"laminators", entries}};
     PrintResult(context, doc, text);
     return exit;
 }
 
+namespace {
+bool g_documentPrinted = false;
+}
+
+bool DocumentPrinted() {
+    return g_documentPrinted;
+}
+
+void ResetDocumentPrinted() {
+    g_documentPrinted = false;
+}
+
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
                  const std::string& text) {
+    g_documentPrinted = true;
     if (context.json) {
         const std::string out =
             document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -65,10 +93,9 @@ void PrintResult(const CommandContext& context, const nlohmann::json& document,
 bool RefusePrinterClass(const CommandContext& context) {
     for (const Target& t : context.targets) {
         if (t.IsPrinterClass()) {
-            std::fputs(
+            MessageBox(
                 "The printing-class path carries only reset and firmware; this command "
-                "needs --usb or --tcp.\n",
-                stderr);
+                "needs --usb or --tcp.");
             return true;
         }
     }

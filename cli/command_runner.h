@@ -14,6 +14,9 @@ struct TargetResult {
     int exit = 0;
     nlohmann::json data = nlohmann::json::object();  // the command's own keys
     std::string text;                                // its table or lines
+    // The text still says something true after a reply did not come (how far a transfer
+    // got); otherwise nothing is printed for that laminator.
+    bool textSurvivesLinkFailure = false;
 };
 
 struct CommandContext {
@@ -26,7 +29,8 @@ struct CommandContext {
 using TargetCommand = std::function<TargetResult(CliView&, const Target&)>;
 
 // One target: fresh values, the link opened (exit 3 when it cannot be), the command, the
-// link closed. A message box that reports a failure turns a success into exit 1.
+// link closed. A message box that reports a failure turns a success into exit 1; the first
+// reply that did not come ends the command there (the view asks the engines to stop).
 nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
                            const TargetCommand& command, std::string& text);
 // Every target, then the output: one JSON document or the texts. Returns the exit status.
@@ -34,6 +38,9 @@ int RunOnTargets(const CommandContext& context, const TargetCommand& command);
 // True, having said why on standard error, when a target is on the printing-class path,
 // which carries only reset and firmware.
 bool RefusePrinterClass(const CommandContext& context);
+// Whether a document or text went to standard output since the last reset.
+bool DocumentPrinted();
+void ResetDocumentPrinted();
 // Prints a document (JSON) or the text on standard output.
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
                  const std::string& text);

@@ -10,7 +10,9 @@
 #include "cli/parameter_values.h"
 #include "cli/terminal_text.h"
 #include "cli/text_table.h"
+#include "framework/message_box.h"
 #include "laminator/group_transfer.h"
+#include "laminator/value_syntax.h"
 
 namespace {
 bool RefuseManyOrPrinter(const CommandContext& context, const char* what) {
@@ -54,8 +56,8 @@ nlohmann::json DifferenceJson(const Difference& d) {
     return {{"key", StableKey(d.p->name)},
             {"name", std::string(d.p->name)},
             {"group", std::string(d.p->group)},
-            {"laminator", BytesToJsonText(d.laminator)},
-            {"backup", BytesToJsonText(d.backup)}};
+            {"laminator", ValueJson(*d.p, d.laminator)},
+            {"backup", ValueJson(*d.p, d.backup)}};
 }
 
 TextTable DifferenceTable() {
@@ -66,11 +68,31 @@ void AddRow(TextTable& table, const Difference& d) {
     table.Add({std::string(d.p->group), std::string(d.p->name), d.laminator, d.backup});
 }
 
+// A backup whose values all have the form a read gives: "155abc" is no temperature.
+std::optional<Backup> ReadCheckedBackup(const std::string& file, std::string& error) {
+    std::optional<Backup> backup = ReadBackupFile(file, error);
+    if (!backup)
+        return std::nullopt;
+    for (auto& [key, value] : backup->values) {
+        const ParameterInfo& p = Parameter(key);
+        if (value.empty())
+            continue;
+        const ValueSyntax syntax = ParseParameterValue(p, value);
+        if (!syntax.value) {
+            error =
+                "The backup file is not valid: " + ValueSyntaxMessage(p, value, syntax.accepted);
+            return std::nullopt;
+        }
+        value = *syntax.value;  // "close" compares equal to the "Close" a read gives
+    }
+    return backup;
+}
+
 // Reads every group; false (exit 1 in `result`) when a read failed.
 bool ReadEverything(const CommandContext& context, CliView& view, TargetResult& result) {
     ReadAllGroups(view);
-    if (context.messages->AnyFailure() || CliView::Interrupted().load()) {
-        result.exit = kExitFailure;
+    if (context.messages->AnyFailure() || view.StopRequested()) {
+        result.exit = StoppedExit();
         return false;
     }
     return true;
@@ -96,7 +118,7 @@ int RunBackup(const CommandContext& context, const std::string& file) {
             backup.values.emplace_back(p.key, CellOf(view, p));
         std::string error;
         if (!WriteBackupFile(file, backup, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            MessageBox(error);
             result.exit = kExitFailure;
             return result;
         }
@@ -113,7 +135,7 @@ int RunDiff(const CommandContext& context, const std::string& file) {
     if (RefuseManyOrPrinter(context, "diff"))
         return kExitUsage;
     std::string error;
-    const std::optional<Backup> backup = ReadBackupFile(file, error);
+    const std::optional<Backup> backup = ReadCheckedBackup(file, error);
     if (!backup)
         return UsageError(error);
     return RunOnTargets(context, [&](CliView& view, const Target&) {
@@ -130,6 +152,9 @@ int RunDiff(const CommandContext& context, const std::string& file) {
         result.data["model"] = {{"laminator", BytesToJsonText(ModelOf(view))},
                                 {"backup", BytesToJsonText(backup->model)}};
         result.text = table.Empty() ? "No differences.\n" : table.Render();
+        // As diff(1): 1 tells a script that the two differ.
+        if (!table.Empty())
+            result.exit = kExitDifferent;
         return result;
     });
 }
@@ -139,7 +164,7 @@ int RunRestore(const CommandContext& context, const std::string& file,
     if (RefuseManyOrPrinter(context, "restore"))
         return kExitUsage;
     std::string error;
-    const std::optional<Backup> backup = ReadBackupFile(file, error);
+    const std::optional<Backup> backup = ReadCheckedBackup(file, error);
     if (!backup)
         return UsageError(error);
     // Every value must be one the window could have written, before anything is sent.
@@ -147,8 +172,9 @@ int RunRestore(const CommandContext& context, const std::string& file,
         const ParameterInfo& p = Parameter(key);
         if (!IsRestored(p) || value.empty())
             continue;
-        if (std::optional<std::string> problem = CheckAssignment(p, value))
-            return UsageError("The backup file is not valid: " + *problem);
+        const CheckedValue checked = CheckAssignment(p, value);
+        if (!checked.value)
+            return UsageError("The backup file is not valid: " + checked.problem);
     }
     return RunOnTargets(context, [&](CliView& view, const Target&) {
         TargetResult result;
@@ -156,10 +182,8 @@ int RunRestore(const CommandContext& context, const std::string& file,
             return result;
         const std::string model = ModelOf(view);
         if (model != backup->model && !options.force) {
-            std::fprintf(stderr,
-                         "The backup is of model \"%s\", the laminator is \"%s\"; --force "
-                         "restores it all the same.\n",
-                         backup->model.c_str(), model.c_str());
+            MessageBox("The backup is of model \"" + backup->model + "\", the laminator is \"" +
+                       model + "\"; --force restores it all the same.");
             result.exit = kExitUsage;
             return result;
         }
@@ -177,18 +201,24 @@ int RunRestore(const CommandContext& context, const std::string& file,
             restored.push_back(DifferenceJson(d));
             AddRow(table, d);
         }
-        result.data["differences"] = restored;
-        result.data["skipped"] = skipped;
         result.data["dry-run"] = options.dryRun;
+        result.data["differences"] = nlohmann::json::array();
+        result.data["skipped"] = skipped;
+        // A dry run is tested exactly as the restore would be, and ends as it would.
+        UpdateOutcome outcome;
+        result.exit =
+            options.dryRun
+                ? (CheckParameterChanges(view, changes).result == UpdateResult::Refused ? kExitUsage
+                                                                                        : kExitOk)
+                : WriteChanges(view, changes, outcome);
+        if (result.exit != kExitOk)
+            return result;  // nothing, or not all, went as the table would say
+        result.data["differences"] = restored;
         result.text = table.Empty() ? "Nothing to restore.\n" : table.Render();
         if (!skipped.empty())
             result.text += std::to_string(skipped.size()) +
                            " differing values left alone (read only, or network settings "
                            "without --include-network).\n";
-        if (options.dryRun || changes.empty())
-            return result;
-        TargetResult written = WriteChanges(view, changes);
-        result.exit = written.exit;
         return result;
     });
 }

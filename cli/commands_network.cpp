@@ -12,6 +12,7 @@
 #include "laminator/encodings.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "netsetup/address_checks.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/net_resources.h"
 #include "netsetup/net_result_text.h"
@@ -19,7 +20,7 @@
 
 namespace {
 nlohmann::json SearchReplyJson(const SearchReply& r) {
-    return {{"device-id", ReplyDeviceId(r)},
+    return {{"device-id", CAtoi(ReplyDeviceId(r))},
             {"mac-address", ReplyMacText(r)},
             {"name", BytesToJsonText(ReplyName(r))},
             {"fw-boot", ReplyFwBoot(r)},
@@ -147,6 +148,13 @@ int RunList(const CommandContext& context, bool network) {
 }
 
 int RunNetconfig(const CommandContext& context, const NetconfigOptions& options) {
+    if (!options.setStatic && !options.setDynamic && !options.name)
+        return UsageError("netconfig needs a change: --static, --dynamic or --name.");
+    if (!IsMacText(options.mac))
+        return UsageError(
+            "The MAC address must be six hexadecimal pairs separated by colons, "
+            "not \"" +
+            options.mac + "\".");
     if (options.setStatic && options.setDynamic)
         return UsageError("netconfig takes --static or --dynamic, not both.");
     if (!options.setStatic &&
@@ -162,6 +170,14 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
                 "--static needs --ip, --mask and --gateway, each four numbers from 0 to 255 "
                 "separated by dots.");
     }
+    if (options.setStatic && !IsContiguousMask(*mask))
+        return UsageError("The subnet mask " + options.mask +
+                          " is not a mask: its ones must come first, then only zeros.");
+    if (options.setStatic && !GatewayFitsSubnet(*ip, *mask, *gateway))
+        return UsageError("The gateway " + options.gateway + " is not in the subnet of " +
+                          options.ip + " with mask " + options.mask + " (or 0.0.0.0 for none).");
+    if (options.name && options.name->empty())
+        return UsageError("The device name must not be empty.");
     if (options.name && options.name->size() > kMaxDeviceNameLength)
         return UsageError(std::string(kMsgNameTooLong));
 

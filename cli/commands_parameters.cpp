@@ -11,6 +11,7 @@
 #include "cli/parameter_names.h"
 #include "cli/parameter_values.h"
 #include "cli/text_table.h"
+#include "framework/message_box.h"
 #include "laminator/group_transfer.h"
 #include "laminator/param_store.h"
 
@@ -34,7 +35,7 @@ TargetResult ParameterListing(CliView& view, const std::vector<const ParameterIn
 }  // namespace
 
 int UsageError(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    MessageBox(text);
     return kExitUsage;
 }
 
@@ -50,7 +51,7 @@ int RunInfo(const CommandContext& context) {
         TargetResult result = ParameterListing(view, params, "parameters");
         nlohmann::json info = nlohmann::json::object();
         for (const ParameterInfo* p : params)
-            info[StableKey(p->name)] = BytesToJsonText(CellOf(view, *p));
+            info[StableKey(p->name)] = ValueJson(*p, CellOf(view, *p));
         result.data["info"] = info;
         return result;
     });
@@ -71,7 +72,8 @@ int RunGet(const CommandContext& context, const std::vector<std::string>& names)
         } else if (const ParameterInfo* p = FindParameterByName(name)) {
             add(p);
         } else {
-            return UsageError("No parameter or group is named \"" + name + "\".");
+            return UsageError("No parameter or group is named \"" + name + "\"." +
+                              NearestKeys(name, true));
         }
     }
     if (names.empty()) {
@@ -86,18 +88,23 @@ int RunGet(const CommandContext& context, const std::vector<std::string>& names)
 int RunSet(const CommandContext& context, const std::vector<std::string>& assignments) {
     if (RefusePrinterClass(context))
         return kExitUsage;
-    std::vector<std::pair<const ParameterInfo*, std::string>> wanted;
+    std::vector<ParameterChange> wanted;
     for (const std::string& a : assignments) {
         const std::size_t eq = a.find('=');
         if (eq == std::string::npos)
             return UsageError("set takes PARAMETER=VALUE, not \"" + a + "\".");
-        const ParameterInfo* p = FindParameterByName(a.substr(0, eq));
+        const std::string name = a.substr(0, eq);
+        const ParameterInfo* p = FindParameterByName(name);
         if (!p)
-            return UsageError("No parameter is named \"" + a.substr(0, eq) + "\".");
-        const std::string value = a.substr(eq + 1);
-        if (std::optional<std::string> problem = CheckAssignment(*p, value))
-            return UsageError(*problem);
-        wanted.emplace_back(p, value);
+            return UsageError("No parameter is named \"" + name + "\"." + NearestKeys(name, false));
+        for (const auto& [q, value] : wanted) {
+            if (q == p)
+                return UsageError("\"" + std::string(p->name) + "\" is named twice.");
+        }
+        const CheckedValue checked = CheckAssignment(*p, a.substr(eq + 1));
+        if (!checked.value)
+            return UsageError(checked.problem);
+        wanted.emplace_back(p, *checked.value);
     }
     return RunOnTargets(context, [&](CliView& view, const Target&) {
         std::vector<const ParameterInfo*> params;
@@ -107,31 +114,27 @@ int RunSet(const CommandContext& context, const std::vector<std::string>& assign
             ReadGroup(view, g);
         TargetResult result;
         // Values that were not read are not written over.
-        if (context.messages->AnyFailure() || CliView::Interrupted().load()) {
-            result.exit = kExitFailure;
+        if (context.messages->AnyFailure() || view.StopRequested()) {
+            result.exit = StoppedExit();
             return result;
         }
-        std::map<const ParameterInfo*, std::string> before;
-        for (const auto& [p, value] : wanted)
-            before[p] = CellOf(view, *p);
-        TargetResult written = WriteChanges(view, wanted);
+        UpdateOutcome outcome;
+        result.exit = WriteChanges(view, wanted, outcome);
         nlohmann::json changes = nlohmann::json::array();
         TextTable table({"PARAMETER", "BEFORE", "AFTER", "UNIT"});
-        if (written.exit == kExitOk) {
-            for (const auto& [p, value] : wanted) {
-                if (before[p] == value)
-                    continue;
-                changes.push_back({{"key", StableKey(p->name)},
-                                   {"name", std::string(p->name)},
-                                   {"group", std::string(p->group)},
-                                   {"before", BytesToJsonText(before[p])},
-                                   {"after", BytesToJsonText(value)}});
-                table.Add({std::string(p->name), before[p], value, std::string(p->unit)});
+        if (result.exit == kExitOk || outcome.result == UpdateResult::Differs) {
+            for (const AppliedChange& c : outcome.changes) {
+                changes.push_back({{"key", StableKey(c.p->name)},
+                                   {"name", std::string(c.p->name)},
+                                   {"group", std::string(c.p->group)},
+                                   {"before", ValueJson(*c.p, c.before)},
+                                   {"after", ValueJson(*c.p, c.now)}});
+                table.Add({std::string(c.p->name), c.before, c.now, std::string(c.p->unit)});
             }
         }
-        written.data["changes"] = changes;
-        written.text =
-            table.Empty() ? (written.exit == kExitOk ? "Nothing changed.\n" : "") : table.Render();
-        return written;
+        result.data["changes"] = changes;
+        result.text =
+            table.Empty() ? (result.exit == kExitOk ? "Nothing changed.\n" : "") : table.Render();
+        return result;
     });
 }

@@ -7,10 +7,12 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/hex_input.h"
 #include "cli/json_text.h"
 #include "cli/progress_display.h"
 #include "cli/terminal_text.h"
 #include "cli/text_table.h"
+#include "framework/message_box.h"
 #include "laminator/firmware_download.h"
 #include "laminator/firmware_image.h"
 #include "laminator/group_transfer.h"
@@ -177,10 +179,15 @@ int RunMode(const CommandContext& context, const std::string& mode) {
     });
 }
 
-int RunSend(const CommandContext& context, const std::string& hex) {
+int RunSend(const CommandContext& context, const std::string& typed) {
     if (RefusePrinterClass(context))
         return kExitUsage;
     // The same checks the engine makes, before any link is opened.
+    std::string pairingError;
+    const std::optional<std::string> paired = PairedHexInput(typed, pairingError);
+    if (!paired)
+        return UsageError(pairingError);
+    const std::string& hex = *paired;
     std::array<std::uint8_t, kRawCommandCapacity> bytes{};
     const int n = HexPairsToBytes(hex, bytes.data(), bytes.size());
     if (n == kBadCommandCharacter)
@@ -241,16 +248,20 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.data["frames-sent"] = transfer.framesSent;
         result.data["frames"] = transfer.frames;
         result.data["bytes"] = load.bytes->size();
+        const std::size_t bytesSent =
+            FirmwareBytesSent(route, load.bytes->size(), transfer.framesSent);
+        result.data["bytes-sent"] = bytesSent;
+        result.textSurvivesLinkFailure = true;
         result.data["complete"] = transfer.Complete();
         if (transfer.stopped) {
-            std::fprintf(stderr, "Download stopped: %d of %d frames sent.\n", transfer.framesSent,
-                         transfer.frames);
-        }
-        if (!transfer.Complete())
+            MessageBox(DownloadStoppedText(transfer.framesSent, transfer.frames));
+            result.exit = kExitInterrupted;
+        } else if (!transfer.Complete()) {
             result.exit = kExitFailure;
+        }
         result.text = "Sent " + std::to_string(transfer.framesSent) + " of " +
-                      std::to_string(transfer.frames) + " frames (" +
-                      std::to_string(load.bytes->size()) + " bytes)" +
+                      std::to_string(transfer.frames) + " frames (" + std::to_string(bytesSent) +
+                      " of " + std::to_string(load.bytes->size()) + " bytes)" +
                       (transfer.Complete() ? ".\n" : "; the download is not complete.\n");
         return result;
     });

@@ -1,14 +1,18 @@
 #include "cli/ctl_app.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/network_search.h"
+#include "cli/parameter_names.h"
 #include "framework/message_box.h"
 #include "link/frame_trace.h"
+#include "link/reply_wait.h"
 #include "link/usb_backend.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/net_resources.h"
@@ -29,6 +33,7 @@ struct TargetOptions {
     std::string searchAddress;
     std::string trace;
     unsigned tcpPort = 0;
+    std::optional<double> timeout;
 };
 
 // The targets in the order given; `--usb` when none is. Exit status in `exit` on failure.
@@ -46,27 +51,28 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetOptions& o, int& e
         targets.push_back(*t);
     }
     for (const std::string& path : o.usbSim)
-        targets.push_back({Target::Kind::UsbSim, {}, port, path});
+        targets.push_back({Target::Kind::UsbSim, {}, {}, port, path});
     for (const std::string& path : o.usbSimPrinter)
-        targets.push_back({Target::Kind::UsbSimPrinter, {}, port, path});
+        targets.push_back({Target::Kind::UsbSimPrinter, {}, {}, port, path});
     if (o.usbPrinter)
-        targets.push_back({Target::Kind::UsbPrinter, {}, port, {}});
+        targets.push_back({Target::Kind::UsbPrinter, {}, {}, port, {}});
     if (o.discovered) {
         CNetDiscovery discovery;
         NetResult result = kNetSuccess;
         const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
         if (found.empty()) {
-            std::fprintf(stderr, "No laminator answered the network search.\n");
+            MessageBox("No laminator answered the network search.");
             exit = kExitUnreachable;
             return std::nullopt;
         }
         if (discovery.NotShown())
             std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
         for (const FoundLaminator& f : found)
-            targets.push_back({Target::Kind::Tcp, ReplyIpText(f.reply), port, {}});
+            targets.push_back(
+                {Target::Kind::Tcp, ReplyIpText(f.reply), ReplyIpText(f.reply), port, {}});
     }
     if (o.usb || targets.empty())
-        targets.push_back({Target::Kind::Usb, {}, port, {}});
+        targets.push_back({Target::Kind::Usb, {}, {}, port, {}});
     return targets;
 }
 
@@ -92,18 +98,49 @@ void AddTargetOptions(CLI::App& app, TargetOptions& o, bool& json) {
     app.add_option("--tcp-port", o.tcpPort, "The laminators' TCP command port (default 9100)")
         ->check(CLI::Range(1, 65535))
         ->type_name("N");
-    app.add_flag("--json", json, "Print one JSON document on standard output");
+    app.add_option("--timeout", o.timeout,
+                   "Wait at most SECONDS for each reply (default 1 over TCP, 2 over USB); a "
+                   "laminator that does not answer is given up after the first")
+        ->check(CLI::Range(0.05, 600.0))
+        ->type_name("SECONDS");
+    app.add_flag("--json", json,
+                 "Print one JSON document on standard output; messages and progress go to "
+                 "standard error as JSON lines");
     app.add_option("--trace", o.trace,
                    "Write every frame sent and received to FILE (- for standard error)")
         ->type_name("FILE");
 }
-}  // namespace
 
-int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
+// The subcommand the arguments name, skipping the options before it and their values; empty
+// when there is none.
+std::string NamedSubcommand(int argc, char** argv) {
+    static const std::vector<std::string> withValue = {
+        "--tcp",      "--usb-sim", "--usb-sim-printer", "--search-address",
+        "--tcp-port", "--trace",   "--timeout"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("-", 0) != 0)
+            return a;
+        if (std::find(withValue.begin(), withValue.end(), a) != withValue.end())
+            ++i;
+    }
+    return {};
+}
+
+bool JsonAsked(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--json")
+            return true;
+    }
+    return false;
+}
+
+int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::string& command) {
     CLI::App app{
         "pellacorctl: every laminator operation from the command line, for one "
-        "laminator or many.\nExit status: 0 success, 2 usage or validation error "
-        "(nothing was sent), 3 no laminator could be reached, 1 any other failure.",
+        "laminator or many.\nExit status: 0 success, 1 failure (diff: the values differ), "
+        "2 usage or validation error (nothing was sent), 3 no laminator could be reached, "
+        "130 interrupted.",
         "pellacorctl"};
     app.set_version_flag("--version", std::string("pellacorctl ") + PELLACOR_VERSION);
     app.require_subcommand(1);
@@ -174,12 +211,37 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     std::string name;
     netconfig->add_option("--name", name, "The device name");
 
+    for (CLI::App* sub : app.get_subcommands({}))
+        sub->ignore_case();
+    command = NamedSubcommand(argc, argv);
+    std::vector<std::string> known;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        known.push_back(sub->get_name());
+    if (!command.empty() && std::find_if(known.begin(), known.end(), [&](const std::string& k) {
+                                return StableKey(k) == StableKey(command);
+                            }) == known.end()) {
+        std::string text = "\"" + command + "\" is not a pellacorctl command.";
+        const std::vector<std::string> near = Nearest(command, known);
+        if (!near.empty())
+            text += " Did you mean \"" + near.front() + "\"?";
+        command.clear();
+        return UsageError(text + " See pellacorctl --help.");
+    }
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? kExitOk : kExitUsage;
+        return UsageError(std::string(e.what()) + " See pellacorctl --help.");
     }
+    messages.SetJsonLines(context.json);
+    if (targetOptions.timeout)
+        SetReplyTimeout(std::chrono::milliseconds(
+            static_cast<long long>(*targetOptions.timeout * 1000.0 + 0.5)));
     if (!targetOptions.trace.empty()) {
         std::string error;
         if (!EnableFrameTrace(targetOptions.trace, error))
@@ -215,6 +277,7 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     context.targets = std::move(*targets);
     const CLI::App* chosen = app.get_subcommands().front();
     context.command = chosen->get_name();
+    command = context.command;
     if (chosen == app.get_subcommand("info"))
         return RunInfo(context);
     if (chosen == status)
@@ -237,4 +300,26 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     if (chosen == send)
         return RunSend(context, hex);
     return RunFirmware(context, file, forceFirmware);
+}
+}  // namespace
+
+int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
+    const bool json = JsonAsked(argc, argv);
+    messages.SetJsonLines(json);
+    ResetDocumentPrinted();
+    std::string command;
+    int exit = RunCommandLine(argc, argv, messages, command);
+    if (CliView::Interrupted().load() && exit != kExitOk)
+        exit = kExitInterrupted;
+    // A script that asked for JSON gets one document whatever happened.
+    if (json && !DocumentPrinted() && exit != kExitOk) {
+        nlohmann::json doc = {
+            {"command", command.empty() ? nlohmann::json() : nlohmann::json(command)},
+            {"exit", exit},
+            {"messages", messages.Take()}};
+        CommandContext context;
+        context.json = true;
+        PrintResult(context, doc, {});
+    }
+    return exit;
 }

@@ -1,23 +1,25 @@
 #pragma once
-// Changing parameters on a laminator whose groups a view holds: the checks the command line
-// adds to the window's (what the window's editors make impossible), and the write.
+// Changing parameters from the command line: the checks a typed value must pass before any
+// link is opened, and the change itself through the laminator's update engine.
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "cli/command_runner.h"
 #include "laminator/catalogue.h"
+#include "laminator/parameter_update.h"
 
-using ParameterChange = std::pair<const ParameterInfo*, std::string>;
-
-// The groups in list order that hold any of `params`.
-std::vector<std::string_view> GroupsOf(const std::vector<const ParameterInfo*>& params);
-// A value the window's editors could not produce: a read-only parameter, a choice that is not
-// in the drop-down list. Its message, or nullopt.
-std::optional<std::string> CheckAssignment(const ParameterInfo& p, const std::string& value);
-// Puts the values into the view's cells, tests every touched group by the window's rules
-// (a refusal says why, sends nothing and gives exit 2), then writes the groups one by one.
-// Ctrl-C between two groups stops there and says how far it got.
-TargetResult WriteChanges(CliView& view, const std::vector<ParameterChange>& changes);
+struct CheckedValue {
+    std::optional<std::string> value;  // as the laminator shows it
+    std::string problem;               // why it was refused
+};
+// A value the window's editors could not produce or that is not a number of the
+// parameter's kind: a read-only parameter, an unknown choice, "155abc", "1e1", "+5".
+CheckedValue CheckAssignment(const ParameterInfo& p, const std::string& value);
+// Writes what differs and reads it back. Exit 0 when every value reads back as asked, 2 when
+// a limit refused one (nothing sent), 1 otherwise; says how far an interrupted write got.
+// `outcome` holds the values that differed with what the laminator held before and after.
+int WriteChanges(CliView& view, const std::vector<ParameterChange>& changes,
+                 UpdateOutcome& outcome);
+// The exit status of a laminator operation that stopped: 130 after an interrupt, else 1.
+int StoppedExit();

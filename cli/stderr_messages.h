@@ -1,6 +1,8 @@
 #pragma once
 // Message boxes on the command line: each text on standard error as the window would show
 // it, and kept, so a command can tell a failure from a success and put the texts in JSON.
+// While a laminator is served its texts are named after it, and a reply that did not come
+// says so after the window's text.
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,11 +19,20 @@ class StderrMessageSink : public MessageBoxSink {
     // Texts shown since the last Take; AnyFailureSince(n) looks only at those after the nth.
     std::size_t Count() const;
     bool AnyFailureSince(std::size_t first) const;
+    // Put in front of each text on standard error ("tcp:127.0.0.2:9100"); empty for none.
+    void SetTarget(const std::string& label);
+    // With --json standard error carries JSON lines only: {"target", "message"}.
+    void SetJsonLines(bool on);
 
   private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
+    std::string m_target;
+    bool m_jsonLines = false;
 };
 
 // The texts that report a success rather than a failure.
 bool IsSuccessMessage(const std::string& text);
+// The window's text with the cause after it when the link knows it ("... (no reply within
+// 1 s)").
+std::string WithLinkCause(const std::string& text);

@@ -1,8 +1,12 @@
 #include "cli/targets.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+
 #include <charconv>
 
 #include "framework/message_box.h"
+#include "laminator/encodings.h"
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
@@ -41,34 +45,64 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
         }
         t.port = static_cast<std::uint16_t>(port);
     }
-    unsigned parts = 0;
-    bool ok = !t.host.empty();
-    std::size_t at = 0;
-    while (ok && at <= t.host.size()) {
-        const std::size_t dot = t.host.find('.', at);
-        const std::string field = t.host.substr(at, dot - at);
-        unsigned v = 0;
-        const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
-        ok = !field.empty() && field.size() <= 3 && ec == std::errc() &&
-             end == field.data() + field.size() && v <= 255;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        at = dot + 1;
-    }
-    if (!ok || parts != 4) {
-        error = "--tcp takes a dotted-quad address, not \"" + text + "\"";
+    if (t.host.empty()) {
+        error = "--tcp takes HOST[:PORT], not \"" + text + "\"";
         return std::nullopt;
     }
+    if (IsDottedQuad(t.host)) {
+        t.address = t.host;
+        return t;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int failed = getaddrinfo(t.host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || !found) {
+        error = "--tcp: the host \"" + t.host + "\" cannot be resolved: " + gai_strerror(failed);
+        return std::nullopt;
+    }
+    char text4[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr, text4,
+              sizeof text4);
+    freeaddrinfo(found);
+    t.address = text4;
     return t;
 }
+
+namespace {
+// After "No conforming device!": what was looked for and what was seen instead.
+void SayWhatWasLookedFor(UsbClass cls) {
+    std::string seen;
+    bool laminator = false;
+    for (const auto& backend : GetUsbBackends()) {
+        const std::optional<std::vector<std::string>> paths = backend->Enumerate(cls);
+        for (const std::string& path : paths.value_or(std::vector<std::string>{})) {
+            std::string vid;
+            std::string pid;
+            ParseVidPid(path, vid, pid);
+            laminator = laminator || vid == kLaminatorVidText;
+            const std::size_t hash = path.rfind('#');
+            seen += (seen.empty() ? "" : ", ") +
+                    (hash == std::string::npos ? path : path.substr(hash + 1)) +
+                    (vid.empty() ? std::string() : " (vendor " + vid + ")");
+        }
+    }
+    if (laminator)
+        return;  // the link has said why the laminator's node could not be used
+    const char* kind = cls == UsbClass::Hid ? "hidraw" : "usb/lp";
+    MessageBox("Looked for a laminator with vendor id " + std::string(kLaminatorVidText) +
+               " among the " + kind + " nodes: " + (seen.empty() ? "none was found" : seen) +
+               ". Is it plugged in and switched on?");
+}
+}  // namespace
 
 bool OpenTarget(const Target& target) {
     CloseTarget();
     switch (target.kind) {
         case Target::Kind::Tcp:
             SetEthernetPort(target.port);
-            if (!ConnectEthernet(target.host)) {
+            if (!ConnectEthernet(target.address)) {
                 MessageBox(std::string(kMsgConnectFailed));
                 return false;
             }
@@ -80,8 +114,11 @@ bool OpenTarget(const Target& target) {
                 SetUsbBackends({MakeSimulatedUsbBackend(target.path, UsbClass::Hid)});
             else
                 ResetUsbBackends();
-            if (!OpenHidLink())
+            if (!OpenHidLink()) {
+                if (target.kind == Target::Kind::Usb)
+                    SayWhatWasLookedFor(UsbClass::Hid);
                 return false;  // the link has said why
+            }
             UsbLinkActive.store(1);
             return true;
         case Target::Kind::UsbPrinter:
@@ -90,7 +127,11 @@ bool OpenTarget(const Target& target) {
                 SetUsbBackends({MakeSimulatedUsbBackend(target.path, UsbClass::Printer)});
             else
                 ResetUsbBackends();
-            return OpenPrinterClassLink() != 0;
+            if (OpenPrinterClassLink() != 0)
+                return true;
+            if (target.kind == Target::Kind::UsbPrinter)
+                SayWhatWasLookedFor(UsbClass::Printer);
+            return false;
     }
     return false;
 }

@@ -11,7 +11,8 @@
 struct Target {
     enum class Kind { Tcp, Usb, UsbPrinter, UsbSim, UsbSimPrinter };
     Kind kind = Kind::Usb;
-    std::string host;  // Tcp
+    std::string host;     // Tcp, as given
+    std::string address;  // Tcp, the dotted quad it resolved to
     std::uint16_t port = kLaminatorTcpPort;
     std::string path;  // UsbSim, UsbSimPrinter
 
@@ -20,7 +21,8 @@ struct Target {
     bool IsPrinterClass() const { return kind == Kind::UsbPrinter || kind == Kind::UsbSimPrinter; }
 };
 
-// "HOST[:PORT]" with a dotted-quad host; nullopt with the reason in `error`.
+// "HOST[:PORT]": a dotted quad or a host name, resolved here so that nothing is sent to a
+// host that does not resolve; nullopt with the reason in `error`.
 std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defaultPort,
                                      std::string& error);
 

@@ -21,6 +21,13 @@ std::size_t FrameData(FirmwareRoute route) {
     return route == FirmwareRoute::PrinterClass ? kFrameBytes : kFrameBytes - 2;
 }
 
+}  // namespace
+
+std::size_t FirmwareBytesSent(FirmwareRoute route, std::size_t length, int framesSent) {
+    return std::min(length, static_cast<std::size_t>(std::max(framesSent, 0)) * FrameData(route));
+}
+
+namespace {
 // Puts the frame carrying `count` bytes from `data` into the transmit buffer and sends it.
 // Firmware frames get no reply; the link was readied for them before the first.
 bool SendFrame(FirmwareRoute route, const std::uint8_t* data, std::size_t count) {

@@ -18,6 +18,8 @@ inline constexpr const char* kDownloadSuccessful = "Download successfully, pleas
 
 // Frames of the transfer, the progress bar's range: one per full frame and one last frame.
 int FirmwareFrameCount(FirmwareRoute route, std::size_t length);
+// The file bytes the first `framesSent` frames of a transfer of `length` bytes carried.
+std::size_t FirmwareBytesSent(FirmwareRoute route, std::size_t length, int framesSent);
 // "Download failed: frame 3 of 17 could not be sent!"
 std::string DownloadFailedText(int frame, int frames);
 // "Download failed: the laminator took only 3 of 17 frames!"

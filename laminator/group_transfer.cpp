@@ -49,3 +49,26 @@ GroupWriteResult WriteGroup(LaminatorView& view, std::string_view group) {
     }
     return GroupWriteResult::Written;
 }
+
+GroupWriteResult WriteGroupRows(LaminatorView& view, std::string_view group,
+                                const std::set<int>& rows) {
+    const std::optional<LinkKind> link = LinkInUse();
+    if (!link)
+        return GroupWriteResult::NoLink;
+    SetCurrentGroup(std::string(group));
+    if (!ValidateParameters(view))
+        return GroupWriteResult::Refused;
+    const bool name =
+        group == kGroupLaminatorInfo && rows.count(Parameter(ParamKey::LaminatorModel).row) != 0;
+    if (*link == LinkKind::Ethernet) {
+        WriteParameterRows(view, *link, rows);
+        if (name && !view.StopRequested())
+            ModelWriteWorker(&view);
+    } else {
+        if (name)
+            ModelWriteWorker(&view);
+        if (!view.StopRequested())
+            WriteParameterRows(view, *link, rows);
+    }
+    return GroupWriteResult::Written;
+}

@@ -2,6 +2,7 @@
 // Whole groups read and written on the link in use, on the calling thread: what a front end
 // that does not show one group at a time (the command line, backups) needs of the read and
 // write engines. The view's cells of each group are filled and read as the window's are.
+#include <set>
 #include <string_view>
 
 #include "laminator/laminator_view.h"
@@ -15,3 +16,7 @@ bool ReadAllGroups(LaminatorView& view);
 // why and sends nothing), then writes it (and the model name for "Laminator info").
 enum class GroupWriteResult { Written, Refused, NoLink };
 GroupWriteResult WriteGroup(LaminatorView& view, std::string_view group);
+// As WriteGroup, sending only the blocks that hold one of `rows` of the group, and the model
+// name only when its row is among them.
+GroupWriteResult WriteGroupRows(LaminatorView& view, std::string_view group,
+                                const std::set<int>& rows);

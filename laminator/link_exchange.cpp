@@ -5,6 +5,7 @@
 
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
+#include "link/reply_wait.h"
 #include "link/usb_link.h"
 
 std::optional<LinkKind> LinkInUse() {
@@ -49,6 +50,7 @@ Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uin
         const int got = UsbReadEcho(echo);
         if (got <= 0) {
             RxBuffer.fill(0);
+            NoteLinkFailure(LinkFailure::NoReply);
             ReportLinkMessage("Failed to receive data!");
             return reply;
         }

@@ -51,7 +51,7 @@ std::optional<std::string> ReceiveUsbName() {
 }  // namespace
 
 int ModelReadWorker(LaminatorView* view) {
-    if (CurrentGroup() != kGroupLaminatorInfo)
+    if (CurrentGroup() != kGroupLaminatorInfo || view->StopRequested())
         return 1;
     const std::optional<LinkKind> link = LinkInUse();
     if (!link)

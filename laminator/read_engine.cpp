@@ -12,6 +12,7 @@
 #include "laminator/param_store.h"
 #include "laminator/reply_decoders.h"
 #include "link/ethernet_link.h"
+#include "link/reply_wait.h"
 #include "link/usb_link.h"
 
 std::mutex ReadLock;
@@ -62,6 +63,9 @@ class ReadRun {
     template <typename Continues>
     Reply Exchange(std::string_view command, std::size_t expected, bool readAfterFailedWrite,
                    Continues continues) {
+        // A front end that stops at the first exchange without a reply sends nothing more.
+        if (m_view.StopRequested())
+            return Reply{};
         LinkTransaction transaction;
         EncodeFrame(m_link, command);
         const bool sent = SendFrame(m_link);
@@ -71,8 +75,10 @@ class ReadRun {
         reply.sent = sent;
         if (m_link == LinkKind::Usb && reply.received && continues(reply)) {
             RxBuffer.fill(0);
-            if (UsbRead() <= 0)
+            if (UsbRead() <= 0) {
+                NoteLinkFailure(LinkFailure::NoReply);
                 ReportLinkMessage("Failed to receive data!");
+            }
         }
         return reply;
     }
@@ -88,7 +94,7 @@ class ReadRun {
         const Reply reply =
             Exchange(page.command, PageBytes(page.fields, page.motorType), !endsRun);
         if (!reply.received)
-            return !endsRun;  // values the laminator never sent stay as they were
+            return !endsRun && !m_view.StopRequested();  // unsent values stay as they were
         const DecodedPage decoded = DecodePage(page.fields, page.motorType, reply);
         for (const auto& [key, text] : decoded.values)
             Show(key, text ? *text : Store().Get(key));
@@ -115,6 +121,8 @@ class ReadRun {
     }
 
     bool ReadModelId() {
+        if (m_view.StopRequested())
+            return false;
         Reply reply;
         if (m_link == LinkKind::Usb) {
             LinkTransaction transaction;

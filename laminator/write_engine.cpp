@@ -26,7 +26,8 @@ void PutBytes(LinkKind link, std::size_t offset, const std::array<std::uint8_t, 
 
 class WriteRun {
   public:
-    WriteRun(LaminatorView& view, LinkKind link) : m_view(view), m_link(link) {}
+    WriteRun(LaminatorView& view, LinkKind link, const std::set<int>* rows = nullptr)
+        : m_view(view), m_link(link), m_rows(rows) {}
 
     void Run() {
         using Block = void (WriteRun::*)();
@@ -56,10 +57,23 @@ class WriteRun {
   private:
     std::string Cell(int row) const { return m_view.GetParamCell(row); }
 
+    // A block is sent when no selection was made, or when it holds a selected row.
+    bool Selected(std::initializer_list<int> rows) const {
+        if (!m_rows)
+            return true;
+        for (int r : rows) {
+            if (m_rows->count(r))
+                return true;
+        }
+        return false;
+    }
+
     // One block under the link lock: the cells are read, encoded and sent in one go, so a
     // choice made while the write waits for the link is the one sent.
     template <typename Fill>
-    void SendBlock(std::string_view command, Fill fill) {
+    void SendBlock(std::initializer_list<int> rows, std::string_view command, Fill fill) {
+        if (!Selected(rows) || m_view.StopRequested())
+            return;
         LinkTransaction transaction;
         EncodeFrame(m_link, command);
         fill();
@@ -76,9 +90,10 @@ class WriteRun {
 
     // A MODE-bracket text item: opening with the item, closing, never split. An empty text
     // is left out, so it cannot erase what the laminator holds.
-    void SendTextItem(const std::string& text, std::string_view usbOpen, std::string_view netOpen,
+    void SendTextItem(int row, std::string_view usbOpen, std::string_view netOpen,
                       std::string_view usbClose, std::string_view netClose) {
-        if (text.empty())
+        const std::string text = Cell(row);
+        if (text.empty() || !Selected({row}) || m_view.StopRequested())
             return;
         LinkTransaction transaction;
         EncodeCommand(m_link == LinkKind::Usb ? usbOpen : netOpen);
@@ -94,25 +109,25 @@ class WriteRun {
     }
 
     void LaminatorInfo() {
-        SendBlock("1c77490120000000", [&] {
+        SendBlock({0}, "1c77490120000000", [&] {
             PutTag(m_link, 8, "L");
             PutBytes(m_link, 9, EncodeU24(Cell(0)));
         });
-        SendTextItem(Cell(2), "a53e1D   1A   1B   1C  1D 4D 4F 44 45 01 1D 02   04",
+        SendTextItem(2, "a53e1D   1A   1B   1C  1D 4D 4F 44 45 01 1D 02   04",
                      "1D   1A   1B   1C  1D 4D 4F 44 45 01 1D 02   04",
                      "a53e1D   1A   1B   1C  1D 4D 4F 44 45 02",
                      "1D   1A   1B   1C  1D 4D 4F 44 45 02");
-        SendTextItem(Cell(4), "a5 1e 1d 1a 1b 1c 1d 4d 4f 44 45 01 1D 02 13",
+        SendTextItem(4, "a5 1e 1d 1a 1b 1c 1d 4d 4f 44 45 01 1D 02 13",
                      "1d 1a 1b 1c 1d 4d 4f 44 45 01 1D 02 13",
                      "a5 0a 1d 1a 1b 1c 1d 4d 4f 44 45 02", "1d 1a 1b 1c 1d 4d 4f 44 45 02");
     }
 
     void ParameterSetup() {
-        SendBlock("1c77500220000000", [&] {
+        SendBlock({0}, "1c77500220000000", [&] {
             PutTag(m_link, 23, "LM");
             PutByte(m_link, 25, *EncodeChoice(ParamKey::LaminateMenu, Cell(0)));
         });
-        SendBlock("1c774d1020000000", [&] {
+        SendBlock({3, 4, 6, 8, 9}, "1c774d1020000000", [&] {
             const std::string releaseTime = Cell(9);
             // Over Ethernet an unchanged release time is not sent at all.
             if (m_link == LinkKind::Usb ||
@@ -127,25 +142,25 @@ class WriteRun {
             PutByte(m_link, 22, EncodeU8(Cell(3)));
             PutTag(m_link, 26, "FW");
         });
-        SendBlock("1c77480120000000", [&] {
+        SendBlock({1, 2}, "1c77480120000000", [&] {
             PutTag(m_link, 8, "N");
             PutByte(m_link, 10, EncodeU8(Cell(2)));
             PutByte(m_link, 11, EncodeTemp(Cell(1)));
             PutTag(m_link, 24, "N");
             PutByte(m_link, 25, 0x01);
         });
-        SendBlock("1c77500120000000", [&] {
+        SendBlock({5}, "1c77500120000000", [&] {
             PutTag(m_link, 16, "CF");
             PutBytes(m_link, 18, EncodeTenths(Cell(5)));
         });
-        SendBlock("1c77500220000000", [&] {
+        SendBlock({7}, "1c77500220000000", [&] {
             PutTag(m_link, 17, "BM");
             PutByte(m_link, 19, *EncodeChoice(ParamKey::BlackMarkDetect, Cell(7)));
         });
     }
 
     void LaminatorSetup() {
-        SendBlock("1c77500120000000", [&] {
+        SendBlock({0, 1, 2}, "1c77500120000000", [&] {
             PutTag(m_link, 8, "B");
             PutByte(m_link, 9, *EncodeChoice(ParamKey::Buzzer, Cell(0)));
             PutTag(m_link, 10, "P");
@@ -153,7 +168,7 @@ class WriteRun {
             PutTag(m_link, 12, "PS");
             PutByte(m_link, 14, EncodeU8(Cell(1)));
         });
-        SendBlock("1c77500220000000", [&] {
+        SendBlock({3, 4, 5}, "1c77500220000000", [&] {
             // A language text that names none of the three leaves the setting out.
             if (std::optional<std::uint8_t> language =
                     EncodeChoice(ParamKey::LanguageSetup, Cell(3))) {
@@ -169,7 +184,7 @@ class WriteRun {
     }
 
     void InterfaceSetup() {
-        SendBlock("1c77450020000000", [&] {
+        SendBlock({0, 1, 2, 3, 4}, "1c77450020000000", [&] {
             PutTag(m_link, 8, "I");
             PutByte(m_link, 9, EncodeU8(Cell(0)));
             PutTag(m_link, 10, "F");
@@ -181,7 +196,7 @@ class WriteRun {
             PutTag(m_link, 22, "M");
             PutBytes(m_link, 23, EncodeIp4(Cell(3)));
         });
-        SendBlock("1c77450120000000", [&] {
+        SendBlock({5, 6}, "1c77450120000000", [&] {
             PutTag(m_link, 8, "M");
             PutBytes(m_link, 9, EncodeMac6(Cell(5)));
             PutTag(m_link, 15, "P");
@@ -192,6 +207,7 @@ class WriteRun {
 
     LaminatorView& m_view;
     LinkKind m_link;
+    const std::set<int>* m_rows;
 };
 
 int RunWriter(LaminatorView* view, LinkKind link) {
@@ -209,4 +225,10 @@ int UsbParameterWriter(LaminatorView* view) {
 
 int NetParameterWriter(LaminatorView* view) {
     return RunWriter(view, LinkKind::Ethernet);
+}
+
+void WriteParameterRows(LaminatorView& view, LinkKind link, const std::set<int>& rows) {
+    SetOperationButtons(view, false);
+    WriteRun(view, link, &rows).Run();
+    SetOperationButtons(view, true);
 }

@@ -19,6 +19,7 @@
 #include "link/fd_io.h"
 #include "link/frame_trace.h"
 #include "link/link_buffers.h"
+#include "link/reply_wait.h"
 
 std::atomic<int> EthernetSocket{0};
 
@@ -42,7 +43,6 @@ void DiscardStaleReplies(int fd) {
 }
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
-constexpr std::chrono::milliseconds kIoTimeout = kEthernetIoTimeout;
 // The laminator answers in 64-byte blocks. A block that arrives in pieces is completed when
 // its rest follows within this grace, so that the rest never opens the next reply.
 constexpr std::size_t kReplyBlock = 64;
@@ -111,8 +111,9 @@ bool ConnectWithin(int fd, const sockaddr_in& address, std::uint64_t generation)
 
 void SetTimeouts(int fd) {
     timeval limit{};
-    limit.tv_sec = kIoTimeout.count() / 1000;
-    limit.tv_usec = static_cast<suseconds_t>((kIoTimeout.count() % 1000) * 1000);
+    const std::chrono::milliseconds wait = NetReplyTimeout();
+    limit.tv_sec = static_cast<time_t>(wait.count() / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((wait.count() % 1000) * 1000);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     // Frames are small request/reply pairs: waiting to coalesce them only adds latency.
@@ -176,7 +177,7 @@ bool ReceiveUpTo(int fd, std::size_t& got, std::size_t until,
 // Receives until `expected` bytes arrived, the time-out passed or the peer closed.
 // `timedOut`: the reply may still be on its way (no byte in time, or only part of it).
 std::size_t ReceiveExpected(int fd, std::size_t expected, bool& timedOut) {
-    const Clock::time_point deadline = Clock::now() + kIoTimeout;
+    const Clock::time_point deadline = Clock::now() + NetReplyTimeout();
     // The first bytes usually have to be waited for: one blocking receive, bounded by the
     // socket's receive time-out, saves a poll per exchange.
     const ssize_t first = ReceiveOnce(fd, RxBuffer.data(), expected);
@@ -333,6 +334,7 @@ bool NetReceive(std::size_t expected) {
         g_doubtTransaction = LinkTransactionSerial();
     }
     if (got == 0) {
+        NoteLinkFailure(timedOut ? LinkFailure::NoReply : LinkFailure::Broken);
         ReportLinkMessage(kDisconnected);
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include "link/frame_trace.h"
 #include "link/link_buffers.h"
+#include "link/reply_wait.h"
 #include "link/usb_backend.h"
 #include "link/usb_open_failure.h"
 
@@ -153,8 +154,9 @@ int UsbWrite() {
         }
         // A reply that came after an earlier time-out must not answer this request.
         state.devices[i]->DrainStale(state.traceLink.load(std::memory_order_relaxed));
-        const int count = state.devices[i]->Write(TxBuffer.data(), length, kUsbTimeout);
+        const int count = state.devices[i]->Write(TxBuffer.data(), length, UsbReplyTimeout());
         if (count < 0) {
+            NoteLinkFailure(LinkFailure::Broken);
             ReportLinkMessage("Send data error!");
             return 0;
         }
@@ -177,7 +179,7 @@ bool Echoes(const std::uint8_t* frame, int count, std::span<const std::uint8_t> 
 // One device's reply within the time-out; frames that do not echo the request are dropped.
 int ReadEchoing(UsbDevice& device, TraceLink link, std::span<const std::uint8_t> echo) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + kUsbTimeout;
+    const Clock::time_point deadline = Clock::now() + UsbReplyTimeout();
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -207,6 +209,7 @@ int UsbReadEcho(std::span<const std::uint8_t> echo) {
         }
         const int got = ReadEchoing(*state.devices[i], link, echo);
         if (got < 0) {
+            NoteLinkFailure(LinkFailure::Broken);
             ReportLinkMessage("Failed to receive data!");
             return 0;
         }
@@ -228,6 +231,7 @@ bool ReadUsbReply() {
     if (UsbRead() == 0) {
         // A failure on a later device must not leave an earlier device's bytes behind.
         RxBuffer.fill(0);
+        NoteLinkFailure(LinkFailure::NoReply);
         ReportLinkMessage("Failed to receive data!");
         return false;
     }

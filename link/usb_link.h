@@ -10,8 +10,6 @@
 
 inline constexpr int kUsbSlotCount = 10;
 inline constexpr std::string_view kLaminatorVidText = "5314";
-// Writes and reads never wait longer than this for a device.
-inline constexpr std::chrono::milliseconds kUsbTimeout{2000};
 
 // Slot values: 0 never opened, -1 closed, a positive handle otherwise.
 std::array<int, kUsbSlotCount> UsbHandleTable();

@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
         std::fputs(ProgramUsage().c_str(), stdout);
         return 0;
     }
+    if (options->version) {
+        std::printf("pellacor %s\n", PELLACOR_VERSION);
+        return 0;
+    }
     if (!options->trace.empty() && !EnableFrameTrace(options->trace, error)) {
         std::fprintf(stderr, "pellacor: %s\n", error.c_str());
         return 2;

@@ -34,6 +34,8 @@ TEST(ProgramOptions, NothingGivenMeansTheDefaults) {
     EXPECT_FALSE(o->tcpPort);
     EXPECT_FALSE(o->searchTarget);
     EXPECT_TRUE(Parse({"--help"}, error)->help);
+    EXPECT_FALSE(o->version);
+    EXPECT_TRUE(Parse({"--version"}, error)->version);
 }
 
 TEST(ProgramOptions, BadArgumentsSayWhy) {

@@ -1,6 +1,7 @@
 // backup, diff and restore as processes: a change is seen and put back; a hostile file is
 // refused before anything is sent.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -48,7 +49,7 @@ TEST_P(CtlBackup, BackupChangeDiffRestoreDiff) {
     ASSERT_EQ(Ctl({"set", "lcd-contrast=77", "laminate-feed-speed=30"}).exit, 0);
 
     run = Ctl({"diff", file});
-    ASSERT_EQ(run.exit, 0) << run.err;
+    ASSERT_EQ(run.exit, 1) << run.err;
     nlohmann::json diffs = Differences(run);
     ASSERT_EQ(diffs.size(), 2u) << diffs.dump();
     for (const auto& d : diffs) {
@@ -56,9 +57,9 @@ TEST_P(CtlBackup, BackupChangeDiffRestoreDiff) {
             EXPECT_TRUE(d.contains(key)) << key;
     }
     EXPECT_EQ(diffs[0]["key"], "laminate-feed-speed");
-    EXPECT_EQ(diffs[0]["laminator"], "30");
+    EXPECT_EQ(diffs[0]["laminator"], 30);
     EXPECT_EQ(diffs[1]["key"], "lcd-contrast");
-    EXPECT_EQ(diffs[1]["laminator"], "77");
+    EXPECT_EQ(diffs[1]["laminator"], 77);
 
     run = Ctl({"restore", file, "--dry-run"});
     ASSERT_EQ(run.exit, 0) << run.err;
@@ -115,6 +116,23 @@ TEST_P(CtlBackup, AHostileFileIsRefusedAndNothingIsSent) {
     }
     EXPECT_EQ(Ctl({"restore", File("missing.json")}).exit, 2);
     EXPECT_EQ(m_lam.FramesReceived(), 0);
+}
+
+TEST_P(CtlBackup, FileErrorsNameTheFileAndTheSystemsReason) {
+    const std::string missing = File("no-such-folder/lam.json");
+    ctltest::CtlRun run = Ctl({"backup", missing});
+    EXPECT_EQ(run.exit, 1);
+    const std::string message = run.Json()["laminators"][0]["messages"][0];
+    EXPECT_NE(message.find(missing), std::string::npos) << message;
+    EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+
+    const std::string fifo = File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    run = Ctl({"diff", fifo});  // would block on open if it were read
+    EXPECT_EQ(run.exit, 2);
+    EXPECT_NE(run.Json()["messages"][0].get<std::string>().find("not a regular file"),
+              std::string::npos)
+        << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, CtlBackup, ::testing::Values(false, true),

@@ -1,6 +1,8 @@
 // The exit status of each failure class, and several targets of which one is unreachable.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tests/cli/ctl_process.h"
 
 namespace {
@@ -19,12 +21,14 @@ TEST_F(CtlExitStatus, UsageErrorsGiveTwoAndSendNothing) {
     const std::vector<std::vector<std::string>> cases = {
         {"--tcp", tcp, "frobnicate"},
         {"--tcp", tcp},
-        {"--tcp", "not-an-address", "get"},
+        {"--tcp", "127.0.0.1:0", "get"},
         {"--tcp", tcp, "get", "no-such-parameter"},
         {"--tcp", tcp, "set", "buzzer"},
         {"--tcp", tcp, "reset"},
         {"--tcp", tcp, "mode", "turbo"},
         {"--tcp", tcp, "send", "1c4g"},
+        {"--tcp", tcp, "send", "1c4"},
+        {"--tcp", tcp, "send", "1c 41 5"},
         {"--tcp", tcp, "firmware", "/nonexistent/fw.mot"},
         {"--usb-sim-printer", "/nonexistent", "get"},
     };
@@ -41,6 +45,49 @@ TEST_F(CtlExitStatus, UsageErrorsGiveTwoAndSendNothing) {
                   .err.find("The command is longer than 64 bytes!"),
               std::string::npos);
     EXPECT_EQ(m_lam.FramesReceived(), 0);
+}
+
+TEST_F(CtlExitStatus, EveryJsonRunPrintsOneDocumentUsageErrorsIncluded) {
+    const std::string tcp = m_lam.Tcp();
+    const std::vector<std::vector<std::string>> cases = {
+        {"--json", "frobnicate"},
+        {"--json", "--tcp", tcp},
+        {"--json", "--tcp", tcp, "get", "no-such-parameter"},
+        {"--json", "--tcp", tcp, "set", "buzzer=Loud"},
+        {"--json", "--tcp", tcp, "--bogus-option", "get"},
+    };
+    for (const auto& args : cases) {
+        const ctltest::CtlRun run = RunCtl(args);
+        EXPECT_EQ(run.exit, 2) << args.back();
+        nlohmann::json doc;
+        ASSERT_NO_THROW(doc = run.Json()) << args.back() << ": " << run.out;
+        EXPECT_EQ(doc["exit"], 2);
+        ASSERT_FALSE(doc["messages"].empty()) << doc.dump();
+        std::istringstream lines(run.err);
+        for (std::string one; std::getline(lines, one);)
+            EXPECT_NO_THROW((void)nlohmann::json::parse(one)) << one;
+    }
+    EXPECT_EQ(m_lam.FramesReceived(), 0);
+}
+
+TEST_F(CtlExitStatus, UnknownNamesSuggestTheNearestAndCaseDoesNotMatter) {
+    ctltest::CtlRun run = RunCtl({"gte"});
+    EXPECT_EQ(run.exit, 2);
+    EXPECT_NE(run.err.find("\"gte\" is not a pellacorctl command. Did you mean \"get\"?"),
+              std::string::npos)
+        << run.err;
+    run = RunCtl({"--tcp", m_lam.Tcp(), "set", "heating-rollr-temperature=150"});
+    EXPECT_EQ(run.exit, 2);
+    EXPECT_NE(run.err.find("Did you mean \"heating-roller-temperature\""), std::string::npos)
+        << run.err;
+    run = RunCtl({"--tcp", m_lam.Tcp(), "GET", "HEATING-ROLLER-TEMPERATURE", "parameter SETUP"});
+    EXPECT_EQ(run.exit, 0) << run.err;
+}
+
+TEST_F(CtlExitStatus, HostNamesAreResolved) {
+    const ctltest::CtlRun run =
+        RunCtl({"--tcp", "localhost:" + std::to_string(m_lam.Sim().TcpPort(0)), "get", "buzzer"});
+    EXPECT_EQ(run.exit, 0) << run.err;
 }
 
 TEST_F(CtlExitStatus, HelpOnEveryCommandSucceeds) {
@@ -73,6 +120,13 @@ TEST_F(CtlExitStatus, OneUnreachableTargetDoesNotStopTheOther) {
     EXPECT_EQ(doc["laminators"][1]["exit"], 0);
     EXPECT_EQ(doc["laminators"][1]["target"], "tcp:" + m_lam.Tcp());
     EXPECT_FALSE(doc["laminators"][1]["status"]["roller-temperature"].get<std::string>().empty());
+    // Its message names it.
+    const nlohmann::json line = nlohmann::json::parse(run.err.substr(0, run.err.find('\n')));
+    EXPECT_EQ(line["target"], doc["laminators"][0]["target"]) << run.err;
+    EXPECT_EQ(line["message"], "Connnection has failed!") << run.err;
+    // As text, the message starts with the laminator it concerns.
+    const std::string closed = doc["laminators"][0]["target"].get<std::string>().substr(4);
+    EXPECT_EQ(RunCtl({"--tcp", closed, "get"}).err.rfind("tcp:" + closed + ": ", 0), 0u);
 }
 
 TEST_F(CtlExitStatus, ALaminatorThatDoesNotAnswerGivesOne) {

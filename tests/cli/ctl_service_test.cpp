@@ -151,11 +151,12 @@ TEST_P(CtlService, CtrlCEndsADownloadAtAFrameBoundaryAndSaysHowFar) {
             }
         });
     ASSERT_TRUE(signalled) << run.err;
-    EXPECT_EQ(run.exit, 1);
+    EXPECT_EQ(run.exit, 130);
     EXPECT_NE(run.err.find("Download stopped: "), std::string::npos) << run.err;
     const nlohmann::json doc = run.Json();
     const int sent = doc["laminators"][0]["frames-sent"];
     EXPECT_LT(sent, doc["laminators"][0]["frames"].get<int>());
+    EXPECT_EQ(doc["laminators"][0]["bytes-sent"], static_cast<std::size_t>(sent) * 62);
     // What the laminator took is a leading part of the file, whole frames only.
     const pellacor::sim::FirmwareCapture got = SettledFirmware();
     EXPECT_EQ(got.data.size(), static_cast<std::size_t>(sent) * 62);
