@@ -1,7 +1,7 @@
 // The group list and the parameter list display of the main window.
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
-#include "app/descriptions.h"
+#include "laminator/descriptions.h"
 #include "app/operations.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
