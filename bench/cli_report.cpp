@@ -54,8 +54,9 @@ int main() {
                                   .count());
         bytes = page.size();
     }
-    std::printf("report of %zu readings: %.1f ms (XHTML %zu bytes, and JSON), %.3f of the 1 s "
-                "budget\n",
-                report.sections[0].history.size(), best, bytes, best / 1000.0);
+    std::printf(
+        "report of %zu readings: %.1f ms (XHTML %zu bytes, and JSON), %.3f of the 1 s "
+        "budget\n",
+        report.sections[0].history.size(), best, bytes, best / 1000.0);
     return best < 1000.0 ? 0 : 1;
 }

@@ -84,10 +84,10 @@ int main() {
     constexpr int kAppends = 1000000;
     for (int i = 0; i < kAppends; ++i)
         history.Append(StatusSample::Gap(i));
-    std::printf("one append: %.1f ns\n",
-                std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
-                        .count() /
-                    kAppends);
+    std::printf(
+        "one append: %.1f ns\n",
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() /
+            kAppends);
     CloseEthernet();
     return 0;
 }

@@ -15,8 +15,8 @@ int RunInfo(const CommandContext& context);
 int RunGet(const CommandContext& context, const std::vector<std::string>& names);
 int RunSet(const CommandContext& context, const std::vector<std::string>& assignments);
 struct StatusWatchOptions {
-    bool watch = false;      // repeat until interrupted or `count` readings
-    double interval = 2.0;   // seconds between the starts of two readings
+    bool watch = false;     // repeat until interrupted or `count` readings
+    double interval = 2.0;  // seconds between the starts of two readings
     std::optional<unsigned> count;
     bool csv = false;
 };

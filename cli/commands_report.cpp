@@ -3,11 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "cli/backup_file.h"
 #include "cli/commands.h"
@@ -15,8 +15,8 @@
 #include "cli/service_report.h"
 #include "cli/status_watch.h"
 #include "laminator/group_transfer.h"
-#include "laminator/status_csv.h"
 #include "laminator/limit_check.h"
+#include "laminator/status_csv.h"
 
 #ifndef PELLACOR_VERSION
 #define PELLACOR_VERSION "0"
@@ -24,6 +24,7 @@
 
 namespace {
 constexpr double kMaxMinutes = 24 * 60;
+constexpr std::size_t kMaxMessages = 500;
 
 bool WriteWhole(const std::string& path, const std::string& text, std::string& error) {
     const std::string temporary = path + ".part";
@@ -48,8 +49,7 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string& e
     return true;
 }
 
-std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path,
-                                                     std::string& error) {
+std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "The status file \"" + path + "\" cannot be read: " + std::strerror(errno);
@@ -99,11 +99,13 @@ void AddReportOptions(CLI::App& report, ReportOptions& options) {
         ->type_name("OUT.html");
     report.add_option("--minutes", options.minutes, "Watch the status for N minutes first")
         ->type_name("N");
-    report.add_option("--baseline", options.baseline,
-                      "Mark the values that differ from this backup (old and new)")
+    report
+        .add_option("--baseline", options.baseline,
+                    "Mark the values that differ from this backup (old and new)")
         ->type_name("BACKUP.json");
-    report.add_option("--from-csv", options.fromCsv,
-                      "Take the status over the visit from this file of status --csv")
+    report
+        .add_option("--from-csv", options.fromCsv,
+                    "Take the status over the visit from this file of status --csv")
         ->type_name("FILE");
 }
 
@@ -140,8 +142,13 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         }
         WatchStatus(context, plan, histories,
                     [&](const Target& target, const nlohmann::json& entry, const StatusSample&) {
-                        for (const auto& m : entry["messages"])
-                            messages[target.Label()].push_back(m.get<std::string>());
+                        // A message that repeats every cycle is listed once per run of it.
+                        std::vector<std::string>& list = messages[target.Label()];
+                        for (const auto& m : entry["messages"]) {
+                            const std::string text = m.get<std::string>();
+                            if (list.size() < kMaxMessages && (list.empty() || list.back() != text))
+                                list.push_back(text);
+                        }
                     });
     }
 

@@ -12,9 +12,11 @@ namespace {
 // Length of the UTF-8 sequence at `i`, 0 when none starts there.
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3
-                                     : (b & 0xF8) == 0xF0   ? 4
-                                                            : 0;
+    const std::size_t n = b < 0x80             ? 1
+                          : (b & 0xE0) == 0xC0 ? 2
+                          : (b & 0xF0) == 0xE0 ? 3
+                          : (b & 0xF8) == 0xF0 ? 4
+                                               : 0;
     if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
         return 0;
     for (std::size_t k = 1; k < n; ++k) {
@@ -105,8 +107,8 @@ std::string ParameterTable(const ReportSection& s, bool withBaseline) {
             value = "<del title=\"backup\">" + XmlEscape(*p.baseline) + "</del> → <ins>" + value +
                     "</ins>";
         if (p.limitProblem)
-            value += "<div class=\"note\">Outside its limits: " + XmlEscape(*p.limitProblem) +
-                     "</div>";
+            value +=
+                "<div class=\"note\">Outside its limits: " + XmlEscape(*p.limitProblem) + "</div>";
         html += Cell(value, "value");
         html += Cell(XmlEscape(std::string(p.info->unit)));
         html += Cell(p.info->readWrite ? "Read/Write" : "Read only");
@@ -137,10 +139,10 @@ std::string Timeline(const ReportSection& s) {
     std::string html = "<h3>Status over the visit</h3>";
     if (s.history.empty())
         return html + "<p>No status was read.</p>";
-    html += "<p class=\"legend\"><span class=\"r\">— roller</span><span class=\"e\">— "
-            "environment</span>" +
-            std::string(s.setCelsius ? "<span class=\"s\">- - set temperature</span>" : "") +
-            "</p>";
+    html +=
+        "<p class=\"legend\"><span class=\"r\">— roller</span><span class=\"e\">— "
+        "environment</span>" +
+        std::string(s.setCelsius ? "<span class=\"s\">- - set temperature</span>" : "") + "</p>";
     html += StatusChartSvg(s.history, s.setCelsius);
     html += "<table class=\"warmup\"><tbody>";
     html += "<tr><th>Time to within 5 °C of the set temperature</th>" +
@@ -148,11 +150,12 @@ std::string Timeline(const ReportSection& s) {
     html += "<tr><th>Overshoot</th>" + Cell(Figure(s.warmup.overshoot, "°C")) + "</tr>";
     html += "<tr><th>Spread while in heat or ready</th>" + Cell(Figure(s.warmup.spread, "°C")) +
             "</tr>";
-    html += "<tr><th>Readings</th>" + Cell(std::to_string(s.history.size()) + ", from " +
-                                           IsoTime(s.history.front().timeMs) + " to " +
-                                           IsoTime(s.history.back().timeMs)) +
+    html += "<tr><th>Readings</th>" +
+            Cell(std::to_string(s.history.size()) + ", from " + IsoTime(s.history.front().timeMs) +
+                 " to " + IsoTime(s.history.back().timeMs)) +
             "</tr></tbody></table>";
-    html += "<table class=\"events\"><thead><tr><th>Time (UTC)</th><th>Change</th></tr></thead><tbody>";
+    html +=
+        "<table class=\"events\"><thead><tr><th>Time (UTC)</th><th>Change</th></tr></thead><tbody>";
     for (const StatusEvent& e : StatusEvents(s.history))
         html += std::string("<tr") + (e.fault ? " class=\"fault\"" : "") + ">" +
                 Cell(IsoTime(e.timeMs)) + Cell(XmlEscape(e.text)) + "</tr>";
@@ -181,12 +184,26 @@ std::string XmlEscape(const std::string& bytes) {
             continue;
         }
         switch (b) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            case '\t': case '\n': case '\r': out += static_cast<char>(b); break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            case '\t':
+            case '\n':
+            case '\r':
+                out += static_cast<char>(b);
+                break;
             default:
                 if (b < 0x20 || b == 0x7F)
                     out += "\xEF\xBF\xBD";
@@ -204,12 +221,11 @@ std::string ReportXhtml(const ServiceReport& report) {
         "<meta charset=\"UTF-8\"/><title>Laminator service report</title><style>";
     html += kStyle;
     html += "</style></head>\n<body>\n<h1>Laminator service report</h1>";
-    html += "<p>Made " + IsoTime(report.createdMs) + " by pellacorctl " +
-            XmlEscape(report.version) +
-            (report.baselineFile.empty()
-                 ? std::string()
-                 : ", against the backup " + XmlEscape(report.baselineFile)) +
-            ".</p>\n";
+    html +=
+        "<p>Made " + IsoTime(report.createdMs) + " by pellacorctl " + XmlEscape(report.version) +
+        (report.baselineFile.empty() ? std::string()
+                                     : ", against the backup " + XmlEscape(report.baselineFile)) +
+        ".</p>\n";
     for (const ReportSection& s : report.sections) {
         html += "<section class=\"laminator\"><h2>" + XmlEscape(s.target) + "</h2>";
         if (s.exit != 0)
@@ -229,8 +245,9 @@ std::string ReportXhtml(const ServiceReport& report) {
         }
         html += "</section>\n";
     }
-    html += "<footer>Values as the laminator reported them. Times in UTC.</footer>\n</body>\n"
-            "</html>\n";
+    html +=
+        "<footer>Values as the laminator reported them. Times in UTC.</footer>\n</body>\n"
+        "</html>\n";
     return html;
 }
 
@@ -272,18 +289,17 @@ nlohmann::json ReportJson(const ServiceReport& report) {
         std::vector<std::string> messages;
         for (const std::string& m : s.messages)
             messages.push_back(BytesToJsonText(m));
-        sections.push_back(
-            {{"target", s.target},
-             {"exit", s.exit},
-             {"parameters", params},
-             {"set-temperature", OptionalNumber(s.setCelsius)},
-             {"warmup",
-              {{"seconds-to-within-5", OptionalNumber(s.warmup.secondsToBand)},
-               {"overshoot", OptionalNumber(s.warmup.overshoot)},
-               {"spread", OptionalNumber(s.warmup.spread)}}},
-             {"events", events},
-             {"readings", readings},
-             {"messages", messages}});
+        sections.push_back({{"target", s.target},
+                            {"exit", s.exit},
+                            {"parameters", params},
+                            {"set-temperature", OptionalNumber(s.setCelsius)},
+                            {"warmup",
+                             {{"seconds-to-within-5", OptionalNumber(s.warmup.secondsToBand)},
+                              {"overshoot", OptionalNumber(s.warmup.overshoot)},
+                              {"spread", OptionalNumber(s.warmup.spread)}}},
+                            {"events", events},
+                            {"readings", readings},
+                            {"messages", messages}});
     }
     return {{"format", "pellacor-report"},
             {"created", IsoTime(report.createdMs)},

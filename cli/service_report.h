@@ -15,9 +15,9 @@
 
 struct ReportParameter {
     const ParameterInfo* info = nullptr;
-    std::optional<std::string> value;           // nullopt: not read
-    std::optional<std::string> limitProblem;    // the limit message the value breaks
-    std::optional<std::string> baseline;        // the backup's value when it differs
+    std::optional<std::string> value;         // nullopt: not read
+    std::optional<std::string> limitProblem;  // the limit message the value breaks
+    std::optional<std::string> baseline;      // the backup's value when it differs
 };
 
 struct ReportSection {

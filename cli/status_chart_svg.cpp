@@ -65,8 +65,8 @@ std::string StatusChartSvg(const std::vector<StatusSample>& samples,
     f.high = std::ceil(f.high / 50) * 50;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"" +
                       std::to_string(width) + "\" height=\"" + std::to_string(height) +
-                      "\" viewBox=\"0 0 " + std::to_string(width) + " " +
-                      std::to_string(height) + "\" role=\"img\">";
+                      "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
+                      "\" role=\"img\">";
     svg += "<title>Roller and environment temperature</title>";
     // Degree grid every 50.
     for (double c = f.low; c <= f.high; c += 50) {
@@ -94,7 +94,8 @@ std::string StatusChartSvg(const std::vector<StatusSample>& samples,
                Num(f.Y(*setCelsius)) + "\"><title>Set temperature " + Num(*setCelsius) +
                " °C</title></line>";
     }
-    const std::vector<StatusSample> drawn = ReduceForChart(samples, f.t0, f.t1, width - kLeft - kRight);
+    const std::vector<StatusSample> drawn =
+        ReduceForChart(samples, f.t0, f.t1, width - kLeft - kRight);
     svg += "<path class=\"environment\" d=\"" +
            TemperaturePath(drawn, f, &StatusSample::EnvironmentCelsius) + "\"/>";
     svg += "<path class=\"roller\" d=\"" + TemperaturePath(drawn, f, &StatusSample::RollerCelsius) +

@@ -1,7 +1,6 @@
 #include "cli/status_watch.h"
 
 #include <CLI/CLI.hpp>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -87,28 +86,26 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
     }
     StatusHistories histories;
     const std::vector<std::string> keys = StatusReadingKeys();
-    return WatchStatus(context, plan, histories,
-                       [&](const Target& target, const nlohmann::json& entry,
-                           const StatusSample& sample) {
-                           if (options.csv) {
-                               std::printf("%s%s\n", several ? (target.Label() + ",").c_str() : "",
-                                           StatusCsvRow(sample).c_str());
-                           } else if (context.json) {
-                               std::printf("%s\n", entry.dump(-1, ' ', false,
-                                                              nlohmann::json::error_handler_t::replace)
-                                                       .c_str());
-                           } else {
-                               std::string line =
-                                   entry["time"].get<std::string>() + "  " + target.Label() + ":";
-                               for (const std::string& key : keys) {
-                                   if (entry.contains("status") && entry["status"].contains(key))
-                                       line += "  " + key + "=" +
-                                               entry["status"][key].get<std::string>();
-                               }
-                               std::printf("%s\n", line.c_str());
-                           }
-                           std::fflush(stdout);
-                       });
+    return WatchStatus(
+        context, plan, histories,
+        [&](const Target& target, const nlohmann::json& entry, const StatusSample& sample) {
+            if (options.csv) {
+                std::printf("%s%s\n", several ? (target.Label() + ",").c_str() : "",
+                            StatusCsvRow(sample).c_str());
+            } else if (context.json) {
+                std::printf(
+                    "%s\n",
+                    entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+            } else {
+                std::string line = entry["time"].get<std::string>() + "  " + target.Label() + ":";
+                for (const std::string& key : keys) {
+                    if (entry.contains("status") && entry["status"].contains(key))
+                        line += "  " + key + "=" + entry["status"][key].get<std::string>();
+                }
+                std::printf("%s\n", line.c_str());
+            }
+            std::fflush(stdout);
+        });
 }
 
 void AddStatusWatchOptions(CLI::App& status, StatusWatchOptions& options) {

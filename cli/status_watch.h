@@ -15,8 +15,8 @@ using StatusHistories = std::map<std::string, StatusHistory>;
 
 struct WatchPlan {
     double interval = 2.0;
-    std::optional<unsigned> rounds;          // readings per target; none: until interrupted
-    std::optional<std::int64_t> untilMs;     // or until this wall-clock time
+    std::optional<unsigned> rounds;       // readings per target; none: until interrupted
+    std::optional<std::int64_t> untilMs;  // or until this wall-clock time
 };
 
 // Called after each reading with the target, its JSON entry (with "time") and the sample the

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples,
-                                         std::int64_t t0, std::int64_t t1, int columns) {
+std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples, std::int64_t t0,
+                                         std::int64_t t1, int columns) {
     if (static_cast<int>(samples.size()) <= 4 * columns)
         return samples;
     const double span = static_cast<double>(std::max<std::int64_t>(t1 - t0, 1));

@@ -8,5 +8,5 @@
 #include "laminator/status_history.h"
 
 // `samples` oldest first; columns span [t0, t1].
-std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples,
-                                         std::int64_t t0, std::int64_t t1, int columns);
+std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples, std::int64_t t0,
+                                         std::int64_t t1, int columns);

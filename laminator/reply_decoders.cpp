@@ -1,10 +1,9 @@
 #include "laminator/reply_decoders.h"
 
-#include "laminator/status_fields.h"
-
 #include <algorithm>
 
 #include "laminator/encodings.h"
+#include "laminator/status_fields.h"
 #include "laminator/status_text.h"
 
 namespace {
@@ -118,7 +117,8 @@ std::optional<StatusFields> DecodeStatusFields(const Reply& reply) {
         return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
     };
     const auto u32be = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(b[at]) << 24 | static_cast<std::uint32_t>(b[at + 1]) << 16 |
+        return static_cast<std::uint32_t>(b[at]) << 24 |
+               static_cast<std::uint32_t>(b[at + 1]) << 16 |
                static_cast<std::uint32_t>(b[at + 2]) << 8 | b[at + 3];
     };
     return StatusFields{u16(kRollerTemperature), u16(kEnvTemperature), u32be(kStateCode),

@@ -111,8 +111,8 @@ std::optional<std::int64_t> ParseIsoTime(const std::string& text) {
             return std::nullopt;
         rest = rest.substr(4);
     }
-    if (rest != "Z" || utc.tm_mon < 1 || utc.tm_mon > 12 || utc.tm_mday < 1 ||
-        utc.tm_mday > 31 || utc.tm_hour > 23 || utc.tm_min > 59 || utc.tm_sec > 60)
+    if (rest != "Z" || utc.tm_mon < 1 || utc.tm_mon > 12 || utc.tm_mday < 1 || utc.tm_mday > 31 ||
+        utc.tm_hour > 23 || utc.tm_min > 59 || utc.tm_sec > 60)
         return std::nullopt;
     utc.tm_year -= 1900;
     utc.tm_mon -= 1;
@@ -132,9 +132,9 @@ std::string StatusCsvRow(const StatusSample& s) {
     const auto error = CodeBytes(s.error);
     row += "," + Celsius(s.rollerCenti) + "," + Celsius(s.environmentCenti);
     row += "," + Quoted(StateText(state.data())) + "," + Quoted(ErrorText(error.data()));
-    row += "," + (s.cardSensors < 0 ? std::string()
-                                    : Quoted(CardChannelText(static_cast<std::uint8_t>(
-                                          s.cardSensors))));
+    row += "," + (s.cardSensors < 0
+                      ? std::string()
+                      : Quoted(CardChannelText(static_cast<std::uint8_t>(s.cardSensors))));
     row += "," + Code(s.state) + "," + Code(s.error);
     return row;
 }
@@ -210,7 +210,8 @@ std::optional<std::vector<StatusSample>> ReadStatusCsv(std::istream& in, std::st
                 for (int channel = 1; channel <= 3; ++channel) {
                     if (cards.find(" " + std::to_string(channel)) != std::string::npos &&
                         cards.rfind("Card detected", 0) == 0)
-                        s.cardSensors = static_cast<std::int8_t>(s.cardSensors | 1 << (channel - 1));
+                        s.cardSensors =
+                            static_cast<std::int8_t>(s.cardSensors | 1 << (channel - 1));
                 }
             }
         }

@@ -22,8 +22,7 @@ std::string SampleErrorText(const StatusSample& s) {
     return ErrorText(Bytes(s.error).data());
 }
 
-std::vector<StatusEvent> StatusEvents(const std::vector<StatusSample>& samples,
-                                      std::size_t limit) {
+std::vector<StatusEvent> StatusEvents(const std::vector<StatusSample>& samples, std::size_t limit) {
     std::vector<StatusEvent> events;
     const StatusSample* last = nullptr;
     bool inGap = false;
@@ -38,9 +37,8 @@ std::vector<StatusEvent> StatusEvents(const std::vector<StatusSample>& samples,
         inGap = false;
         if (!last || resumed || s.state != last->state) {
             const std::string text = SampleStateText(s);
-            events.push_back({s.timeMs, text.empty() ? "State " + StatusCodeHex(s.state)
-                                                     : text,
-                              false});
+            events.push_back(
+                {s.timeMs, text.empty() ? "State " + StatusCodeHex(s.state) : text, false});
         }
         if (!last || resumed || s.error != last->error) {
             const std::string text = SampleErrorText(s);

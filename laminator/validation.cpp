@@ -1,12 +1,11 @@
 #include "laminator/validation.h"
 
-#include "laminator/limit_check.h"
-
 #include <functional>
 #include <vector>
 
 #include "laminator/catalogue.h"
 #include "laminator/encodings.h"
+#include "laminator/limit_check.h"
 #include "laminator/param_store.h"
 #include "link/link_buffers.h"
 

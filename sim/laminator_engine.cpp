@@ -1,11 +1,11 @@
 #include "sim/laminator_engine.h"
 
-#include "sim/roller_warmup.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
+
+#include "sim/roller_warmup.h"
 
 namespace pellacor::sim {
 

@@ -35,7 +35,8 @@ class XhtmlPage {
         m_context.reset(xmlXPathNewContext(m_doc.get()));
         xmlXPathRegisterNs(m_context.get(), BAD_CAST "x", BAD_CAST "http://www.w3.org/1999/xhtml");
         xmlXPathRegisterNs(m_context.get(), BAD_CAST "svg", BAD_CAST "http://www.w3.org/2000/svg");
-        xmlXPathRegisterNs(m_context.get(), BAD_CAST "xlink", BAD_CAST "http://www.w3.org/1999/xlink");
+        xmlXPathRegisterNs(m_context.get(), BAD_CAST "xlink",
+                           BAD_CAST "http://www.w3.org/1999/xlink");
     }
     bool WellFormed() const { return m_doc != nullptr; }
     // The texts of the nodes `path` selects.

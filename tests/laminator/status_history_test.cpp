@@ -1,12 +1,12 @@
+#include "laminator/status_history.h"
+
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <algorithm>
+#include <sstream>
 
 #include "laminator/chart_reduction.h"
 #include "laminator/status_csv.h"
-#include "laminator/status_history.h"
 #include "laminator/status_poller.h"
 #include "sim/fault_plan.h"
 #include "sim_fixture.h"
@@ -190,12 +190,11 @@ TEST(ChartReduction, EightHoursKeepTheirPeaksAndGapsInAFewPointsPerColumn) {
     };
     EXPECT_TRUE(has(17000));
     EXPECT_TRUE(has(9000));
-    EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](const StatusSample& s) { return s.gap; }),
-              1);
-    EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(),
-                               [](const StatusSample& a, const StatusSample& b) {
-                                   return a.timeMs < b.timeMs;
-                               }));
+    EXPECT_EQ(
+        std::count_if(drawn.begin(), drawn.end(), [](const StatusSample& s) { return s.gap; }), 1);
+    EXPECT_TRUE(std::is_sorted(
+        drawn.begin(), drawn.end(),
+        [](const StatusSample& a, const StatusSample& b) { return a.timeMs < b.timeMs; }));
     // A short history is drawn as it is.
     const std::vector<StatusSample> few(samples.begin(), samples.begin() + 100);
     EXPECT_EQ(ReduceForChart(few, 0, 198000, 600).size(), 100u);

@@ -1,14 +1,16 @@
+#include "laminator/warmup_figures.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "laminator/status_csv.h"
-#include "laminator/warmup_figures.h"
 
 namespace {
 // A warm-up recorded from the simulator (--fast-warmup) with
 // pellacorctl status --interval 2 --count 22 --csv; set temperature 150.
-const char* kRecordedWarmup = R"(time,roller-temperature,environment-temperature,state,error,card-channel,state-code,error-code
+const char* kRecordedWarmup =
+    R"(time,roller-temperature,environment-temperature,state,error,card-channel,state-code,error-code
 2026-12-09T21:21:11.898Z,26.62,23.50,Initializing...,In heat,,4d000101,57000101
 2026-12-09T21:21:13.894Z,36.55,23.50,Initializing...,In heat,,4d000101,57000101
 2026-12-09T21:21:15.908Z,46.62,23.50,Initializing...,In heat,,4d000101,57000101
