@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/json_text.h"
+#include "cli/parameter_names.h"
 #include "cli/status_chart_svg.h"
 #include "laminator/descriptions.h"
 #include "laminator/status_csv.h"
@@ -98,7 +99,7 @@ std::string ParameterTable(const ReportSection& s, bool withBaseline) {
             cls += "out-of-range";
         if (p.baseline)
             cls += std::string(cls.empty() ? "" : " ") + "changed";
-        html += "<tr id=\"" + std::string(p.info->keyName) + "\"" +
+        html += "<tr id=\"" + StableKey(p.info->name) + "\"" +
                 (cls.empty() ? "" : " class=\"" + cls + "\"") + ">";
         html += Cell(XmlEscape(std::string(p.info->group)));
         html += Cell(XmlEscape(std::string(p.info->name)));
@@ -256,7 +257,7 @@ nlohmann::json ReportJson(const ServiceReport& report) {
     for (const ReportSection& s : report.sections) {
         nlohmann::json params = nlohmann::json::array();
         for (const ReportParameter& p : s.parameters) {
-            nlohmann::json j = {{"key", std::string(p.info->keyName)},
+            nlohmann::json j = {{"key", StableKey(p.info->name)},
                                 {"name", std::string(p.info->name)},
                                 {"group", std::string(p.info->group)},
                                 {"unit", std::string(p.info->unit)},

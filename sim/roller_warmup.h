@@ -8,7 +8,7 @@
 namespace pellacor::sim {
 
 inline constexpr uint32_t kWarmupTauMs = 40000;     // ready after about three minutes
-inline constexpr uint32_t kFastWarmupTauMs = 4000;  // after about twenty seconds
+inline constexpr uint32_t kFastWarmupTauMs = 4000;  // after about half a minute
 
 // The time constant of every simulated roller of the process (the tool and the demo run one
 // simulator each).

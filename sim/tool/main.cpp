@@ -56,8 +56,8 @@ State
   --env-temp C100        environment temperature in hundredths of a degree (2350)
   --heat-rate C100       how fast the roller moves to its set point, hundredths of a
                          degree per second (500; 0 keeps it where it is)
-  --fast-warmup          the roller reaches its set point in about 20 s instead of
-                         about 3 minutes (a first-order approach in both cases)
+  --fast-warmup          the roller is ready in about half a minute instead of about
+                         3 minutes (a first-order approach in both cases)
 
 Log and checks
   --log FILE             append every frame received and sent as a JSON line:

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/parameter_names.h"
 #include "laminator/catalogue.h"
 #include "laminator/status_csv.h"
 #include "tests/cli/ctl_process.h"
@@ -96,8 +97,7 @@ TEST_F(CtlReport, APageAStrictParserReadsWithEveryParameterAndItsMarks) {
     const std::string rows = "//x:table[@class='parameters']/x:tbody/x:tr";
     EXPECT_EQ(page.Texts(rows).size(), Catalogue().size());
     for (const ParameterInfo& p : Catalogue())
-        EXPECT_EQ(page.Texts(rows + "[@id='" + std::string(p.keyName) + "']").size(), 1u)
-            << p.keyName;
+        EXPECT_EQ(page.Texts(rows + "[@id='" + StableKey(p.name) + "']").size(), 1u) << p.name;
     // Out of range: only the roller temperature, with the limit message.
     const auto outOfRange = page.Texts(rows + "[contains(@class,'out-of-range')]/@id");
     ASSERT_EQ(outOfRange, std::vector<std::string>{"heating-roller-temperature"});
@@ -162,7 +162,7 @@ TEST_F(CtlReport, TakesTheVisitFromAWatchsCsvAndRefusesABadOne) {
     std::string csv = StatusCsvHeader() + "\n";
     for (int i = 0; i < 5; ++i) {
         StatusSample s;
-        s.timeMs = 1798848000000 + 2000 * i;
+        s.timeMs = 1798761600000 + 2000 * i;
         s.rollerCenti = static_cast<std::uint16_t>(10000 + 1000 * i);
         s.state = 0x4D000101;
         s.error = 0x57000101;
@@ -172,7 +172,8 @@ TEST_F(CtlReport, TakesTheVisitFromAWatchsCsvAndRefusesABadOne) {
     const ctltest::CtlRun run =
         RunCtl(Args({"--json", "report", Path("visit.json"), "--from-csv", Path("watch.csv")}));
     ASSERT_EQ(run.exit, 0) << run.err;
-    const nlohmann::json& readings = run.Json()["laminators"][0]["readings"];
+    const nlohmann::json doc = run.Json();
+    const nlohmann::json& readings = doc["laminators"][0]["readings"];
     ASSERT_EQ(readings.size(), 5u);
     EXPECT_EQ(readings[0]["time"], "2027-01-01T00:00:00.000Z");
     EXPECT_EQ(readings[2]["gap"], true);

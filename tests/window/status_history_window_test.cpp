@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "app/corvane_dlg.h"
@@ -128,16 +129,14 @@ TEST_F(StatusHistoryWindowTest, TheLaminatorInfoBoxesOfferItInTheirContextMenu) 
         EXPECT_EQ(box->contextMenuPolicy(), Qt::CustomContextMenu) << id;
     }
     // Other edit boxes keep their own menu.
+    const std::set<QWidget*> boxes = {
+        host.WidgetById(dlg, kIdRollerTemperature), host.WidgetById(dlg, kIdEnvironmentTemperature),
+        host.WidgetById(dlg, kIdStateBox), host.WidgetById(dlg, kIdErrorBox),
+        host.WidgetById(dlg, kIdCardChannelBox)};
     for (QLineEdit* edit : host.Window(dlg)->findChildren<QLineEdit*>()) {
-        const int id = [&] {
-            for (int candidate : {kIdRollerTemperature, kIdEnvironmentTemperature, kIdStateBox,
-                                  kIdErrorBox, kIdCardChannelBox})
-                if (host.WidgetById(dlg, candidate) == edit)
-                    return candidate;
-            return 0;
-        }();
-        if (id == 0)
+        if (!boxes.count(edit)) {
             EXPECT_EQ(edit->contextMenuPolicy(), Qt::DefaultContextMenu);
+        }
     }
     host.Close(dlg);
 }
