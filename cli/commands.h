@@ -42,6 +42,7 @@ struct ReportOptions {
     std::optional<double> minutes;
     std::string baseline;
     std::string fromCsv;
+    bool network = false;
 };
 void AddReportOptions(CLI::App& report, ReportOptions& options);
 int RunReport(const CommandContext& context, const ReportOptions& options);

@@ -1,6 +1,8 @@
 // report: everything the tool can read of each laminator, with its status over the visit,
 // as one page to hand over (or JSON).
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +14,13 @@
 #include "cli/backup_file.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/network_search.h"
 #include "cli/service_report.h"
 #include "cli/status_watch.h"
 #include "laminator/group_transfer.h"
 #include "laminator/limit_check.h"
 #include "laminator/status_csv.h"
+#include "netsetup/net_discovery.h"
 
 #ifndef PELLACOR_VERSION
 #define PELLACOR_VERSION "0"
@@ -91,6 +95,38 @@ TargetResult ReadEverything(CliView& view, ReportSection& section, const Backup*
     }
     return result;
 }
+std::string Lowercase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// One search for all of them; each laminator's settings read by its MAC address.
+void AddNetworkSettings(ServiceReport& report) {
+    CNetDiscovery discovery;
+    NetResult result = kNetSuccess;
+    const std::vector<SearchReply> found = SearchNetwork(discovery, result);
+    for (ReportSection& section : report.sections) {
+        std::string mac;
+        for (const ReportParameter& p : section.parameters) {
+            if (p.info->key == ParamKey::MacAddress && p.value)
+                mac = Lowercase(*p.value);
+        }
+        if (mac.empty())
+            continue;
+        const auto match = std::find_if(found.begin(), found.end(), [&](const SearchReply& r) {
+            return ReplyMacText(r) == mac;
+        });
+        if (match == found.end()) {
+            section.messages.push_back("No laminator with MAC address " + mac +
+                                       " answered the network search.");
+        } else if (discovery.ReadConfig(*match) == kNetSuccess) {
+            section.network = SettingsJson(discovery.m_settings);
+        } else {
+            section.messages.push_back("Reading the network settings of " + mac + " failed.");
+        }
+    }
+}
 }  // namespace
 
 void AddReportOptions(CLI::App& report, ReportOptions& options) {
@@ -103,6 +139,9 @@ void AddReportOptions(CLI::App& report, ReportOptions& options) {
         .add_option("--baseline", options.baseline,
                     "Mark the values that differ from this backup (old and new)")
         ->type_name("BACKUP.json");
+    report.add_flag("--network", options.network,
+                    "Also the network settings of each laminator a network search finds by its "
+                    "MAC address");
     report
         .add_option("--from-csv", options.fromCsv,
                     "Take the status over the visit from this file of status --csv")
@@ -178,6 +217,8 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         codes.push_back(section.exit);
         report.sections.push_back(std::move(section));
     }
+    if (options.network && !CliView::Interrupted().load())
+        AddNetworkSettings(report);
     int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
     if (CliView::Interrupted().load())
         exit = kExitFailure;

@@ -234,6 +234,13 @@ std::string ReportXhtml(const ServiceReport& report) {
                     std::to_string(s.exit) + ").</p>";
         html += "<h3>Identity</h3>" + IdentityTable(s);
         html += "<h3>Parameters</h3>" + ParameterTable(s, !report.baselineFile.empty());
+        if (s.network.is_object()) {
+            html += "<h3>Network settings (network search)</h3><table class=\"network\"><tbody>";
+            for (const auto& [key, value] : s.network.items())
+                html += "<tr><th>" + XmlEscape(key) + "</th>" +
+                        Cell(XmlEscape(value.get<std::string>())) + "</tr>";
+            html += "</tbody></table>";
+        }
         html += Timeline(s);
         html += "<h3>Messages</h3>";
         if (s.messages.empty()) {
@@ -300,7 +307,8 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                               {"spread", OptionalNumber(s.warmup.spread)}}},
                             {"events", events},
                             {"readings", readings},
-                            {"messages", messages}});
+                            {"messages", messages},
+                            {"network", s.network}});
     }
     return {{"format", "pellacor-report"},
             {"created", IsoTime(report.createdMs)},

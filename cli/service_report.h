@@ -28,6 +28,7 @@ struct ReportSection {
     std::optional<double> setCelsius;
     WarmupFigures warmup;
     std::vector<std::string> messages;
+    nlohmann::json network;  // the settings a network search read for its MAC; null if none
 };
 
 struct ServiceReport {

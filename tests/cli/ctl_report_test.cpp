@@ -158,6 +158,22 @@ TEST_F(CtlReport, JsonHoldsTheSameContent) {
     EXPECT_GE(doc["laminators"][0]["readings"].size(), 1u);
 }
 
+TEST_F(CtlReport, WithNetworkTheSettingsOfTheSearchAreInIt) {
+    const ctltest::CtlRun run =
+        RunCtl({"--search-address", m_lam.SearchAddress(), "--tcp", m_lam.Tcp(), "--json", "report",
+                Path("visit.json"), "--network"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json doc = run.Json();
+    const nlohmann::json& network = doc["laminators"][0]["network"];
+    EXPECT_EQ(network["ip-address"], "127.0.0.1") << network;
+    EXPECT_EQ(network["method"], "static");
+    EXPECT_TRUE(run.Json()["laminators"][0]["messages"].empty());
+    // Without --network no search is sent.
+    EXPECT_TRUE(RunCtl(Args({"--json", "report", Path("visit.json")}))
+                    .Json()["laminators"][0]["network"]
+                    .is_null());
+}
+
 TEST_F(CtlReport, TakesTheVisitFromAWatchsCsvAndRefusesABadOne) {
     std::string csv = StatusCsvHeader() + "\n";
     for (int i = 0; i < 5; ++i) {
