@@ -1,11 +1,11 @@
 // The group list and the parameter list display of the main window.
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
-#include "app/descriptions.h"
 #include "app/operations.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/catalogue.h"
+#include "laminator/descriptions.h"
 #include "laminator/param_store.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"

@@ -10,6 +10,7 @@
 #include "link/ethernet_link.h"
 #include "link/usb_backend.h"
 #include "netsetup/search_target.h"
+#include "sim/roller_warmup.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -74,6 +75,8 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
     pellacor::sim::SimOptions sim;
     // Three laminators (127.0.0.1 to .3), so the network search has a list to show.
     sim.count = kDemoLaminatorCount;
+    if (options.fastWarmup)
+        pellacor::sim::SetWarmupTauMs(pellacor::sim::kFastWarmupTauMs);
     sim.tcpHost = "127.0.0.1";
     sim.tcpPort = 0;
     sim.udpHost = "127.0.0.1";

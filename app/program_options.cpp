@@ -10,6 +10,8 @@ void DefineOptions(CLI::App& app, ProgramOptions& o, std::string& searchAddress,
     app.set_help_flag("-h,--help", "show this text");
     app.add_flag("--version", o.version, "print the version and exit");
     app.add_flag("--demo", o.demo, "run against built-in simulated laminators on loopback");
+    app.add_flag("--fast-warmup", o.fastWarmup,
+                 "with --demo: the simulated roller warms up in seconds, not minutes");
     app.add_option("--usb-sim", o.usbSimHid, "list the simulator's virtual HID laminator at PATH")
         ->type_name("PATH")
         ->allow_extra_args(false);

@@ -9,6 +9,7 @@
 
 struct ProgramOptions {
     bool demo = false;                         // run against the built-in simulated laminator
+    bool fastWarmup = false;                   // its roller warms up in seconds
     std::vector<std::string> usbSimHid;        // virtual HID laminators to list as plugged in
     std::vector<std::string> usbSimPrinter;    // virtual printing-class laminators
     std::optional<std::uint16_t> tcpPort;      // the laminator's command port (9100)

@@ -7,10 +7,25 @@
 
 #include "cli/command_runner.h"
 
+namespace CLI {
+class App;
+}
+
 int RunInfo(const CommandContext& context);
 int RunGet(const CommandContext& context, const std::vector<std::string>& names);
 int RunSet(const CommandContext& context, const std::vector<std::string>& assignments);
-int RunStatus(const CommandContext& context, std::optional<double> watchSeconds);
+struct StatusWatchOptions {
+    bool watch = false;     // repeat until interrupted or `count` readings
+    double interval = 2.0;  // seconds between the starts of two readings
+    std::optional<unsigned> count;
+    bool csv = false;
+};
+int RunStatus(const CommandContext& context, const StatusWatchOptions& options);
+// --interval, --count (both imply a watch) and --csv on the status subcommand.
+void AddStatusWatchOptions(CLI::App& status, StatusWatchOptions& options);
+// One status reading of the target, its boxes as keys (the order of StatusReadingKeys).
+TargetResult StatusReading(CliView& view, const Target& target);
+std::vector<std::string> StatusReadingKeys();
 
 int RunBackup(const CommandContext& context, const std::string& file);
 struct RestoreOptions {
@@ -21,6 +36,16 @@ struct RestoreOptions {
 int RunRestore(const CommandContext& context, const std::string& file,
                const RestoreOptions& options);
 int RunDiff(const CommandContext& context, const std::string& file);
+
+struct ReportOptions {
+    std::string out;
+    std::optional<double> minutes;
+    std::string baseline;
+    std::string fromCsv;
+    bool network = false;
+};
+void AddReportOptions(CLI::App& report, ReportOptions& options);
+int RunReport(const CommandContext& context, const ReportOptions& options);
 
 // With `verify`, the parameters are read back afterwards: only an answer confirms the reset.
 int RunReset(const CommandContext& context, bool confirmed, bool verify);

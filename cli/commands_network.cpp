@@ -57,12 +57,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string AddressText(const NetSettings& s, std::size_t offset) {
-    const std::array<int, 4> f = SettingsAddress(s, offset);
-    return std::to_string(f[0]) + "." + std::to_string(f[1]) + "." + std::to_string(f[2]) + "." +
-           std::to_string(f[3]);
-}
-
 std::optional<std::array<int, 4>> AddressFields(const std::string& text) {
     if (!IsDottedQuad(text))
         return std::nullopt;
@@ -76,13 +70,6 @@ std::optional<std::array<int, 4>> AddressFields(const std::string& text) {
     return fields;
 }
 
-nlohmann::json SettingsJson(const NetSettings& s) {
-    return {{"name", BytesToJsonText(SettingsName(s))},
-            {"method", IsStaticMethod(s) ? "static" : "dynamic"},
-            {"ip-address", AddressText(s, kSettingsIpOffset)},
-            {"subnet-mask", AddressText(s, kSettingsMaskOffset)},
-            {"gateway", AddressText(s, kSettingsGatewayOffset)}};
-}
 }  // namespace
 
 int RunDiscover(const CommandContext& context) {

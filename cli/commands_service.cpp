@@ -39,6 +39,15 @@ constexpr Reading kReadings[] = {
     {"card-channel", "Card channel", kIdCardChannelBox},
 };
 
+}  // namespace
+
+std::vector<std::string> StatusReadingKeys() {
+    std::vector<std::string> keys;
+    for (const Reading& r : kReadings)
+        keys.push_back(r.key);
+    return keys;
+}
+
 TargetResult StatusReading(CliView& view, const Target& target) {
     TargetResult result;
     const std::optional<LinkKind> link = LinkInUse();
@@ -59,16 +68,7 @@ TargetResult StatusReading(CliView& view, const Target& target) {
     return result;
 }
 
-// Sleeps up to `seconds`; false once Ctrl-C was pressed.
-bool SleepUnlessInterrupted(double seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (CliView::Interrupted().load())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return !CliView::Interrupted().load();
-}
+namespace {
 
 constexpr const char* kNoReply = "The command was sent, but no reply came.";
 constexpr const char* kResetNotSent = "The reset could not be sent.";
@@ -87,40 +87,6 @@ std::string HexText(const std::uint8_t* bytes, std::size_t count) {
     return text;
 }
 }  // namespace
-
-int RunStatus(const CommandContext& context, std::optional<double> watchSeconds) {
-    if (RefusePrinterClass(context))
-        return kExitUsage;
-    if (!watchSeconds)
-        return RunOnTargets(context, StatusReading);
-    if (*watchSeconds <= 0)
-        return UsageError("--watch takes a number of seconds above 0.");
-    int worst = kExitOk;
-    do {
-        for (const Target& target : context.targets) {
-            std::string text;
-            nlohmann::json entry = RunOnTarget(context, target, StatusReading, text);
-            const int exit = entry["exit"].get<int>();
-            if (exit != kExitOk)
-                worst = worst == kExitOk || worst == exit ? exit : kExitFailure;
-            if (context.json) {
-                std::printf(
-                    "%s\n",
-                    entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-            } else {
-                std::string line = target.Label() + ":";
-                for (const Reading& r : kReadings) {
-                    if (entry["status"].contains(r.key))
-                        line += std::string("  ") + r.key + "=" +
-                                EscapeControls(entry["status"][r.key].get<std::string>());
-                }
-                std::printf("%s\n", line.c_str());
-            }
-            std::fflush(stdout);
-        }
-    } while (SleepUnlessInterrupted(*watchSeconds));
-    return worst;
-}
 
 int RunReset(const CommandContext& context, bool confirmed, bool verify) {
     if (!confirmed)

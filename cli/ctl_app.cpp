@@ -165,6 +165,8 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
         ->expected(0, 1)
         ->default_str("2")
         ->type_name("SECONDS");
+    StatusWatchOptions statusOptions;
+    AddStatusWatchOptions(*status, statusOptions);
     auto* get = app.add_subcommand("get", "Parameters with name, value, unit and access");
     get->add_option("names", names, "Groups or parameters, by name or key; every group if none");
     auto* set = app.add_subcommand(
@@ -195,6 +197,10 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     auto* send = app.add_subcommand("send", "A raw command; prints the reply in hexadecimal");
     std::string hex;
     send->add_option("hex", hex, "Hexadecimal byte pairs")->required();
+    auto* report = app.add_subcommand(
+        "report", "A service report of every target: identity, parameters, status over the visit");
+    ReportOptions reportOptions;
+    AddReportOptions(*report, reportOptions);
     auto* firmware = app.add_subcommand("firmware", "Download a firmware file");
     firmware->add_option("file", file, "The firmware file (.mot)")->required();
     bool forceFirmware = false;
@@ -280,9 +286,12 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     command = context.command;
     if (chosen == app.get_subcommand("info"))
         return RunInfo(context);
-    if (chosen == status)
-        return RunStatus(
-            context, status->count("--watch") ? std::optional(watch.value_or(2.0)) : std::nullopt);
+    if (chosen == status) {
+        if (status->count("--watch") && !status->count("--interval"))
+            statusOptions.interval = watch.value_or(2.0);
+        statusOptions.watch = statusOptions.watch || status->count("--watch") > 0;
+        return RunStatus(context, statusOptions);
+    }
     if (chosen == get)
         return RunGet(context, names);
     if (chosen == set)
@@ -299,6 +308,8 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
         return RunMode(context, modeName);
     if (chosen == send)
         return RunSend(context, hex);
+    if (chosen == report)
+        return RunReport(context, reportOptions);
     return RunFirmware(context, file, forceFirmware);
 }
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "laminator/encodings.h"
+#include "laminator/status_fields.h"
 #include "laminator/status_text.h"
 
 namespace {
@@ -108,8 +109,31 @@ std::optional<std::array<std::string, 4>> DecodeStatus(const Reply& reply) {
         TemperatureText(b[kEnvTemperature], b[kEnvTemperature + 1])};
 }
 
-std::optional<std::string> DecodeCardChannel(const Reply& reply) {
+std::optional<StatusFields> DecodeStatusFields(const Reply& reply) {
+    if (!reply.received || !reply.Has(kStatusErrorCode, 4))
+        return std::nullopt;
+    const std::uint8_t* b = reply.Field(0);
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+    };
+    const auto u32be = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(b[at]) << 24 |
+               static_cast<std::uint32_t>(b[at + 1]) << 16 |
+               static_cast<std::uint32_t>(b[at + 2]) << 8 | b[at + 3];
+    };
+    return StatusFields{u16(kRollerTemperature), u16(kEnvTemperature), u32be(kStateCode),
+                        u32be(kStatusErrorCode)};
+}
+
+std::optional<std::uint8_t> DecodeCardSensors(const Reply& reply) {
     if (!reply.received || reply.length <= kCardSensorByte)
         return std::nullopt;
-    return CardChannelText(reply.bytes[kCardSensorByte]);
+    return reply.bytes[kCardSensorByte];
+}
+
+std::optional<std::string> DecodeCardChannel(const Reply& reply) {
+    const std::optional<std::uint8_t> sensors = DecodeCardSensors(reply);
+    if (!sensors)
+        return std::nullopt;
+    return CardChannelText(*sensors);
 }

@@ -6,6 +6,8 @@
 
 #include "laminator/link_exchange.h"
 #include "laminator/reply_decoders.h"
+#include "laminator/status_fields.h"
+#include "laminator/status_history.h"
 #include "laminator/status_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
@@ -42,7 +44,27 @@ std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command,
     return ReceiveReply(LinkKind::Usb, 0, echo);
 }
 
+void Record(const StatusSample& sample) {
+    if (StatusHistory* history = CurrentStatusHistory())
+        history->Append(sample);
+}
+
+// The history's reading of a status reply; a gap when its fields did not come.
+StatusSample SampleOf(const Reply& reply, std::int64_t timeMs) {
+    const std::optional<StatusFields> f = DecodeStatusFields(reply);
+    if (!f)
+        return StatusSample::Gap(timeMs);
+    StatusSample s;
+    s.timeMs = timeMs;
+    s.rollerCenti = f->rollerCenti;
+    s.environmentCenti = f->environmentCenti;
+    s.state = f->state;
+    s.error = f->error;
+    return s;
+}
+
 void NotConnected(LaminatorView& view) {
+    Record(StatusSample::Gap(NowMs()));
     ReportLinkMessage(kNotConnected);
     view.EnableButton(kIdActivatePort, true);
 }
@@ -50,6 +72,7 @@ void NotConnected(LaminatorView& view) {
 // One status and one card-channel exchange. False when a stop came first; `answered` tells
 // whether the status query got its reply (the boxes are emptied when not).
 bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
+    const std::int64_t timeMs = NowMs();
     const std::optional<Reply> status = UsbQuery(token, kStatusQuery, kStatusEcho);
     if (!status)
         return false;
@@ -57,8 +80,14 @@ bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
     // A frame cut short is a failed receive, told like one that did not come.
     if (!answered && status->received)
         ReportLinkMessage("Failed to receive data!");
+    StatusSample sample = answered ? SampleOf(*status, timeMs) : StatusSample::Gap(timeMs);
     SignalPollCycleDone();
     const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery, kCardChannelEcho);
+    if (cards && !sample.gap) {
+        if (const std::optional<std::uint8_t> sensors = DecodeCardSensors(*cards))
+            sample.cardSensors = static_cast<std::int8_t>(*sensors & 7);
+    }
+    Record(sample);
     if (!cards)
         return false;
     view.SetControlText(kIdCardChannelBox, DecodeCardChannel(*cards).value_or(""));
@@ -68,6 +97,7 @@ bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
 // One status exchange; false when a stop came first or no reply came.
 bool NetStatusCycle(LaminatorView& view, PollerToken& token) {
     Reply reply;
+    const std::int64_t timeMs = NowMs();
     {
         LinkTransaction link;
         if (token.StopRequested())
@@ -75,11 +105,10 @@ bool NetStatusCycle(LaminatorView& view, PollerToken& token) {
         EncodeCommand(kStatusQuery);  // the 8 bytes alone over TCP
         NetSend();
         reply = ReceiveReply(LinkKind::Ethernet, kStatusReplyBytes);
-        if (!reply.received)
-            return false;  // the receive has said why
     }
     // A reply cut short: the receive of its rest has said so; the cycle failed.
     const bool answered = ShowStatus(view, reply);
+    Record(answered ? SampleOf(reply, timeMs) : StatusSample::Gap(timeMs));
     SignalPollCycleDone();
     return answered;
 }

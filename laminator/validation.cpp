@@ -5,6 +5,7 @@
 
 #include "laminator/catalogue.h"
 #include "laminator/encodings.h"
+#include "laminator/limit_check.h"
 #include "laminator/param_store.h"
 #include "link/link_buffers.h"
 
@@ -101,6 +102,14 @@ std::optional<std::string> FindUnwritableCell(std::string_view group, const Lami
     }
     if (!IsMacText(view.GetParamCell(Parameter(ParamKey::MacAddress).row)))
         return std::string("The MAC Address must be six hexadecimal pairs separated by colons!");
+    return std::nullopt;
+}
+
+std::optional<std::string> LimitProblem(const ParameterInfo& p, const std::string& value) {
+    for (const Rule& rule : Rules()) {
+        if (rule.group == p.group && rule.row == p.row && !rule.holds(value))
+            return std::string(LimitMessage(rule.message));
+    }
     return std::nullopt;
 }
 

@@ -18,6 +18,8 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
+#include "qt/status_history_menu.h"
+#include "qt/window_hooks.h"
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);  // a laminator that drops the connection is a message
@@ -73,6 +75,10 @@ int main(int argc, char** argv) {
         SetDefaultDialogHost(nullptr);
         return status;
     }
+    SetWindowShownHook([](QtDialogHost& h, Dialog& dialog, QWidget* window) {
+        if (dynamic_cast<CCorvaneDlg*>(&dialog))
+            AddStatusHistoryMenu(h, dialog, window);
+    });
     CCorvaneApp theApp;
     status = theApp.InitInstance(&host);
     // The window has closed. Workers are not waited for beyond a moment (a write may be

@@ -21,6 +21,7 @@
 #include "qt/font_map.h"
 #include "qt/state_applier.h"
 #include "qt/widget_factory.h"
+#include "qt/window_hooks.h"
 
 // Sees every key press of the application: Escape and Return inside a dialog window go to
 // the dialog's pre-translation first, as they would in its message loop.
@@ -328,6 +329,7 @@ QWidget* QtDialogHost::Show(Dialog& dialog) {
     Flush(*record);
     if (record->result)
         return record->window;  // ended in its initialisation
+    RunWindowShownHook(*this, dialog, record->window);
     record->window->show();
     record->window->activateWindow();
     if (defaultFocus && dialog.FocusIndex() < 0)
@@ -346,6 +348,7 @@ int QtDialogHost::RunModal(Dialog& dialog) {
             r.moveCenter(owner->frameGeometry().center());
             window->move(r.topLeft());
         }
+        RunWindowShownHook(*this, dialog, window);
         window->show();
         window->activateWindow();
         if (defaultFocus && dialog.FocusIndex() < 0)

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/roller_warmup.h"
+
 namespace pellacor::sim {
 
 namespace {
@@ -220,15 +222,16 @@ void LaminatorEngine::SetFirmwareFile(const std::string& path) {
 void LaminatorEngine::AdvanceTemperature() {
     auto now = std::chrono::steady_clock::now();
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastTick).count();
-    int64_t step = static_cast<int64_t>(m_state.heatingRatePerSecond) * ms / 1000;
-    if (step <= 0 && m_state.heatingRatePerSecond != 0) {
+    if (m_state.heatingRatePerSecond == 0 || m_state.rollerTemp == m_state.SetPoint()) {
+        m_lastTick = now;
+        return;
+    }
+    const int step = RollerStep(m_state, ms);
+    if (step == 0) {
         return;  // keep the remainder for the next call
     }
     m_lastTick = now;
-    int64_t target = m_state.SetPoint();
-    int64_t t = m_state.rollerTemp;
-    t = t < target ? std::min(target, t + step) : std::max(target, t - step);
-    m_state.rollerTemp = static_cast<uint16_t>(t);
+    m_state.rollerTemp = static_cast<uint16_t>(m_state.rollerTemp + step);
 }
 
 LaminatorEngine::LinkId LaminatorEngine::NewLinkId() {

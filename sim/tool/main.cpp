@@ -10,13 +10,16 @@
 #include <cstring>
 #include <string>
 
+#include "sim/roller_warmup.h"
 #include "sim/simulator.h"
 
 namespace {
 
 using pellacor::sim::Fault;
+using pellacor::sim::kFastWarmupTauMs;
 using pellacor::sim::LaminatorState;
 using pellacor::sim::ParseFault;
+using pellacor::sim::SetWarmupTauMs;
 using pellacor::sim::SimOptions;
 using pellacor::sim::Simulator;
 
@@ -53,6 +56,8 @@ State
   --env-temp C100        environment temperature in hundredths of a degree (2350)
   --heat-rate C100       how fast the roller moves to its set point, hundredths of a
                          degree per second (500; 0 keeps it where it is)
+  --fast-warmup          the roller is ready in about half a minute instead of about
+                         3 minutes (a first-order approach in both cases)
 
 Log and checks
   --log FILE             append every frame received and sent as a JSON line:
@@ -197,6 +202,8 @@ int main(int argc, char** argv) {
             if (!setEnv) {
                 return Fail("--env-temp needs hundredths of a degree, 0 to 65535");
             }
+        } else if (arg == "--fast-warmup") {
+            SetWarmupTauMs(kFastWarmupTauMs);
         } else if (arg == "--heat-rate") {
             setRate = ParseNumber(value("--heat-rate"), 10, 65535, heatRate);
             if (!setRate) {

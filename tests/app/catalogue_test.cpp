@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/descriptions.h"
+#include "laminator/descriptions.h"
 #include "ui/editable_list_ctrl.h"
 
 TEST(Catalogue, FiveGroupsWithTheirRowsInOrder) {

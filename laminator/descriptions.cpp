@@ -1,4 +1,4 @@
-#include "app/descriptions.h"
+#include "laminator/descriptions.h"
 
 #include "laminator/catalogue.h"
 

@@ -1,0 +1,93 @@
+// What the status history costs a status cycle: cycles over TCP loopback against the
+// simulator recording into a history, against the same cycles recording nothing, in
+// interleaved blocks of the same run; the ratio of their medians is the figure.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "laminator/laminator_view.h"
+#include "laminator/status_history.h"
+#include "laminator/status_poller.h"
+#include "link/ethernet_link.h"
+#include "link/link_flags.h"
+#include "sim/simulator.h"
+
+namespace {
+class NullView : public LaminatorView {
+  public:
+    void SetParamCell(const std::string&, int, const std::string&) override {}
+    std::string GetParamCell(int) const override { return {}; }
+    void EnableButton(int, bool) override {}
+    bool IsButtonEnabled(int) const override { return false; }
+    void SetControlText(int, const std::string&) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int) override {}
+    int GetProgressPosition() const override { return 0; }
+    void RunRead() override {}
+};
+
+constexpr int kBlocks = 21;
+constexpr int kCyclesPerBlock = 100;
+
+double BlockMicroseconds(NullView& view, StatusHistory* history) {
+    StatusHistoryScope scope(history);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kCyclesPerBlock; ++i)
+        ReadStatusOnce(view, LinkKind::Ethernet);
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+               .count() /
+           kCyclesPerBlock;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+}  // namespace
+
+int main() {
+    pellacor::sim::SimOptions options;
+    options.tcpPort = 0;
+    options.udp = false;
+    pellacor::sim::Simulator sim(options);
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    SetEthernetPort(sim.TcpPort(0));
+    if (!ConnectEthernet(sim.TcpHost(0))) {
+        std::fprintf(stderr, "cannot connect to the simulator\n");
+        return 1;
+    }
+    EthernetLinkActive = 1;
+    NullView view;
+    // A history already full, so every append also overwrites the oldest reading.
+    StatusHistory history;
+    for (std::size_t i = 0; i < history.Capacity(); ++i)
+        history.Append(StatusSample::Gap(static_cast<std::int64_t>(i)));
+    BlockMicroseconds(view, nullptr);  // warm the connection
+    std::vector<double> with, without;
+    for (int b = 0; b < kBlocks; ++b) {
+        without.push_back(BlockMicroseconds(view, nullptr));
+        with.push_back(BlockMicroseconds(view, &history));
+    }
+    const double a = Median(with), b = Median(without);
+    std::printf("status cycle over TCP loopback: %.1f us with the history, %.1f us without\n", a,
+                b);
+    std::printf("ratio with/without: %.3f\n", a / b);
+
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int kAppends = 1000000;
+    for (int i = 0; i < kAppends; ++i)
+        history.Append(StatusSample::Gap(i));
+    std::printf(
+        "one append: %.1f ns\n",
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() /
+            kAppends);
+    CloseEthernet();
+    return 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The service report a technician leaves behind: per laminator its identity, every parameter
+// (marked when outside its limits or different from a baseline backup), its status over the
+// visit with the warm-up figures, and the messages shown. Rendered as one self-contained
+// XHTML page (inline style and SVG, no external reference; prints on A4) or as JSON.
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "laminator/catalogue.h"
+#include "laminator/status_history.h"
+#include "laminator/warmup_figures.h"
+
+struct ReportParameter {
+    const ParameterInfo* info = nullptr;
+    std::optional<std::string> value;         // nullopt: not read
+    std::optional<std::string> limitProblem;  // the limit message the value breaks
+    std::optional<std::string> baseline;      // the backup's value when it differs
+};
+
+struct ReportSection {
+    std::string target;
+    int exit = 0;
+    std::vector<ReportParameter> parameters;  // catalogue order
+    std::vector<StatusSample> history;
+    std::optional<double> setCelsius;
+    WarmupFigures warmup;
+    std::vector<std::string> messages;
+    nlohmann::json network;  // the settings a network search read for its MAC; null if none
+};
+
+struct ServiceReport {
+    std::int64_t createdMs = 0;
+    std::string version;
+    std::string baselineFile;  // empty without one
+    std::vector<ReportSection> sections;
+};
+
+std::string ReportXhtml(const ServiceReport& report);
+nlohmann::json ReportJson(const ServiceReport& report);
+
+// A laminator text as well-formed XML character data: bytes that are not UTF-8 are taken
+// one byte to one character, characters XML forbids become U+FFFD, and markup is escaped.
+std::string XmlEscape(const std::string& bytes);

@@ -1,0 +1,111 @@
+#include "cli/status_chart_svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "cli/service_report.h"
+#include "laminator/chart_reduction.h"
+#include "laminator/status_csv.h"
+#include "laminator/status_events.h"
+
+namespace {
+constexpr int kLeft = 44, kRight = 10, kTop = 10, kBottom = 28;
+
+std::string Num(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", v);
+    return text;
+}
+
+struct Frame {
+    std::int64_t t0, t1;
+    double low, high;
+    int width, height;
+    double X(std::int64_t t) const {
+        const double span = static_cast<double>(std::max<std::int64_t>(t1 - t0, 1));
+        return kLeft + (width - kLeft - kRight) * static_cast<double>(t - t0) / span;
+    }
+    double Y(double celsius) const {
+        return kTop + (height - kTop - kBottom) * (high - celsius) / (high - low);
+    }
+};
+
+// One path of a temperature, a new subpath after each gap.
+std::string TemperaturePath(const std::vector<StatusSample>& samples, const Frame& f,
+                            double (StatusSample::*celsius)() const) {
+    std::string d;
+    bool pen = false;
+    for (const StatusSample& s : samples) {
+        if (s.gap) {
+            pen = false;
+            continue;
+        }
+        d += pen ? " L" : " M";
+        d += Num(f.X(s.timeMs)) + " " + Num(f.Y((s.*celsius)()));
+        pen = true;
+    }
+    return d;
+}
+}  // namespace
+
+std::string StatusChartSvg(const std::vector<StatusSample>& samples,
+                           std::optional<double> setCelsius, int width, int height) {
+    Frame f{0, 1, 0, 200, width, height};
+    bool any = false;
+    for (const StatusSample& s : samples) {
+        f.t0 = any ? std::min(f.t0, s.timeMs) : s.timeMs;
+        f.t1 = any ? std::max(f.t1, s.timeMs) : s.timeMs;
+        any = true;
+        if (!s.gap)
+            f.high = std::max({f.high, s.RollerCelsius() + 10, s.EnvironmentCelsius() + 10});
+    }
+    if (setCelsius)
+        f.high = std::max(f.high, *setCelsius + 20);
+    f.high = std::ceil(f.high / 50) * 50;
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"" +
+                      std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                      "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
+                      "\" role=\"img\">";
+    svg += "<title>Roller and environment temperature</title>";
+    // Degree grid every 50.
+    for (double c = f.low; c <= f.high; c += 50) {
+        svg += "<line class=\"grid\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
+               std::to_string(width - kRight) + "\" y1=\"" + Num(f.Y(c)) + "\" y2=\"" +
+               Num(f.Y(c)) + "\"/>";
+        svg += "<text class=\"axis\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" +
+               Num(f.Y(c) + 4) + "\" text-anchor=\"end\">" + Num(c).substr(0, Num(c).size() - 2) +
+               "</text>";
+    }
+    if (!any) {
+        svg += "<text class=\"axis\" x=\"" + std::to_string(width / 2) + "\" y=\"" +
+               std::to_string(height / 2) + "\" text-anchor=\"middle\">No readings</text></svg>";
+        return svg;
+    }
+    const std::string start = IsoTime(f.t0), end = IsoTime(f.t1);
+    svg += "<text class=\"axis\" x=\"" + std::to_string(kLeft) + "\" y=\"" +
+           std::to_string(height - 8) + "\">" + start.substr(11, 8) + "</text>";
+    svg += "<text class=\"axis\" x=\"" + std::to_string(width - kRight) + "\" y=\"" +
+           std::to_string(height - 8) + "\" text-anchor=\"end\">" + end.substr(11, 8) +
+           " UTC</text>";
+    if (setCelsius) {
+        svg += "<line class=\"set\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
+               std::to_string(width - kRight) + "\" y1=\"" + Num(f.Y(*setCelsius)) + "\" y2=\"" +
+               Num(f.Y(*setCelsius)) + "\"><title>Set temperature " + Num(*setCelsius) +
+               " °C</title></line>";
+    }
+    const std::vector<StatusSample> drawn =
+        ReduceForChart(samples, f.t0, f.t1, width - kLeft - kRight);
+    svg += "<path class=\"environment\" d=\"" +
+           TemperaturePath(drawn, f, &StatusSample::EnvironmentCelsius) + "\"/>";
+    svg += "<path class=\"roller\" d=\"" + TemperaturePath(drawn, f, &StatusSample::RollerCelsius) +
+           "\"/>";
+    for (const StatusEvent& e : StatusEvents(samples)) {
+        const std::string x = Num(f.X(e.timeMs));
+        svg += "<line class=\"" + std::string(e.fault ? "mark fault" : "mark") + "\" x1=\"" + x +
+               "\" x2=\"" + x + "\" y1=\"" + std::to_string(kTop) + "\" y2=\"" +
+               std::to_string(height - kBottom) + "\"><title>" + IsoTime(e.timeMs).substr(11, 8) +
+               " " + XmlEscape(e.text) + "</title></line>";
+    }
+    return svg + "</svg>";
+}

@@ -1,0 +1,135 @@
+#include "cli/status_watch.h"
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/terminal_text.h"
+#include "laminator/status_csv.h"
+
+bool SleepUnlessInterrupted(double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (CliView::Interrupted().load())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !CliView::Interrupted().load();
+}
+
+int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHistories& histories,
+                const std::function<void(const Target&, const nlohmann::json&,
+                                         const StatusSample&)>& onReading) {
+    int worst = kExitOk;
+    unsigned done = 0;
+    for (;;) {
+        const auto started = std::chrono::steady_clock::now();
+        for (const Target& target : context.targets) {
+            StatusHistory& history = histories[target.Label()];
+            const std::uint64_t before = history.Revision();
+            std::string text;
+            nlohmann::json entry = RunOnTarget(
+                context, target,
+                [&](CliView& view, const Target& t) {
+                    StatusHistoryScope scope(&history);
+                    return StatusReading(view, t);
+                },
+                text);
+            // A laminator that could not be reached had no cycle: still a gap in its history.
+            if (history.Revision() == before)
+                history.Append(StatusSample::Gap(NowMs()));
+            const StatusSample sample = *history.Latest();
+            entry["time"] = IsoTime(sample.timeMs);
+            const int exit = entry["exit"].get<int>();
+            if (exit != kExitOk)
+                worst = worst == kExitOk || worst == exit ? exit : kExitFailure;
+            onReading(target, entry, sample);
+            if (CliView::Interrupted().load())
+                return worst;
+        }
+        ++done;
+        if (plan.rounds && done >= *plan.rounds)
+            return worst;
+        if (plan.untilMs && NowMs() >= *plan.untilMs)
+            return worst;
+        // The interval runs from the start of one round to the start of the next.
+        const double spent =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        double wait = plan.interval - spent;
+        if (plan.untilMs)
+            wait = std::min(wait, (*plan.untilMs - NowMs()) / 1000.0);
+        if (!SleepUnlessInterrupted(std::max(0.0, wait)))
+            return worst;
+    }
+}
+
+int RunStatus(const CommandContext& context, const StatusWatchOptions& options) {
+    if (RefusePrinterClass(context))
+        return kExitUsage;
+    if (!options.watch && !options.csv)
+        return RunOnTargets(context, StatusReading);
+    if (options.watch && !(options.interval > 0))
+        return UsageError("--watch and --interval take a number of seconds above 0.");
+    if (options.count && *options.count == 0)
+        return UsageError("--count takes a number of readings above 0.");
+    if (options.csv && context.json)
+        return UsageError("--csv and --json are two formats; choose one.");
+    WatchPlan plan;
+    plan.interval = options.interval;
+    plan.rounds = options.watch ? options.count : std::optional<unsigned>(1);
+    const bool several = context.targets.size() > 1;
+    if (options.csv) {
+        std::printf("%s%s\n", several ? "target," : "", StatusCsvHeader().c_str());
+        std::fflush(stdout);
+    }
+    StatusHistories histories;
+    const std::vector<std::string> keys = StatusReadingKeys();
+    return WatchStatus(
+        context, plan, histories,
+        [&](const Target& target, const nlohmann::json& entry, const StatusSample& sample) {
+            if (options.csv) {
+                std::printf("%s%s\n", several ? (target.Label() + ",").c_str() : "",
+                            StatusCsvRow(sample).c_str());
+            } else if (context.json) {
+                std::printf(
+                    "%s\n",
+                    entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+            } else {
+                std::string line = entry["time"].get<std::string>() + "  " + target.Label() + ":";
+                for (const std::string& key : keys) {
+                    if (entry.contains("status") && entry["status"].contains(key))
+                        line += "  " + key + "=" +
+                                EscapeControls(entry["status"][key].get<std::string>());
+                }
+                std::printf("%s\n", line.c_str());
+            }
+            std::fflush(stdout);
+        });
+}
+
+void AddStatusWatchOptions(CLI::App& status, StatusWatchOptions& options) {
+    status
+        .add_option_function<double>(
+            "--interval",
+            [&options](double seconds) {
+                options.interval = seconds;
+                options.watch = true;
+            },
+            "Seconds between readings in a watch (2 by default)")
+        ->type_name("SECONDS");
+    status
+        .add_option_function<unsigned>(
+            "--count",
+            [&options](unsigned n) {
+                options.count = n;
+                options.watch = true;
+            },
+            "Stop a watch after N readings of each laminator")
+        ->type_name("N");
+    status.add_flag("--csv", options.csv,
+                    "A header line and one row per reading (time, temperatures, state, error, "
+                    "card channel, codes)");
+}

@@ -1,0 +1,51 @@
+#include "laminator/chart_reduction.h"
+
+#include <algorithm>
+
+std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples, std::int64_t t0,
+                                         std::int64_t t1, int columns) {
+    if (static_cast<int>(samples.size()) <= 4 * columns)
+        return samples;
+    const double span = static_cast<double>(std::max<std::int64_t>(t1 - t0, 1));
+    const auto column = [&](const StatusSample& s) {
+        return static_cast<int>(columns * static_cast<double>(s.timeMs - t0) / span);
+    };
+    std::vector<StatusSample> out;
+    std::size_t begin = 0;
+    const auto flush = [&](std::size_t end) {
+        if (begin == end)
+            return;
+        const auto first = samples.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = samples.begin() + static_cast<std::ptrdiff_t>(end);
+        const auto byRoller = [](const StatusSample& a, const StatusSample& b) {
+            return a.rollerCenti < b.rollerCenti;
+        };
+        const auto byEnvironment = [](const StatusSample& a, const StatusSample& b) {
+            return a.environmentCenti < b.environmentCenti;
+        };
+        const auto [rLow, rHigh] = std::minmax_element(first, last, byRoller);
+        const auto [eLow, eHigh] = std::minmax_element(first, last, byEnvironment);
+        std::vector<std::size_t> keep = {begin,
+                                         end - 1,
+                                         static_cast<std::size_t>(rLow - samples.begin()),
+                                         static_cast<std::size_t>(rHigh - samples.begin()),
+                                         static_cast<std::size_t>(eLow - samples.begin()),
+                                         static_cast<std::size_t>(eHigh - samples.begin())};
+        std::sort(keep.begin(), keep.end());
+        keep.erase(std::unique(keep.begin(), keep.end()), keep.end());
+        for (std::size_t i : keep)
+            out.push_back(samples[i]);
+        begin = end;
+    };
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i].gap) {
+            flush(i);
+            out.push_back(samples[i]);
+            begin = i + 1;
+        } else if (i > begin && column(samples[i]) != column(samples[begin])) {
+            flush(i);
+        }
+    }
+    flush(samples.size());
+    return out;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The laminator's status over time: every status cycle of every poller (the window's and the
+// command line's) appends one reading, a failed cycle a gap. A bounded ring, toolkit-free,
+// shared by the window's chart, the command line's watch and the service report.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+struct StatusSample {
+    std::int64_t timeMs = 0;  // wall clock, milliseconds since 1970 (UTC)
+    std::uint32_t state = 0;  // the 4-byte codes as sent, first byte highest
+    std::uint32_t error = 0;
+    std::uint16_t rollerCenti = 0;  // hundredths of a degree Celsius
+    std::uint16_t environmentCenti = 0;
+    std::int8_t cardSensors = -1;  // the card-channel bits; -1 when not read (TCP, or failed)
+    bool gap = false;              // the cycle got no status reply: nothing else is valid
+
+    double RollerCelsius() const { return rollerCenti / 100.0; }
+    double EnvironmentCelsius() const { return environmentCenti / 100.0; }
+    static StatusSample Gap(std::int64_t timeMs);
+};
+
+std::int64_t NowMs();
+
+class StatusHistory {
+  public:
+    // 36 hours at the two-second cycle: 64800 readings of 24 bytes, about 1.5 MB.
+    static constexpr std::size_t kDefaultCapacity = 64800;
+
+    explicit StatusHistory(std::size_t capacity = kDefaultCapacity);
+
+    void Append(const StatusSample& sample);
+    // Oldest first; only readings at or after `sinceMs`.
+    std::vector<StatusSample> Snapshot(std::int64_t sinceMs = INT64_MIN) const;
+    std::optional<StatusSample> Latest() const;
+    std::size_t Size() const;
+    std::size_t Capacity() const { return m_ring.size(); }
+    // Grows with every append, so a chart redraws only when something came.
+    std::uint64_t Revision() const;
+    void Clear();
+
+  private:
+    mutable std::mutex m_mutex;
+    std::vector<StatusSample> m_ring;
+    std::size_t m_next = 0;  // where the next sample goes
+    std::size_t m_count = 0;
+    std::uint64_t m_revision = 0;
+};
+
+// The process's history: the window's poller and a single-laminator command line feed it.
+StatusHistory& SharedStatusHistory();
+
+// Where the status cycles of the calling thread record: the shared history unless a scope
+// names another one (a watch keeps one per laminator) or none (null).
+StatusHistory* CurrentStatusHistory();
+class StatusHistoryScope {
+  public:
+    explicit StatusHistoryScope(StatusHistory* history);
+    ~StatusHistoryScope();
+    StatusHistoryScope(const StatusHistoryScope&) = delete;
+    StatusHistoryScope& operator=(const StatusHistoryScope&) = delete;
+
+  private:
+    StatusHistory* m_previous;
+    bool m_previousSet;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// The live chart of the status history: roller and environment temperatures over the last
+// minutes (broken where a cycle got no reply), the set temperature as a dashed line, and a
+// mark at each change of state or error whose text shows when the pointer rests on it.
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "laminator/status_events.h"
+#include "laminator/status_history.h"
+
+class StatusChartWidget : public QWidget {
+  public:
+    explicit StatusChartWidget(QWidget* parent = nullptr);
+
+    // What to draw: the readings from `sinceMs` to `untilMs`.
+    void SetData(std::vector<StatusSample> samples, std::optional<double> setCelsius,
+                 std::int64_t sinceMs, std::int64_t untilMs);
+    // Readings drawn (after the reduction to the widget's width).
+    int PointCount() const { return static_cast<int>(m_drawn.size()); }
+    // The texts of the marks within a few pixels of x, one line each.
+    std::optional<QString> MarkTextAt(int x) const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    QRectF Plot() const;
+    double X(std::int64_t t) const;
+    double Y(double celsius) const;
+
+    std::vector<StatusSample> m_drawn;
+    std::vector<StatusEvent> m_events;
+    std::optional<double> m_set;
+    std::int64_t m_since = 0, m_until = 1;
+    double m_high = 200;
+};

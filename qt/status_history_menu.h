@@ -1,0 +1,10 @@
+#pragma once
+// "Status history…" in the context menu of the main window's "Laminator info" frame: on its
+// temperature and status boxes (after the edit box's own entries) and on the frame itself.
+class QWidget;
+class QtDialogHost;
+class Dialog;
+
+inline constexpr const char* kStatusHistoryMenuText = "Status history…";
+
+void AddStatusHistoryMenu(QtDialogHost& host, Dialog& dialog, QWidget* window);

@@ -1,0 +1,89 @@
+// status --watch, --interval, --count and --csv as processes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "laminator/status_csv.h"
+#include "tests/cli/ctl_process.h"
+
+namespace {
+using ctltest::RunCtl;
+
+class CtlStatusWatch : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(m_lam.Started()) << m_lam.Error(); }
+    std::vector<std::string> Args(std::vector<std::string> args) const {
+        std::vector<std::string> all = {"--tcp", m_lam.Tcp()};
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+    std::vector<std::string> Lines(const std::string& text) const {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    ctltest::SimulatedLaminators m_lam;
+};
+
+TEST_F(CtlStatusWatch, CountEndsTheWatchAndEveryObjectHasItsTime) {
+    const ctltest::CtlRun run =
+        RunCtl(Args({"--json", "status", "--interval", "0.1", "--count", "3"}));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    std::int64_t last = 0;
+    for (const std::string& line : lines) {
+        const nlohmann::json reading = nlohmann::json::parse(line);
+        const std::optional<std::int64_t> time = ParseIsoTime(reading["time"]);
+        ASSERT_TRUE(time) << reading["time"];
+        EXPECT_GE(*time, last);
+        last = *time;
+        EXPECT_TRUE(reading["status"].contains("roller-temperature"));
+    }
+}
+
+TEST_F(CtlStatusWatch, TextLinesStartWithTheirTime) {
+    const ctltest::CtlRun run = RunCtl(Args({"status", "--count", "2", "--interval", "0.05"}));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(ParseIsoTime(line.substr(0, line.find(' ')))) << line;
+        EXPECT_NE(line.find("state="), std::string::npos) << line;
+    }
+}
+
+TEST_F(CtlStatusWatch, CsvHasOneHeaderAndARowPerReadingThatReadsBack) {
+    m_lam.Sim().UpdateState(0, [](pellacor::sim::LaminatorState& s) {
+        s.rollerTemp = 12345;
+        s.heatingRatePerSecond = 0;
+    });
+    const ctltest::CtlRun run =
+        RunCtl(Args({"status", "--csv", "--count", "3", "--interval", "0.05"}));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(lines[0], StatusCsvHeader());
+    std::istringstream in(run.out);
+    std::string error;
+    const auto rows = ReadStatusCsv(in, error);
+    ASSERT_TRUE(rows) << error;
+    ASSERT_EQ(rows->size(), 3u);
+    EXPECT_EQ(rows->back().rollerCenti, 12345);
+    EXPECT_FALSE(rows->back().gap);
+    // A laminator that cannot be reached is a gap row, and the exit says so.
+    const ctltest::CtlRun gone = RunCtl({"--tcp", "127.0.0.1:1", "status", "--csv"});
+    EXPECT_EQ(gone.exit, 3);
+    const std::vector<std::string> goneLines = Lines(gone.out);
+    ASSERT_EQ(goneLines.size(), 2u);
+    EXPECT_EQ(goneLines[1].substr(goneLines[1].find(',')), ",,,,,,,");
+}
+
+TEST_F(CtlStatusWatch, BadWatchOptionsAreUsageErrors) {
+    EXPECT_EQ(RunCtl(Args({"status", "--interval", "0"})).exit, 2);
+    EXPECT_EQ(RunCtl(Args({"status", "--count", "0"})).exit, 2);
+    EXPECT_EQ(RunCtl(Args({"--json", "status", "--csv"})).exit, 2);
+}
+}  // namespace

@@ -1,0 +1,201 @@
+#include "laminator/status_history.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "laminator/chart_reduction.h"
+#include "laminator/status_csv.h"
+#include "laminator/status_poller.h"
+#include "sim/fault_plan.h"
+#include "sim_fixture.h"
+
+namespace {
+StatusSample Reading(std::int64_t timeMs, std::uint16_t roller) {
+    StatusSample s;
+    s.timeMs = timeMs;
+    s.rollerCenti = roller;
+    s.environmentCenti = 2350;
+    s.state = 0x4D000201;
+    s.error = 0x45000000;
+    return s;
+}
+}  // namespace
+
+TEST(StatusHistory, KeepsADayAtTheTwoSecondCycleInAFewMegabytes) {
+    StatusHistory history;
+    EXPECT_GE(history.Capacity(), 24u * 3600 / 2);
+    EXPECT_LE(history.Capacity() * sizeof(StatusSample), 4u << 20);
+}
+
+TEST(StatusHistory, TheRingDropsTheOldestAndKeepsTheOrder) {
+    StatusHistory history(5);
+    EXPECT_FALSE(history.Latest());
+    const std::uint64_t before = history.Revision();
+    for (int i = 0; i < 12; ++i)
+        history.Append(Reading(1000 * i, static_cast<std::uint16_t>(i)));
+    EXPECT_EQ(history.Size(), 5u);
+    EXPECT_EQ(history.Revision(), before + 12);
+    const std::vector<StatusSample> all = history.Snapshot();
+    ASSERT_EQ(all.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(all[i].rollerCenti, 7 + i);
+    EXPECT_EQ(history.Latest()->rollerCenti, 11);
+    // A window of time: only what is at or after its start.
+    const std::vector<StatusSample> recent = history.Snapshot(10000);
+    ASSERT_EQ(recent.size(), 2u);
+    EXPECT_EQ(recent.front().timeMs, 10000);
+    history.Clear();
+    EXPECT_EQ(history.Size(), 0u);
+    EXPECT_TRUE(history.Snapshot().empty());
+}
+
+TEST(StatusCsv, RoundTripsReadingsAndGaps) {
+    StatusSample cards = Reading(1765000000123, 15012);
+    cards.cardSensors = 5;  // "Card detected by channel 1, 3" holds a comma
+    cards.error = 0x45000001;
+    const std::vector<StatusSample> samples = {Reading(1765000000000, 2350),
+                                               StatusSample::Gap(1765000002000), cards};
+    const std::string csv = StatusCsv(samples);
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), StatusCsvHeader());
+    EXPECT_NE(csv.find("2025-12-06T05:46:42.000Z,,,,,,,\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"Card detected by channel 1, 3\""), std::string::npos);
+    EXPECT_NE(csv.find("Press the “Set” key"), std::string::npos);
+    std::istringstream in(csv);
+    std::string error;
+    const auto back = ReadStatusCsv(in, error);
+    ASSERT_TRUE(back) << error;
+    ASSERT_EQ(back->size(), 3u);
+    EXPECT_EQ((*back)[0].rollerCenti, 2350);
+    EXPECT_EQ((*back)[0].cardSensors, -1);
+    EXPECT_TRUE((*back)[1].gap);
+    EXPECT_EQ((*back)[1].timeMs, 1765000002000);
+    EXPECT_EQ((*back)[2].timeMs, 1765000000123);
+    EXPECT_EQ((*back)[2].rollerCenti, 15012);
+    EXPECT_EQ((*back)[2].error, 0x45000001u);
+    EXPECT_EQ((*back)[2].cardSensors, 5);
+}
+
+TEST(StatusCsv, RefusesWhatIsNotAHistoryNamingTheLine) {
+    const std::string header = StatusCsvHeader() + "\n";
+    const struct {
+        std::string text;
+        std::string why;
+    } bad[] = {
+        {"a,b\n", "line 1: not a status history"},
+        {header + "2026-01-01T00:00:00Z,150.00\n", "line 2: expected 8 fields"},
+        {header + "yesterday,,,,,,,\n", "line 2: \"yesterday\" is not a time"},
+        {header + "2026-13-01T00:00:00Z,,,,,,,\n", "is not a time"},
+        {header + "2026-01-01T00:00:00.000Z,150,23.50,,,,4d000201,45000000\n",
+         "line 2: a temperature"},
+        {header + "2026-01-01T00:00:00.000Z,150.00,23.50,,,,4d0002,45000000\n",
+         "line 2: a state or error code"},
+        {header + std::string(600, 'x') + "\n", "line 2: longer than 512"},
+        {"", "empty file"},
+    };
+    for (const auto& b : bad) {
+        std::istringstream in(b.text);
+        std::string error;
+        EXPECT_FALSE(ReadStatusCsv(in, error)) << b.text;
+        EXPECT_NE(error.find(b.why), std::string::npos) << error;
+    }
+}
+
+TEST(StatusCsv, KeepsOnlyTheNewestRowsOfALongFile) {
+    std::string text = StatusCsvHeader() + "\n";
+    for (int i = 0; i < 10; ++i)
+        text += StatusCsvRow(Reading(1000 * i, static_cast<std::uint16_t>(i))) + "\n";
+    std::istringstream in(text);
+    std::string error;
+    const auto rows = ReadStatusCsv(in, error, 4);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 4u);
+    EXPECT_EQ(rows->front().rollerCenti, 6);
+}
+
+TEST(IsoTime, WritesAndReadsUtcWithMilliseconds) {
+    EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(IsoTime(1798761600999), "2027-01-01T00:00:00.999Z");
+    EXPECT_EQ(ParseIsoTime("2027-01-01T00:00:00.999Z"), 1798761600999);
+    EXPECT_EQ(ParseIsoTime("2027-01-01T00:00:00Z"), 1798761600000);
+    EXPECT_FALSE(ParseIsoTime("2027-01-01T00:00:00"));
+    EXPECT_FALSE(ParseIsoTime("2027-01-01T00:00:00.9Z"));
+    EXPECT_FALSE(ParseIsoTime("2027-01-01 00:00:00Z"));
+}
+
+using StatusHistoryCycleTest = LinkTest;
+
+TEST_P(StatusHistoryCycleTest, EachCycleAddsAReadingAndAFailedOneAGap) {
+    m_sim->UpdateState(0, [](pellacor::sim::LaminatorState& s) {
+        s.environmentTemp = 2399;
+        s.rollerTemp = 14321;
+        s.heatingRatePerSecond = 0;
+        s.cardBits = 2;
+    });
+    StatusHistory history;
+    StatusHistoryScope scope(&history);
+    const std::int64_t before = NowMs();
+    ASSERT_TRUE(ReadStatusOnce(m_view, GetParam()));
+    ASSERT_EQ(history.Size(), 1u);
+    const StatusSample s = *history.Latest();
+    EXPECT_FALSE(s.gap);
+    EXPECT_GE(s.timeMs, before);
+    EXPECT_EQ(s.rollerCenti, 14321);
+    EXPECT_EQ(s.environmentCenti, 2399);
+    EXPECT_EQ(s.state, 0x4D000101u);
+    EXPECT_EQ(s.error, 0x57000101u);
+    EXPECT_EQ(s.cardSensors, GetParam() == LinkKind::Usb ? 2 : -1);
+
+    m_sim->SetFaults({*pellacor::sim::ParseFault("silent", nullptr)});
+    EXPECT_FALSE(ReadStatusOnce(m_view, GetParam()));
+    m_sim->SetFaults({});
+    ASSERT_EQ(history.Size(), 2u);
+    EXPECT_TRUE(history.Latest()->gap);
+    EXPECT_GE(history.Latest()->timeMs, s.timeMs);
+}
+
+TEST_P(StatusHistoryCycleTest, ByDefaultTheSharedHistoryAndWithANullScopeNone) {
+    const std::uint64_t shared = SharedStatusHistory().Revision();
+    ASSERT_TRUE(ReadStatusOnce(m_view, GetParam()));
+    EXPECT_EQ(SharedStatusHistory().Revision(), shared + 1);
+    {
+        StatusHistoryScope none(nullptr);
+        ASSERT_TRUE(ReadStatusOnce(m_view, GetParam()));
+    }
+    EXPECT_EQ(SharedStatusHistory().Revision(), shared + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, StatusHistoryCycleTest,
+                         ::testing::Values(LinkKind::Usb, LinkKind::Ethernet), LinkName);
+
+TEST(ChartReduction, EightHoursKeepTheirPeaksAndGapsInAFewPointsPerColumn) {
+    std::vector<StatusSample> samples;
+    for (int i = 0; i < 14400; ++i) {
+        // A slow ripple with one spike and one dip, and a gap in the middle.
+        std::uint16_t roller = static_cast<std::uint16_t>(15000 + (i % 50) * 2);
+        if (i == 3001)
+            roller = 17000;
+        if (i == 9002)
+            roller = 9000;
+        samples.push_back(i == 7200 ? StatusSample::Gap(2000LL * i) : Reading(2000LL * i, roller));
+    }
+    const std::vector<StatusSample> drawn =
+        ReduceForChart(samples, samples.front().timeMs, samples.back().timeMs, 600);
+    EXPECT_LE(drawn.size(), 600u * 6 + 10);
+    const auto has = [&](std::uint16_t roller) {
+        return std::any_of(drawn.begin(), drawn.end(), [&](const StatusSample& s) {
+            return !s.gap && s.rollerCenti == roller;
+        });
+    };
+    EXPECT_TRUE(has(17000));
+    EXPECT_TRUE(has(9000));
+    EXPECT_EQ(
+        std::count_if(drawn.begin(), drawn.end(), [](const StatusSample& s) { return s.gap; }), 1);
+    EXPECT_TRUE(std::is_sorted(
+        drawn.begin(), drawn.end(),
+        [](const StatusSample& a, const StatusSample& b) { return a.timeMs < b.timeMs; }));
+    // A short history is drawn as it is.
+    const std::vector<StatusSample> few(samples.begin(), samples.begin() + 100);
+    EXPECT_EQ(ReduceForChart(few, 0, 198000, 600).size(), 100u);
+}
