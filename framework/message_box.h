@@ -49,8 +49,8 @@ class RecordingMessageBoxSink : public MessageBoxSink {
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_texts;
-    bool m_answer = false;           // the standing answer
-    std::deque<bool> m_answers;      // answers for the next questions, first
+    bool m_answer = false;       // the standing answer
+    std::deque<bool> m_answers;  // answers for the next questions, first
 };
 
 // The sink used when the host installed none; tests read it.
