@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "cli/file_write.h"
 #include "cli/json_text.h"
 #include "cli/parameter_names.h"
 
@@ -235,31 +236,5 @@ std::optional<Backup> ReadBackupFile(const std::string& path, std::string& error
 }
 
 bool WriteBackupFile(const std::string& path, const Backup& backup, std::string& error) {
-    const std::string temporary = path + ".part";
-    std::error_code kind;
-    if (std::filesystem::exists(path, kind) && !std::filesystem::is_regular_file(path, kind)) {
-        error = "The backup file \"" + path + "\" cannot be written: it is not a regular file.";
-        return false;
-    }
-    {
-        errno = 0;
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        const std::string doc = FormatBackup(backup);
-        out.write(doc.data(), static_cast<std::streamsize>(doc.size()));
-        out.flush();
-        if (!out) {
-            error = "The backup file \"" + path + "\" cannot be written" + Reason() + ".";
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "The backup file \"" + path + "\" cannot be written: " + ec.message();
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    return WriteFileWhole(path, FormatBackup(backup), "The backup file", error);
 }

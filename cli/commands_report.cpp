@@ -14,6 +14,7 @@
 #include "cli/backup_file.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/file_write.h"
 #include "cli/network_search.h"
 #include "cli/service_report.h"
 #include "cli/status_watch.h"
@@ -31,26 +32,7 @@ constexpr double kMaxMinutes = 24 * 60;
 constexpr std::size_t kMaxMessages = 500;
 
 bool WriteWhole(const std::string& path, const std::string& text, std::string& error) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            error = "The report \"" + path + "\" cannot be written: " + std::strerror(errno);
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "The report \"" + path + "\" cannot be written: " + ec.message();
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    return WriteFileWhole(path, text, "The report", error);
 }
 
 std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path, std::string& error) {
@@ -105,7 +87,7 @@ std::string Lowercase(std::string text) {
 void AddNetworkSettings(ServiceReport& report) {
     CNetDiscovery discovery;
     NetResult result = kNetSuccess;
-    const std::vector<SearchReply> found = SearchNetwork(discovery, result);
+    const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
     for (ReportSection& section : report.sections) {
         std::string mac;
         for (const ReportParameter& p : section.parameters) {
@@ -114,8 +96,8 @@ void AddNetworkSettings(ServiceReport& report) {
         }
         if (mac.empty())
             continue;
-        const auto match = std::find_if(found.begin(), found.end(), [&](const SearchReply& r) {
-            return ReplyMacText(r) == mac;
+        const auto match = std::find_if(found.begin(), found.end(), [&](const FoundLaminator& f) {
+            return ReplyMacText(f.reply) == mac;
         });
         if (match == found.end()) {
             section.messages.push_back("No laminator with MAC address " + mac +
