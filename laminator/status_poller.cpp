@@ -106,6 +106,10 @@ bool NetStatusCycle(LaminatorView& view, PollerToken& token) {
         NetSend();
         reply = ReceiveReply(LinkKind::Ethernet, kStatusReplyBytes);
     }
+    if (!reply.received) {
+        Record(StatusSample::Gap(timeMs));
+        return false;  // the receive has said why; the last reading stays shown
+    }
     // A reply cut short: the receive of its rest has said so; the cycle failed.
     const bool answered = ShowStatus(view, reply);
     Record(answered ? SampleOf(reply, timeMs) : StatusSample::Gap(timeMs));

@@ -129,7 +129,8 @@ class DownloadQuestionTest : public ::testing::Test {
         WidgetOf<QCheckBox>(kIdAutoDetect)->click();
         WidgetOf<QPushButton>(kIdActivatePort)->click();
         ASSERT_TRUE(PumpUntil([] { return UsbHandleTable()[0] > 0; }, 10s));
-        const std::filesystem::path path = m_dir / "fw.mot";
+        // Raw bytes, not S-record text: only a .mot file is checked as one.
+        const std::filesystem::path path = m_dir / "fw.bin";
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()),
                    static_cast<std::streamsize>(file.size()));
