@@ -13,6 +13,8 @@
 
 // atoi: leading white space, an optional sign, decimal digits up to the first other
 // character; no digits gives 0. Beyond the long range it saturates, then keeps 32 bits.
+// The value of one hexadecimal digit, -1 for any other character.
+int HexValue(char c);
 int CAtoi(std::string_view text);
 // atof in the "C" locale: an empty or non-numeric text gives 0.0.
 double CAtof(std::string_view text);

@@ -4,17 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
-namespace {
-int HexValue(std::uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+#include "laminator/encodings.h"
 
+namespace {
 // Bytes of the address field by record type; 0 for a type that does not exist (S4).
 std::size_t AddressBytes(char type) {
     switch (type) {
@@ -55,8 +47,8 @@ std::string RecordProblem(std::span<const std::uint8_t> line) {
     unsigned count = 0;
     unsigned last = 0;
     for (std::size_t i = 0; i < bytes; ++i) {
-        const int high = HexValue(digits[2 * i]);
-        const int low = HexValue(digits[2 * i + 1]);
+        const int high = HexValue(static_cast<char>(digits[2 * i]));
+        const int low = HexValue(static_cast<char>(digits[2 * i + 1]));
         if (high < 0 || low < 0)
             return "a character that is not a hexadecimal digit";
         last = static_cast<unsigned>(high * 16 + low);
