@@ -5,6 +5,7 @@
 #include "cli/exit_codes.h"
 #include "framework/message_box.h"
 #include "laminator/param_store.h"
+#include "link/frame_trace.h"
 #include "link/reply_wait.h"
 
 nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
@@ -14,6 +15,7 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     MotorType = 0;
     context.messages->Take();
     context.messages->SetTarget(target.Label());
+    SetFrameTraceTarget(target.Label());
     ClearLinkFailure();
     CliView view;
     TargetResult result;
@@ -34,6 +36,7 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     }
     CloseTarget();
     context.messages->SetTarget({});
+    SetFrameTraceTarget({});
     nlohmann::json entry = result.data;
     entry["target"] = target.Label();
     entry["exit"] = result.exit;

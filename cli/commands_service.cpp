@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <thread>
 
@@ -39,6 +40,19 @@ constexpr Reading kReadings[] = {
     {"card-channel", "Card channel", kIdCardChannelBox},
 };
 
+// Temperatures as JSON numbers when the box holds a whole number; an empty box was not read.
+nlohmann::json ReadingJson(const Reading& r, const std::string& text) {
+    if (text.empty())
+        return nullptr;
+    if (r.id == kIdRollerTemperature || r.id == kIdEnvironmentTemperature) {
+        int degrees = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), degrees);
+        if (ec == std::errc() && end == text.data() + text.size())
+            return degrees;
+    }
+    return BytesToJsonText(text);
+}
+
 }  // namespace
 
 std::vector<std::string> StatusReadingKeys() {
@@ -56,11 +70,13 @@ TargetResult StatusReading(CliView& view, const Target& target) {
     nlohmann::json status = nlohmann::json::object();
     TextTable table({"READING", "VALUE"});
     for (const Reading& r : kReadings) {
-        // The card channel is asked over USB only.
-        if (r.id == kIdCardChannelBox && target.kind == Target::Kind::Tcp)
+        // The card channel is asked over USB only: over TCP it is null, and not in the table.
+        if (r.id == kIdCardChannelBox && target.kind == Target::Kind::Tcp) {
+            status[r.key] = nullptr;
             continue;
+        }
         const std::string value = view.ControlText(r.id);
-        status[r.key] = BytesToJsonText(value);
+        status[r.key] = ReadingJson(r, value);
         table.Add({r.label, value});
     }
     result.data["status"] = status;
@@ -203,7 +219,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
                                                  : ProgressDisplay::Style::Lines;
     return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
-        ProgressDisplay progress(style, load.bytes->size());
+        ProgressDisplay progress(style, load.bytes->size(), target.Label());
         view.onProgress = [&](int position, int high) { progress.Update(position, high); };
         view.SetFirmware(load.bytes);
         const FirmwareRoute route = target.kind == Target::Kind::Tcp ? FirmwareRoute::Ethernet

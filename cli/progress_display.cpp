@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
-ProgressDisplay::ProgressDisplay(Style style, std::size_t bytes)
-    : m_style(style), m_bytes(bytes), m_start(std::chrono::steady_clock::now()) {}
+ProgressDisplay::ProgressDisplay(Style style, std::size_t bytes, std::string target)
+    : m_style(style),
+      m_bytes(bytes),
+      m_target(std::move(target)),
+      m_start(std::chrono::steady_clock::now()) {}
 
 void ProgressDisplay::Update(int position, int frames) {
     m_frames = frames;
@@ -30,7 +34,7 @@ void ProgressDisplay::Show(int position, int frames, bool last) {
             m_lastDraw = now;
             constexpr int kWidth = 30;
             const int filled = static_cast<int>(share * kWidth);
-            std::fprintf(stderr, "\r[%s%s] %3d%%  %7.1f KiB/s  %4.0f s left ",
+            std::fprintf(stderr, "\r%s: [%s%s] %3d%%  %7.1f KiB/s  %4.0f s left ", m_target.c_str(),
                          std::string(static_cast<std::size_t>(filled), '#').c_str(),
                          std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(),
                          percent, rate / 1024, left);
@@ -42,8 +46,8 @@ void ProgressDisplay::Show(int position, int frames, bool last) {
             if (tenth == m_lastTenth && !last)
                 return;
             m_lastTenth = tenth;
-            std::fprintf(stderr, "%d%%: frame %d of %d, %.1f KiB/s, %.0f s left\n", percent,
-                         position, frames, rate / 1024, left);
+            std::fprintf(stderr, "%s: %d%%: frame %d of %d, %.1f KiB/s, %.0f s left\n",
+                         m_target.c_str(), percent, position, frames, rate / 1024, left);
             break;
         }
         case Style::Json: {
@@ -51,7 +55,8 @@ void ProgressDisplay::Show(int position, int frames, bool last) {
             if (tenth == m_lastTenth && !last)
                 return;
             m_lastTenth = tenth;
-            const nlohmann::json line = {{"frame", position},
+            const nlohmann::json line = {{"target", m_target},
+                                         {"frame", position},
                                          {"frames", frames},
                                          {"percent", percent},
                                          {"bytes-per-second", static_cast<long long>(rate)},

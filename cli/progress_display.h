@@ -4,11 +4,13 @@
 // error, so standard output keeps the one result document.
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 class ProgressDisplay {
   public:
     enum class Style { Bar, Lines, Json };
-    ProgressDisplay(Style style, std::size_t bytes);
+    // `target` names the laminator on every line.
+    ProgressDisplay(Style style, std::size_t bytes, std::string target);
     // Before each frame goes out the bar moves to `position` of `frames`: the frames before
     // it were sent, so the display shows position - 1.
     void Update(int position, int frames);
@@ -19,6 +21,7 @@ class ProgressDisplay {
     void Show(int sent, int frames, bool last);
     Style m_style;
     std::size_t m_bytes;
+    std::string m_target;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw{};
     int m_lastTenth = -1;

@@ -60,7 +60,7 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         double wait = plan.interval - spent;
         if (plan.untilMs)
-            wait = std::min(wait, (*plan.untilMs - NowMs()) / 1000.0);
+            wait = std::min(wait, static_cast<double>(*plan.untilMs - NowMs()) / 1000.0);
         if (!SleepUnlessInterrupted(std::max(0.0, wait)))
             return worst;
     }
@@ -100,9 +100,13 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
             } else {
                 std::string line = entry["time"].get<std::string>() + "  " + target.Label() + ":";
                 for (const std::string& key : keys) {
-                    if (entry.contains("status") && entry["status"].contains(key))
-                        line += "  " + key + "=" +
-                                EscapeControls(entry["status"][key].get<std::string>());
+                    if (!entry.contains("status") || !entry["status"].contains(key))
+                        continue;
+                    const nlohmann::json& value = entry["status"][key];
+                    if (value.is_string())
+                        line += "  " + key + "=" + EscapeControls(value.get<std::string>());
+                    else if (!value.is_null())  // a number
+                        line += "  " + key + "=" + value.dump();
                 }
                 std::printf("%s\n", line.c_str());
             }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "fuzz/fuzz_check.h"
 
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!problem->reason.empty());
     } else {
         FUZZ_CHECK(size >= 2 && data[0] == 'S');
-        FUZZ_CHECK(std::search(data, data + size, "S0", "S0" + 2) != data + size);
+        constexpr std::string_view header = "S0";
+        FUZZ_CHECK(std::search(data, data + size, header.begin(), header.end()) != data + size);
     }
     return 0;
 }

@@ -35,6 +35,7 @@ struct TraceWriter {
     bool immediate = false;  // standard error: shown as it happens
     Clock::time_point start = Clock::now();
     Clock::time_point lastFlush = Clock::now();
+    std::string target;
 };
 
 TraceWriter& Writer() {
@@ -200,12 +201,18 @@ std::string FrameNote(TraceLink link, TraceDirection direction, const std::uint8
 }
 
 std::string FormatTraceLine(std::uint64_t micros, TraceLink link, TraceDirection direction,
-                            const std::uint8_t* data, std::size_t size, std::string_view note) {
+                            const std::uint8_t* data, std::size_t size, std::string_view note,
+                            std::string_view target) {
     std::string line;
-    line.reserve(40 + size * 3 + note.size());
+    line.reserve(40 + size * 3 + note.size() + target.size());
     char head[64];
-    std::snprintf(head, sizeof head, "%12llu %-5s %s %4zu ",
-                  static_cast<unsigned long long>(micros), LinkName(link),
+    std::snprintf(head, sizeof head, "%12llu ", static_cast<unsigned long long>(micros));
+    line += head;
+    if (!target.empty()) {
+        line += target;
+        line += ' ';
+    }
+    std::snprintf(head, sizeof head, "%-5s %s %4zu ", LinkName(link),
                   direction == TraceDirection::Sent ? ">" : "<", size);
     line += head;
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -242,8 +249,8 @@ void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, s
         return;
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - w.start).count();
-    std::string line =
-        FormatTraceLine(static_cast<std::uint64_t>(micros), link, direction, data, size, note);
+    std::string line = FormatTraceLine(static_cast<std::uint64_t>(micros), link, direction, data,
+                                       size, note, w.target);
     line += '\n';
     const char* text = line.data();
     std::size_t left = line.size();
@@ -292,6 +299,12 @@ bool EnableFrameTrace(const std::string& path, std::string& error) {
         std::at_quick_exit(FlushAtExit);
     });
     return true;
+}
+
+void SetFrameTraceTarget(std::string_view target) {
+    TraceWriter& w = Writer();
+    std::lock_guard lock(w.mutex);
+    w.target = target;
 }
 
 void DisableFrameTrace() {

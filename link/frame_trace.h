@@ -53,6 +53,11 @@ void SetNextFrameNote(std::string_view note);
 // for a command without one. USB HID frames start with A5 and the length.
 std::string FrameNote(TraceLink link, TraceDirection direction, const std::uint8_t* data,
                       std::size_t size);
-// One trace line without its newline: microseconds, link, direction, count, bytes, note.
+// One trace line without its newline: microseconds, the target when one is named, link,
+// direction, count, bytes, note.
 std::string FormatTraceLine(std::uint64_t micros, TraceLink link, TraceDirection direction,
-                            const std::uint8_t* data, std::size_t size, std::string_view note);
+                            const std::uint8_t* data, std::size_t size, std::string_view note,
+                            std::string_view target = {});
+// Names the laminator the following lines belong to (empty: none), for a trace that holds the
+// exchanges with several.
+void SetFrameTraceTarget(std::string_view target);

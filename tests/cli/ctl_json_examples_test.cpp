@@ -54,4 +54,20 @@ TEST_F(CtlJsonExamples, EveryCommandsDocumentKeepsItsShape) {
     Check("send", Document({"send", "1c 72 49 01 00 00 00 00"}));
     Check("usage-error", Document({"set", "heating-roller-temperature=155abc"}));
 }
+
+TEST_F(CtlJsonExamples, StatusHasNumbersAndTheCardChannelWhereItIsRead) {
+    m_lam.Sim().UpdateState(0, [](pellacor::sim::LaminatorState& s) {
+        s.heatingRatePerSecond = 0;  // the readings hold still
+        s.rollerTemp = 16000;
+        s.environmentTemp = 2300;
+        s.cardBits = 1;
+    });
+    Check("status-tcp", Document({"status"}));
+    // Over USB the card channel is read too.
+    std::string out = RunCtl({"--json", "--usb-sim", m_lam.Usb(), "status"}).out;
+    const std::string from = "usb-sim:" + m_lam.Usb();
+    for (std::size_t at; (at = out.find(from)) != std::string::npos;)
+        out.replace(at, from.size(), "TARGET");
+    Check("status-usb", nlohmann::json::parse(out));
+}
 }  // namespace

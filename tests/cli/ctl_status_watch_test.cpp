@@ -52,6 +52,7 @@ TEST_F(CtlStatusWatch, TextLinesStartWithTheirTime) {
     for (const std::string& line : lines) {
         EXPECT_TRUE(ParseIsoTime(line.substr(0, line.find(' ')))) << line;
         EXPECT_NE(line.find("state="), std::string::npos) << line;
+        EXPECT_NE(line.find("roller-temperature="), std::string::npos) << line;  // a number
     }
 }
 

@@ -123,6 +123,13 @@ class UdpPeer {
         return m_changed.wait_for(lock, timeout, [&] { return m_requests.size() >= count; });
     }
 
+    // Waits until this many requests have had their whole answer sent.
+    bool WaitForAnswered(std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_answered >= count; });
+    }
+
   private:
     void Run() {
         std::uint8_t buffer[4096];
@@ -139,6 +146,13 @@ class UdpPeer {
             const Bytes request(buffer, buffer + n);
             if (m_before)
                 m_before(request, from);
+            // Recorded before answering: a client that has its answer must find its request
+            // in Requests().
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back(request);
+            }
+            m_changed.notify_all();
             std::size_t sent = 0;
             for (const Bytes& d : m_script(request)) {
                 sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
@@ -147,7 +161,7 @@ class UdpPeer {
             }
             {
                 std::lock_guard lock(m_mutex);
-                m_requests.push_back(request);
+                ++m_answered;
             }
             m_changed.notify_all();
         }
@@ -162,6 +176,7 @@ class UdpPeer {
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<Bytes> m_requests;
+    std::size_t m_answered = 0;
     std::thread m_thread;
 };
 
