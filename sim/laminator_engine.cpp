@@ -589,8 +589,10 @@ LaminatorEngine::Outcome LaminatorEngine::WritePage(uint16_t page, const uint8_t
         o.note = note + (bad.empty() ? std::string(" no tags") : " wrong" + bad);
         return o;
     }
-    for (const TagGroup* g : present) {
-        g->apply(b, m_state);
+    if (!m_state.keepsParameters) {
+        for (const TagGroup* g : present) {
+            g->apply(b, m_state);
+        }
     }
     return ReadPage(page, true);
 }

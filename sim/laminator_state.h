@@ -94,6 +94,8 @@ struct LaminatorState {
     bool errorOverride = false;
     uint32_t errorCode = 0x45000000;  // used only with errorOverride
     uint8_t cardBits = 0;
+    // A laminator that acknowledges parameter writes and keeps its values (a locked panel).
+    bool keepsParameters = false;
 
     // The roller's set point in hundredths, from the temperature parameter.
     uint16_t SetPoint() const {

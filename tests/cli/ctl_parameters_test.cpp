@@ -96,6 +96,26 @@ TEST_P(CtlParameters, SetThenGetShowsTheNewValueAndOnlyTheChange) {
     EXPECT_EQ(ValueOf(after, "buzzer"), "Close");
 }
 
+TEST_P(CtlParameters, AWriteTheLaminatorDidNotKeepFailsWithBothValues) {
+    m_lam.Sim().UpdateState(0, [](pellacor::sim::LaminatorState& s) { s.keepsParameters = true; });
+    const std::string before = ValueOf(Ctl({"get"}).Json(), "heating-roller-temperature");
+    const std::string wanted = before == "160" ? "165" : "160";
+    const ctltest::CtlRun run = Ctl({"set", "heating-roller-temperature=" + wanted});
+    EXPECT_EQ(run.exit, 1) << run.err;
+    const nlohmann::json entry = run.Json()["laminators"][0];
+    EXPECT_EQ(entry["messages"],
+              nlohmann::json::array({"\"Heating Roller temperature\" was "
+                                     "written as \"" +
+                                     wanted + "\" but reads back \"" + before + "\"."}));
+    EXPECT_GE(m_lam.ParameterWrites(), 1);  // it was written, and read back
+    // What the document reports is what the laminator holds.
+    for (const auto& c : entry["changes"]) {
+        if (c["key"] == "heating-roller-temperature") {
+            EXPECT_EQ(Text(c["after"]), before);
+        }
+    }
+}
+
 TEST_P(CtlParameters, AValueTheLimitsRefuseSendsNoWrite) {
     const ctltest::CtlRun run = Ctl({"set", "heating-roller-temperature=161"});
     EXPECT_EQ(run.exit, 2);
