@@ -22,6 +22,9 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     if (!OpenTarget(target)) {
         result.exit = kExitUnreachable;
     } else {
+        // A USB target's label now says which device it is.
+        context.messages->SetTarget(target.Label());
+        SetFrameTraceTarget(target.Label());
         result = command(view, target);
         if (result.exit == kExitOk && context.messages->AnyFailure())
             result.exit = kExitFailure;

@@ -150,7 +150,7 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         const auto rows = ReadCsvFile(options.fromCsv, error);
         if (!rows)
             return UsageError(error);
-        StatusHistory& history = histories[context.targets.front().Label()];
+        StatusHistory& history = histories[context.targets.front().Key()];
         for (const StatusSample& s : *rows)
             history.Append(s);
     } else {
@@ -164,7 +164,7 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         WatchStatus(context, plan, histories,
                     [&](const Target& target, const nlohmann::json& entry, const StatusSample&) {
                         // A message that repeats every cycle is listed once per run of it.
-                        std::vector<std::string>& list = messages[target.Label()];
+                        std::vector<std::string>& list = messages[target.Key()];
                         for (const auto& m : entry["messages"]) {
                             const std::string text = m.get<std::string>();
                             if (list.size() < kMaxMessages && (list.empty() || list.back() != text))
@@ -182,7 +182,6 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         if (CliView::Interrupted().load())
             break;
         ReportSection section;
-        section.target = target.Label();
         std::string text;
         const nlohmann::json entry = RunOnTarget(
             context, target,
@@ -190,11 +189,12 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
                 return ReadEverything(view, section, baseline ? &*baseline : nullptr);
             },
             text);
+        section.target = target.Label();  // a USB device's port and node once it was opened
         section.exit = entry["exit"].get<int>();
-        section.messages = messages[target.Label()];
+        section.messages = messages[target.Key()];
         for (const auto& m : entry["messages"])
             section.messages.push_back(m.get<std::string>());
-        section.history = histories[target.Label()].Snapshot();
+        section.history = histories[target.Key()].Snapshot();
         section.warmup = ComputeWarmup(section.history, section.setCelsius);
         codes.push_back(section.exit);
         report.sections.push_back(std::move(section));

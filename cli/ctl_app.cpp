@@ -51,11 +51,11 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetOptions& o, int& e
         targets.push_back(*t);
     }
     for (const std::string& path : o.usbSim)
-        targets.push_back({Target::Kind::UsbSim, {}, {}, port, path});
+        targets.push_back({Target::Kind::UsbSim, {}, {}, port, path, {}});
     for (const std::string& path : o.usbSimPrinter)
-        targets.push_back({Target::Kind::UsbSimPrinter, {}, {}, port, path});
+        targets.push_back({Target::Kind::UsbSimPrinter, {}, {}, port, path, {}});
     if (o.usbPrinter)
-        targets.push_back({Target::Kind::UsbPrinter, {}, {}, port, {}});
+        targets.push_back({Target::Kind::UsbPrinter, {}, {}, port, {}, {}});
     if (o.discovered) {
         CNetDiscovery discovery;
         NetResult result = kNetSuccess;
@@ -69,10 +69,10 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetOptions& o, int& e
             std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
         for (const FoundLaminator& f : found)
             targets.push_back(
-                {Target::Kind::Tcp, ReplyIpText(f.reply), ReplyIpText(f.reply), port, {}});
+                {Target::Kind::Tcp, ReplyIpText(f.reply), ReplyIpText(f.reply), port, {}, {}});
     }
     if (o.usb || targets.empty())
-        targets.push_back({Target::Kind::Usb, {}, {}, port, {}});
+        targets.push_back({Target::Kind::Usb, {}, {}, port, {}, {}});
     return targets;
 }
 

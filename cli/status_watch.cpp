@@ -28,7 +28,7 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
     for (;;) {
         const auto started = std::chrono::steady_clock::now();
         for (const Target& target : context.targets) {
-            StatusHistory& history = histories[target.Label()];
+            StatusHistory& history = histories[target.Key()];
             const std::uint64_t before = history.Revision();
             std::string text;
             nlohmann::json entry = RunOnTarget(

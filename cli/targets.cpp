@@ -10,16 +10,22 @@
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "link/usb_port_name.h"
 #include "netsetup/net_resources.h"
+
+std::string Target::Key() const {
+    const Target unopened = {kind, host, address, port, path, {}};
+    return unopened.Label();
+}
 
 std::string Target::Label() const {
     switch (kind) {
         case Kind::Tcp:
             return "tcp:" + host + ":" + std::to_string(port);
         case Kind::Usb:
-            return "usb";
+            return device.empty() ? "usb" : "usb " + device;
         case Kind::UsbPrinter:
-            return "usb-printer";
+            return device.empty() ? "usb-printer" : "usb-printer " + device;
         case Kind::UsbSim:
             return "usb-sim:" + path;
         case Kind::UsbSimPrinter:
@@ -71,6 +77,14 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
 }
 
 namespace {
+// Where the opened devices are, for the target's label.
+void NoteOpenedDevices(const Target& target) {
+    std::string devices;
+    for (const std::string& name : OpenUsbInterfaces())
+        devices += (devices.empty() ? "" : ", ") + UsbInterfaceLabel(name);
+    target.device = devices;
+}
+
 // After "No conforming device!": what was looked for and what was seen instead.
 void SayWhatWasLookedFor(UsbClass cls) {
     std::string seen;
@@ -119,6 +133,8 @@ bool OpenTarget(const Target& target) {
                     SayWhatWasLookedFor(UsbClass::Hid);
                 return false;  // the link has said why
             }
+            if (target.kind == Target::Kind::Usb)
+                NoteOpenedDevices(target);
             UsbLinkActive.store(1);
             return true;
         case Target::Kind::UsbPrinter:
@@ -127,8 +143,11 @@ bool OpenTarget(const Target& target) {
                 SetUsbBackends({MakeSimulatedUsbBackend(target.path, UsbClass::Printer)});
             else
                 ResetUsbBackends();
-            if (OpenPrinterClassLink() != 0)
+            if (OpenPrinterClassLink() != 0) {
+                if (target.kind == Target::Kind::UsbPrinter)
+                    NoteOpenedDevices(target);
                 return true;
+            }
             if (target.kind == Target::Kind::UsbPrinter)
                 SayWhatWasLookedFor(UsbClass::Printer);
             return false;

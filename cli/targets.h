@@ -15,9 +15,14 @@ struct Target {
     std::string address;  // Tcp, the dotted quad it resolved to
     std::uint16_t port = kLaminatorTcpPort;
     std::string path;  // UsbSim, UsbSimPrinter
+    // Usb, UsbPrinter: the port and node of the device once it was opened ("1-2 (/dev/hidraw3)").
+    mutable std::string device;
 
-    // "tcp:HOST:PORT", "usb", "usb-printer", "usb-sim:PATH", "usb-sim-printer:PATH".
+    // "tcp:HOST:PORT", "usb", "usb-printer", "usb-sim:PATH", "usb-sim-printer:PATH"; a USB
+    // device once opened adds where it is: "usb 1-2 (/dev/hidraw3)".
     std::string Label() const;
+    // The same for every run against this target, opened or not: for keeping its records.
+    std::string Key() const;
     bool IsPrinterClass() const { return kind == Kind::UsbPrinter || kind == Kind::UsbSimPrinter; }
 };
 

@@ -19,6 +19,7 @@ namespace {
 struct UsbLinkState {
     std::array<std::atomic<int>, kUsbSlotCount> handles{};
     std::array<std::unique_ptr<UsbDevice>, kUsbSlotCount> devices;
+    std::array<std::string, kUsbSlotCount> paths;  // the listed name of each open device
     int nextHandle = 1;
     std::atomic<TraceLink> traceLink{TraceLink::Hid};  // what the open devices are
 };
@@ -79,10 +80,12 @@ int OpenLink(UsbClass cls) {
         const auto slot = static_cast<std::size_t>(next++);
         if (device) {
             state.devices[slot] = std::move(device);
+            state.paths[slot] = item.path;
             state.handles[slot] = state.nextHandle;
             state.nextHandle = state.nextHandle == 0x7fffffff ? 1 : state.nextHandle + 1;
         } else {
             state.devices[slot].reset();
+            state.paths[slot].clear();
             state.handles[slot] = -1;
             failures.push_back(OpenFailureOf(item.path, why));
         }
@@ -133,10 +136,22 @@ int CloseUsbLink() {
     for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
         if (state.handles[i] != -1) {
             state.devices[i].reset();
+            state.paths[i].clear();
             state.handles[i] = -1;
         }
     }
     return 1;
+}
+
+std::vector<std::string> OpenUsbInterfaces() {
+    LinkTransaction transaction;
+    UsbLinkState& state = State();
+    std::vector<std::string> open;
+    for (std::size_t i = 0; i < kUsbSlotCount; ++i) {
+        if (state.handles[i] > 0 && state.devices[i])
+            open.push_back(state.paths[i]);
+    }
+    return open;
 }
 
 int UsbWrite() {

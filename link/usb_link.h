@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr int kUsbSlotCount = 10;
 inline constexpr std::string_view kLaminatorVidText = "5314";
@@ -18,8 +19,10 @@ int OpenPrinterClassLink();  // 1 success, 0 failure (with its message)
 int OpenHidLink();           // 1 when at least one laminator interface was opened
 bool ProbeHidLaminator();    // true when the laminator's HID interface is present; silent
 int CloseUsbLink();          // closes every slot that is not -1; always 1
-int UsbWrite();              // TxLength bytes of TxBuffer to every open handle; last count
-int UsbRead();               // one reply from every open handle into RxBuffer; last count
+// The listed names ("<kind>#vid_VVVV&pid_PPPP#<node>") of the devices the link holds open.
+std::vector<std::string> OpenUsbInterfaces();
+int UsbWrite();  // TxLength bytes of TxBuffer to every open handle; last count
+int UsbRead();   // one reply from every open handle into RxBuffer; last count
 // As UsbRead, for a reply whose block starts with the request's own bytes `echo`: a frame
 // that does not (a late reply to an earlier request) is traced, discarded, and the read
 // goes on waiting within the same time-out.
