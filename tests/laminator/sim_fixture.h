@@ -15,6 +15,7 @@
 #include "framework/message_box.h"
 #include "laminator/link_exchange.h"
 #include "laminator/param_store.h"
+#include "laminator/poll_control.h"
 #include "laminator/read_engine.h"
 #include "laminator/write_engine.h"
 #include "link/ethernet_link.h"
@@ -73,6 +74,11 @@ class SimFixture {
     }
 
     void StopSim() {
+        // A poller a test left running still writes into m_view: it ends before the view does.
+        StopStatusPoller();
+        if (WorkerHandle poller = PollThread()) {
+            EXPECT_TRUE(poller->Join(std::chrono::seconds(10))) << "the status poller did not end";
+        }
         CloseUsbLink();
         CloseEthernet();
         EthernetLinkActive = 0;
