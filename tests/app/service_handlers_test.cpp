@@ -188,8 +188,10 @@ TEST_F(ServiceWindowTest, ThePrintingClassPathDownloadsAndOffersBrowseAgain) {
     EXPECT_EQ(dlg->LoadedFirmware(), nullptr);
     EXPECT_TRUE(dlg->Item(kIdBrowse).IsEnabled());
     EXPECT_TRUE(dlg->Item(kIdActivatePort).IsEnabled());
+    // The bytes were handed to the device; the laminator may still be taking them in.
+    ASSERT_TRUE(host.PumpUntil([&] { return sim->Firmware(0).data.size() >= 640; },
+                               std::chrono::seconds(10)));
     const pellacor::sim::FirmwareCapture fw = sim->Firmware(0);
-    ASSERT_GE(fw.data.size(), 640u);
     EXPECT_TRUE(std::equal(fw.data.begin(), fw.data.begin() + 640, MotFile(640).begin()));
 }
 
