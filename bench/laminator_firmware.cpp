@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/null_view.h"
 #include "laminator/firmware_download.h"
 #include "laminator/poll_control.h"
 #include "laminator/status_poller.h"
@@ -31,19 +32,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class NullView : public LaminatorView {
-  public:
-    void SetParamCell(const std::string&, int, const std::string&) override {}
-    std::string GetParamCell(int) const override { return {}; }
-    void EnableButton(int, bool) override {}
-    bool IsButtonEnabled(int) const override { return false; }
-    void SetControlText(int, const std::string&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int) override {}
-    int GetProgressPosition() const override { return 0; }
-    void RunRead() override {}
-};
 
 std::unique_ptr<pellacor::sim::Simulator> g_sim;
 NullView g_view;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/null_view.h"
 #include "laminator/param_store.h"
 #include "laminator/read_engine.h"
 #include "link/ethernet_link.h"
@@ -17,19 +18,6 @@
 #include "sim/simulator.h"
 
 namespace {
-
-class NullView : public LaminatorView {
-  public:
-    void SetParamCell(const std::string&, int, const std::string&) override {}
-    std::string GetParamCell(int) const override { return {}; }
-    void EnableButton(int, bool) override {}
-    bool IsButtonEnabled(int) const override { return false; }
-    void SetControlText(int, const std::string&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int) override {}
-    int GetProgressPosition() const override { return 0; }
-    void RunRead() override {}
-};
 
 std::unique_ptr<pellacor::sim::Simulator> g_sim;
 NullView g_view;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "laminator/laminator_view.h"
+#include "bench/null_view.h"
 #include "laminator/status_history.h"
 #include "laminator/status_poller.h"
 #include "link/ethernet_link.h"
@@ -16,18 +16,6 @@
 #include "sim/simulator.h"
 
 namespace {
-class NullView : public LaminatorView {
-  public:
-    void SetParamCell(const std::string&, int, const std::string&) override {}
-    std::string GetParamCell(int) const override { return {}; }
-    void EnableButton(int, bool) override {}
-    bool IsButtonEnabled(int) const override { return false; }
-    void SetControlText(int, const std::string&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int) override {}
-    int GetProgressPosition() const override { return 0; }
-    void RunRead() override {}
-};
 
 constexpr int kBlocks = 21;
 constexpr int kCyclesPerBlock = 100;
