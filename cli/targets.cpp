@@ -96,9 +96,7 @@ void SayWhatWasLookedFor(UsbClass cls) {
             std::string pid;
             ParseVidPid(path, vid, pid);
             laminator = laminator || vid == kLaminatorVidText;
-            const std::size_t hash = path.rfind('#');
-            seen += (seen.empty() ? "" : ", ") +
-                    (hash == std::string::npos ? path : path.substr(hash + 1)) +
+            seen += (seen.empty() ? "" : ", ") + NodeOfInterfaceName(path) +
                     (vid.empty() ? std::string() : " (vendor " + vid + ")");
         }
     }

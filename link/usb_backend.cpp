@@ -53,5 +53,11 @@ std::optional<std::string> InterfaceNode(std::string_view path, std::string_view
     if (path.size() <= kind.size() || path.substr(0, kind.size()) != kind ||
         path[kind.size()] != '#')
         return std::nullopt;
-    return std::string(path.substr(path.rfind('#') + 1));
+    return NodeOfInterfaceName(path);
+}
+
+std::string NodeOfInterfaceName(std::string_view path) {
+    const std::size_t first = path.find('#');
+    const std::size_t second = first == std::string_view::npos ? first : path.find('#', first + 1);
+    return std::string(second == std::string_view::npos ? path : path.substr(second + 1));
 }

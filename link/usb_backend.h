@@ -52,6 +52,9 @@ std::string InterfaceName(std::string_view kind, unsigned vendorId, unsigned pro
                           std::string_view node);
 // The node to open, when `path` is one of `kind`'s names; nullopt otherwise.
 std::optional<std::string> InterfaceNode(std::string_view path, std::string_view kind);
+// The node part of any listed name: everything after the second '#', since a node (a
+// Windows interface path) may hold '#' of its own; a name without two is all node.
+std::string NodeOfInterfaceName(std::string_view path);
 
 // The listed names of (sort key, name) pairs, in the order of their keys, so a backend
 // lists its interfaces in a stable order.

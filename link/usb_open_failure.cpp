@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "link/usb_backend.h"
+
 UsbOpenFailure OpenFailureOf(const std::string& interfacePath, std::error_code why) {
-    const std::size_t hash = interfacePath.rfind('#');
-    return {hash == std::string::npos ? interfacePath : interfacePath.substr(hash + 1), why};
+    return {NodeOfInterfaceName(interfacePath), why};
 }
 
 bool IsPermissionError(std::error_code why) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "link/usb_backend.h"
+
 namespace {
 // A USB device directory: bus, a dash, then the port chain with dots (1-2, 3-1.4).
 bool IsPortName(const std::string& name) {
@@ -39,9 +41,7 @@ std::string PortOf(const std::filesystem::path& device) {
 }  // namespace
 
 std::string UsbInterfaceLabel(std::string_view listedName, const std::string& sysRoot) {
-    const std::size_t hash = listedName.rfind('#');
-    const std::string node(hash == std::string_view::npos ? listedName
-                                                          : listedName.substr(hash + 1));
+    const std::string node = NodeOfInterfaceName(listedName);
     const std::string base = std::filesystem::path(node).filename().string();
     std::string port;
     for (const char* cls : {"hidraw", "usbmisc"}) {

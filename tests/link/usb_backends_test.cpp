@@ -15,6 +15,8 @@
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "link/usb_open_failure.h"
+#include "link/usb_port_name.h"
 
 namespace fs = std::filesystem;
 
@@ -162,6 +164,31 @@ TEST(PrinterClassUsbBackend, ListsLpEntriesWithTheirDeviceIdsInNumberOrder) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
     device.reset();
     fs::remove_all(root);
+}
+
+// The node is everything after the kind and the ids: a Windows interface path keeps its own
+// '#', and every place that names or opens a node agrees on it.
+TEST(InterfaceNames, TheNodeIsEverythingAfterTheIds) {
+    const std::string windowsPath =
+        R"(\\?\hid#vid_5314&pid_0001#7&1f2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    const struct {
+        std::string listed;
+        std::string node;
+    } cases[] = {
+        {"hid#vid_5314&pid_0001#/dev/hidraw3", "/dev/hidraw3"},
+        {"usblp#vid_5314&pid_0002#/dev/usb/lp0", "/dev/usb/lp0"},
+        {InterfaceName("hid", 0x5314, 1, windowsPath), windowsPath},
+        {"hid#vid_5314&pid_0001#", ""},
+        {"/dev/hidraw3", "/dev/hidraw3"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NodeOfInterfaceName(c.listed), c.node) << c.listed;
+        EXPECT_EQ(OpenFailureOf(c.listed, {}).node, c.node) << c.listed;
+    }
+    EXPECT_EQ(InterfaceNode(InterfaceName("hid", 0x5314, 1, windowsPath), "hid"), windowsPath);
+    EXPECT_EQ(InterfaceNode(InterfaceName("hid", 0x5314, 1, windowsPath), "usblp"), std::nullopt);
+    EXPECT_EQ(UsbInterfaceLabel(InterfaceName("hid", 0x5314, 1, windowsPath), "/nonexistent"),
+              "(" + windowsPath + ")");
 }
 
 }  // namespace
