@@ -27,7 +27,8 @@ std::int64_t NowMs();
 
 class StatusHistory {
   public:
-    // 36 hours at the two-second cycle: 64800 readings of 24 bytes, about 1.5 MB.
+    // 36 hours at the two-second cycle: at most 64800 readings of 24 bytes, about 1.5 MB;
+    // the storage grows with the readings up to that.
     static constexpr std::size_t kDefaultCapacity = 64800;
 
     explicit StatusHistory(std::size_t capacity = kDefaultCapacity);
@@ -37,13 +38,14 @@ class StatusHistory {
     std::vector<StatusSample> Snapshot(std::int64_t sinceMs = INT64_MIN) const;
     std::optional<StatusSample> Latest() const;
     std::size_t Size() const;
-    std::size_t Capacity() const { return m_ring.size(); }
+    std::size_t Capacity() const { return m_capacity; }
     // Grows with every append, so a chart redraws only when something came.
     std::uint64_t Revision() const;
     void Clear();
 
   private:
     mutable std::mutex m_mutex;
+    std::size_t m_capacity;
     std::vector<StatusSample> m_ring;
     std::size_t m_next = 0;  // where the next sample goes
     std::size_t m_count = 0;

@@ -120,10 +120,10 @@ void StatusHistoryWindow::Refresh() {
         return;
     m_figuresRevision = revision;
     const WarmupFigures f = ComputeWarmup(m_history.Snapshot(), set);
-    m_warmup->setText(
-        QStringLiteral("Time to within 5 °C of the set temperature: %1    "
-                       "Overshoot: %2    Spread while in heat or ready: %3")
-            .arg(Figure(f.secondsToBand, "s"), Figure(f.overshoot, "°C"), Figure(f.spread, "°C")));
+    m_warmup->setText(QStringLiteral("Set %4: time to within 5 °C: %1    "
+                                     "Overshoot: %2    Spread within 5 °C once ready: %3")
+                          .arg(Figure(f.secondsToBand, "s"), Figure(f.overshoot, "°C"),
+                               Figure(f.spread, "°C"), Figure(f.setCelsius, "°C")));
 }
 
 void StatusHistoryWindow::SaveCsv(const QString& path, std::function<void(QString)> done) {
