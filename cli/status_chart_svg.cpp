@@ -35,16 +35,22 @@ struct Frame {
 std::string TemperaturePath(const std::vector<StatusSample>& samples, const Frame& f,
                             double (StatusSample::*celsius)() const) {
     std::string d;
-    bool pen = false;
+    int points = 0;  // in the current subpath
+    const auto endSubpath = [&] {
+        if (points == 1)
+            d += " h0";  // a lone reading: a dot, by the round line cap
+        points = 0;
+    };
     for (const StatusSample& s : samples) {
         if (s.gap) {
-            pen = false;
+            endSubpath();
             continue;
         }
-        d += pen ? " L" : " M";
+        d += points > 0 ? " L" : " M";
         d += Num(f.X(s.timeMs)) + " " + Num(f.Y((s.*celsius)()));
-        pen = true;
+        ++points;
     }
+    endSubpath();
     return d;
 }
 }  // namespace
