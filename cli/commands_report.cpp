@@ -16,7 +16,7 @@
 #include "cli/backup_file.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/file_write.h"
+#include "framework/file_write.h"
 #include "cli/network_search.h"
 #include "cli/service_report.h"
 #include "cli/status_watch.h"

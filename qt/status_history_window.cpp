@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include "framework/file_write.h"
 #include "laminator/param_store.h"
 #include "laminator/status_csv.h"
 #include "laminator/warmup_figures.h"
@@ -130,12 +131,11 @@ void StatusHistoryWindow::SaveCsv(const QString& path, std::function<void(QStrin
     OffThread(
         this,
         [samples = m_history.Snapshot(), file = path.toStdString(), path] {
-            std::ofstream out(file, std::ios::binary | std::ios::trunc);
-            const std::string text = StatusCsv(samples);
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.flush();
-            return out ? QStringLiteral("Saved %1").arg(path)
-                       : QStringLiteral("%1 cannot be written.").arg(path);
+            // Whole or not at all, with the reason: an old file is never left half written.
+            std::string error;
+            if (WriteFileWhole(file, StatusCsv(samples), "The status history", error))
+                return QStringLiteral("Saved %1").arg(path);
+            return QString::fromStdString(error);
         },
         std::move(done));
 }

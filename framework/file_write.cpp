@@ -1,4 +1,4 @@
-#include "cli/file_write.h"
+#include "framework/file_write.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
