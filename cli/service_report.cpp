@@ -128,6 +128,8 @@ std::string Timeline(const ReportSection& s) {
     html += "<tr><th>Figures for</th>" +
             Cell((s.warmup.setCelsius ? "set temperature " + Figure(s.warmup.setCelsius, "°C")
                                       : std::string("no set temperature read")) +
+                 (s.warmup.setChangedMs > 0 ? " (set at " + IsoTime(s.warmup.setChangedMs) + ")"
+                                            : std::string()) +
                  (s.warmup.toMs > 0 ? ", readings from " + IsoTime(s.warmup.fromMs) + " to " +
                                           IsoTime(s.warmup.toMs)
                                     : std::string())) +

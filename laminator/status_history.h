@@ -15,6 +15,9 @@ struct StatusSample {
     std::uint32_t error = 0;
     std::uint16_t rollerCenti = 0;  // hundredths of a degree Celsius
     std::uint16_t environmentCenti = 0;
+    // The set roller temperature known when the reading was taken, in hundredths; 0 when
+    // none was read. Warm-up figures start again where it changes.
+    std::uint16_t setCenti = 0;
     std::int8_t cardSensors = -1;  // the card-channel bits; -1 when not read (TCP, or failed)
     bool gap = false;              // the cycle got no status reply: nothing else is valid
 

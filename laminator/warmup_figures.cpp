@@ -6,13 +6,30 @@
 WarmupFigures ComputeWarmup(const std::vector<StatusSample>& samples,
                             std::optional<double> setCelsius) {
     WarmupFigures f;
+    // The figures start again at the last change of the set temperature the history
+    // recorded; that recorded value is the one they are about.
+    std::size_t start = 0;
+    std::uint16_t lastSet = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const StatusSample& s = samples[i];
+        if (s.gap || s.setCenti == 0)
+            continue;
+        if (lastSet != 0 && s.setCenti != lastSet) {
+            start = i;
+            f.setChangedMs = s.timeMs;
+        }
+        lastSet = s.setCenti;
+    }
+    if (lastSet != 0)
+        setCelsius = lastSet / 100.0;
     f.setCelsius = setCelsius;
     const StatusSample* first = nullptr;
     const StatusSample* inBand = nullptr;
     bool fromBelow = false;
     bool ready = false;  // a ready reading came once the roller was in the band
     double lowest = 0, highest = 0, peak = 0;
-    for (const StatusSample& s : samples) {
+    for (std::size_t i = start; i < samples.size(); ++i) {
+        const StatusSample& s = samples[i];
         if (s.gap)
             continue;
         const double t = s.RollerCelsius();

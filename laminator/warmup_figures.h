@@ -24,8 +24,10 @@ struct WarmupFigures {
     std::optional<double> setCelsius;
     std::int64_t fromMs = 0;
     std::int64_t toMs = 0;
+    std::int64_t setChangedMs = 0;  // where a recorded change of set temperature restarted them
 };
 
+// `setCelsius` stands in where the readings recorded no set temperature.
 WarmupFigures ComputeWarmup(const std::vector<StatusSample>& samples,
                             std::optional<double> setCelsius);
 

@@ -74,6 +74,23 @@ std::vector<StatusSample> EveryOtherAGap(std::vector<StatusSample> curve) {
     return out;
 }
 
+// Warm at 150, then the set point lowered to 100: the figures are those of the change.
+std::vector<StatusSample> SetLowered() {
+    std::vector<StatusSample> curve = Recorded();
+    for (StatusSample& s : curve)
+        s.setCenti = 15000;
+    std::int64_t t = curve.back().timeMs;
+    for (double c : {140.0, 120.0, 104.0, 100.5, 100.2, 100.1}) {
+        StatusSample s = curve.back();
+        s.timeMs = t += 2000;
+        s.rollerCenti = static_cast<std::uint16_t>(std::lround(c * 100));
+        s.setCenti = 10000;
+        s.state = c < 101 ? kStateReady : 0x4D000101;
+        curve.push_back(s);
+    }
+    return curve;
+}
+
 std::vector<StatusSample> ClockSetBack() {
     std::vector<StatusSample> curve = Recorded();
     for (std::size_t i = 5; i < curve.size(); ++i)
@@ -117,6 +134,8 @@ TEST(WarmupFigures, FromTheHistoriesThatHappen) {
         // The set point lowered from 190: coming down is neither warm-up nor overshoot.
         {"approach from above", Curve({190, 180, 170, 160, 154, 151, 150.2, 150.1}, 3), 150.0, none,
          none, 151 - 150.1, 3},
+        // The history's own set temperature wins over the one given, from its last change.
+        {"set point lowered", SetLowered(), 150.0, none, none, 100.5 - 100.1, 3},
         {"lone readings between gaps", EveryOtherAGap(recorded), 150.0, 28.188, 0.0,
          149.91 - 149.33, 5},
         {"one reading", Curve({150.4}, 1), 150.0, none, 0.4, 0.0, 1},
@@ -133,10 +152,14 @@ TEST(WarmupFigures, FromTheHistoriesThatHappen) {
         EXPECT_TRUE(same(f.overshoot, c.overshoot)) << c.name;
         EXPECT_TRUE(same(f.spread, c.spread)) << c.name << " " << f.spread.value_or(-1);
         EXPECT_EQ(f.spreadReadings, c.spreadReadings) << c.name;
-        EXPECT_TRUE(same(f.setCelsius, c.set)) << c.name;
     }
     // The span the figures cover is named with them.
     const WarmupFigures f = ComputeWarmup(recorded, 150.0);
     EXPECT_EQ(f.fromMs, recorded.front().timeMs);
     EXPECT_EQ(f.toMs, recorded.back().timeMs);
+    const std::vector<StatusSample> lowered = SetLowered();
+    const WarmupFigures l = ComputeWarmup(lowered, 150.0);
+    EXPECT_EQ(l.setCelsius, 100.0);
+    EXPECT_EQ(l.fromMs, lowered[22].timeMs);
+    EXPECT_EQ(l.setChangedMs, lowered[22].timeMs);
 }
