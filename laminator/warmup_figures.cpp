@@ -45,7 +45,7 @@ WarmupFigures ComputeWarmup(const std::vector<StatusSample>& samples,
             peak = t;
             // Readings carry wall time: a clock set back gives no negative duration.
             if (fromBelow && s.timeMs >= first->timeMs)
-                f.secondsToBand = (s.timeMs - first->timeMs) / 1000.0;
+                f.secondsToBand = static_cast<double>(s.timeMs - first->timeMs) / 1000.0;
         }
         if (inBand)
             peak = std::max(peak, t);
