@@ -10,9 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "cli/file_write.h"
 #include "cli/json_text.h"
 #include "cli/parameter_names.h"
+#include "framework/file_write.h"
 
 namespace {
 using Json = nlohmann::json;

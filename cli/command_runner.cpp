@@ -83,6 +83,18 @@ void ResetDocumentPrinted() {
     g_documentPrinted = false;
 }
 
+int PrintWatchSummary(const CommandContext& context, int exit) {
+    if (CliView::Interrupted().load() && exit != kExitOk)
+        exit = kExitInterrupted;
+    g_documentPrinted = true;
+    const nlohmann::json summary = {
+        {"command", context.command}, {"exit", exit}, {"messages", context.messages->Take()}};
+    std::fprintf(stdout, "%s\n",
+                 summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    std::fflush(stdout);
+    return exit;
+}
+
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
                  const std::string& text) {
     g_documentPrinted = true;

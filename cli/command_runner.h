@@ -42,5 +42,8 @@ bool RefusePrinterClass(const CommandContext& context);
 bool DocumentPrinted();
 void ResetDocumentPrinted();
 // Prints a document (JSON) or the text on standard output.
+// The last line of a JSON watch: {"command", "exit", "messages"} on one line, the exit as
+// the process will end (Ctrl-C after a failure is 130).
+int PrintWatchSummary(const CommandContext& context, int exit);
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
                  const std::string& text);

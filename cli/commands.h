@@ -43,6 +43,7 @@ struct ReportOptions {
     std::string baseline;
     std::string fromCsv;
     bool network = false;
+    bool force = false;  // a baseline of another model or serial all the same
 };
 void AddReportOptions(CLI::App& report, ReportOptions& options);
 int RunReport(const CommandContext& context, const ReportOptions& options);

@@ -1,5 +1,7 @@
 // report: everything the tool can read of each laminator, with its status over the visit,
 // as one page to hand over (or JSON).
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -14,12 +16,13 @@
 #include "cli/backup_file.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/file_write.h"
 #include "cli/network_search.h"
 #include "cli/service_report.h"
 #include "cli/status_watch.h"
+#include "framework/file_write.h"
 #include "laminator/group_transfer.h"
 #include "laminator/limit_check.h"
+#include "laminator/param_store.h"
 #include "laminator/status_csv.h"
 #include "netsetup/net_discovery.h"
 
@@ -35,48 +38,106 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string& e
     return WriteFileWhole(path, text, "The report", error);
 }
 
-std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path, std::string& error) {
+// When the backup was saved, as its file says; 0 when unknown.
+std::int64_t FileTimeMs(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return 0;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
+std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path,
+                                                     const std::string& target,
+                                                     std::size_t& dropped, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        error = "The status file \"" + path + "\" cannot be read: it is not a regular file.";
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "The status file \"" + path + "\" cannot be read: " + std::strerror(errno);
         return std::nullopt;
     }
-    std::optional<std::vector<StatusSample>> rows = ReadStatusCsv(in, error);
+    std::optional<std::vector<StatusSample>> rows =
+        ReadStatusCsv(in, error, StatusHistory::kDefaultCapacity, &dropped, target);
     if (!rows)
         error = "The status file \"" + path + "\" is refused: " + error;
     return rows;
 }
 
-// Every group read; the parameters with their marks.
+// Every group read; the parameters with their marks. Only a value decoded in this run is
+// judged against its limits or the baseline: an unread one is no finding.
 TargetResult ReadEverything(CliView& view, ReportSection& section, const Backup* baseline) {
     TargetResult result;
     for (std::string_view group : GroupNames()) {
         if (CliView::Interrupted().load())
             break;
-        const bool read = ReadGroup(view, group);
-        for (const ParameterInfo* p : GroupParameters(group)) {
-            ReportParameter rp;
-            rp.info = p;
-            if (read) {
-                rp.value = view.Cell(std::string(p->group), p->row);
-                rp.limitProblem = LimitProblem(*p, *rp.value);
-                if (baseline) {
-                    const std::string* old = baseline->Value(p->key);
-                    if (old && *old != *rp.value)
-                        rp.baseline = *old;
-                }
-            }
-            section.parameters.push_back(std::move(rp));
-        }
-        if (!read)
+        if (!ReadGroup(view, group))
             result.exit = kExitFailure;
     }
-    for (const ReportParameter& p : section.parameters) {
-        if (p.info->key == ParamKey::HeatingRollerTemperature && p.value && !p.value->empty())
-            section.setCelsius = std::atof(p.value->c_str());
+    for (const ParameterInfo& info : Catalogue()) {
+        ReportParameter rp;
+        rp.info = &info;
+        if (Store().WasRead(info.key)) {
+            rp.value = view.Cell(std::string(info.group), info.row);
+            rp.limitProblem = LimitProblem(info, *rp.value);
+            if (baseline) {
+                const std::string* old = baseline->Value(info.key);
+                if (old && *old != *rp.value)
+                    rp.baseline = *old;
+            }
+        }
+        section.parameters.push_back(std::move(rp));
+    }
+    if (Store().WasRead(ParamKey::HeatingRollerTemperature)) {
+        const std::string set = Store().Get(ParamKey::HeatingRollerTemperature);
+        if (!set.empty())
+            section.setCelsius = std::atof(set.c_str());
     }
     return result;
 }
+
+// Model and serial number as the laminator gave them in this run; empty when not read.
+std::string ReadText(ParamKey key) {
+    return Store().WasRead(key) ? Store().Get(key) : std::string();
+}
+
+// Where the backup's laminator is not this one: the words for it, empty when it is.
+std::string BaselineMismatch(const Backup& baseline) {
+    const std::string model = ReadText(ParamKey::LaminatorModel);
+    const std::string serial = ReadText(ParamKey::LaminatorSn);
+    const auto backupSerial = baseline.identity.find("serial-number");
+    std::string text;
+    if (!model.empty() && model != baseline.model)
+        text =
+            "The backup is of model \"" + baseline.model + "\", the laminator is \"" + model + "\"";
+    else if (!serial.empty() && backupSerial != baseline.identity.end() &&
+             backupSerial->second != serial)
+        text = "The backup is of serial number \"" + backupSerial->second +
+               "\", the laminator is \"" + serial + "\"";
+    return text;
+}
+
+// Before a watch that may last an hour: a baseline of another laminator is refused now,
+// not after the readings were taken.
+bool BaselineFits(const CommandContext& context, const Backup& baseline, std::string& mismatch) {
+    for (const Target& target : context.targets) {
+        std::string text;
+        RunOnTarget(
+            context, target,
+            [&](CliView& view, const Target&) {
+                ReadGroup(view, kGroupLaminatorInfo);
+                mismatch = BaselineMismatch(baseline);
+                return TargetResult{};
+            },
+            text);
+        if (!mismatch.empty())
+            return false;
+    }
+    return true;
+}
+
 std::string Lowercase(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -128,6 +189,8 @@ void AddReportOptions(CLI::App& report, ReportOptions& options) {
         .add_option("--from-csv", options.fromCsv,
                     "Take the status over the visit from this file of status --csv")
         ->type_name("FILE");
+    report.add_flag("--force", options.force,
+                    "Compare with a baseline of another model or serial number all the same");
 }
 
 int RunReport(const CommandContext& context, const ReportOptions& options) {
@@ -137,19 +200,43 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         return UsageError("--minutes takes a number from 0 to 1440.");
     if (!options.fromCsv.empty() && context.targets.size() != 1)
         return UsageError("--from-csv holds the readings of one laminator; name one target.");
+    // The page must never take the place of a file it was made from.
+    for (const std::string* input : {&options.baseline, &options.fromCsv}) {
+        if (!input->empty() && SameFile(options.out, *input))
+            return UsageError("The report \"" + options.out + "\" would overwrite its input \"" +
+                              *input + "\"; name another file.");
+    }
+    // Known before a watch, so no reading is taken only to be lost.
+    std::string error = CheckWritable(options.out, "The report");
+    if (!error.empty())
+        return UsageError(error);
     std::optional<Backup> baseline;
-    std::string error;
     if (!options.baseline.empty()) {
         baseline = ReadBackupFile(options.baseline, error);
         if (!baseline)
             return UsageError(error);
+        std::string mismatch;
+        if (!options.force && !BaselineFits(context, *baseline, mismatch))
+            return UsageError(mismatch + "; --force compares with it all the same.");
     }
     StatusHistories histories;
     std::map<std::string, std::vector<std::string>> messages;
+    std::map<std::string, int> watchExits;
     if (!options.fromCsv.empty()) {
-        const auto rows = ReadCsvFile(options.fromCsv, error);
+        std::size_t dropped = 0;
+        const auto rows =
+            ReadCsvFile(options.fromCsv, context.targets.front().Label(), dropped, error);
         if (!rows)
             return UsageError(error);
+        if (dropped > 0) {
+            const std::string note =
+                "The status file holds more readings than a report shows: "
+                "the oldest " +
+                std::to_string(dropped) + " readings are not shown.";
+            messages[context.targets.front().Key()].push_back(note);
+            if (!context.json)
+                std::fprintf(stderr, "%s\n", note.c_str());
+        }
         StatusHistory& history = histories[context.targets.front().Key()];
         for (const StatusSample& s : *rows)
             history.Append(s);
@@ -157,12 +244,16 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         WatchPlan plan;
         if (options.minutes && *options.minutes > 0) {
             plan.untilMs = NowMs() + static_cast<std::int64_t>(*options.minutes * 60000);
-            std::fprintf(stderr, "Watching the status for %g minutes.\n", *options.minutes);
+            if (!context.json)  // standard error carries JSON lines only
+                std::fprintf(stderr, "Watching the status for %g minutes.\n", *options.minutes);
         } else {
             plan.rounds = 1;
         }
         WatchStatus(context, plan, histories,
                     [&](const Target& target, const nlohmann::json& entry, const StatusSample&) {
+                        const int exit = entry["exit"].get<int>();
+                        if (exit != kExitOk && exit != kExitInterrupted)
+                            watchExits[target.Key()] = kExitFailure;
                         // A message that repeats every cycle is listed once per run of it.
                         std::vector<std::string>& list = messages[target.Key()];
                         for (const auto& m : entry["messages"]) {
@@ -177,23 +268,49 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
     report.createdMs = NowMs();
     report.version = PELLACOR_VERSION;
     report.baselineFile = options.baseline;
+    if (baseline) {
+        report.baselineModel = baseline->model;
+        const auto serial = baseline->identity.find("serial-number");
+        if (serial != baseline->identity.end())
+            report.baselineSerial = serial->second;
+        report.baselineDateMs = FileTimeMs(options.baseline);
+    }
     std::vector<int> codes;
     for (const Target& target : context.targets) {
-        if (CliView::Interrupted().load())
-            break;
         ReportSection section;
-        std::string text;
-        const nlohmann::json entry = RunOnTarget(
-            context, target,
-            [&](CliView& view, const Target&) {
-                return ReadEverything(view, section, baseline ? &*baseline : nullptr);
-            },
-            text);
-        section.target = target.Label();  // a USB device's port and node once it was opened
-        section.exit = entry["exit"].get<int>();
+        section.target = target.Label();
+        // Cut short: the readings so far are the report; the laminators are not asked again.
+        if (CliView::Interrupted().load()) {
+            section.exit = kExitInterrupted;
+            section.connected = std::nullopt;
+        } else {
+            std::string text;
+            const nlohmann::json entry = RunOnTarget(
+                context, target,
+                [&](CliView& view, const Target&) {
+                    TargetResult result =
+                        ReadEverything(view, section, baseline ? &*baseline : nullptr);
+                    if (baseline) {
+                        section.baselineMismatch = BaselineMismatch(*baseline);
+                        if (!section.baselineMismatch.empty() && !options.force)
+                            result.exit = kExitUsage;  // changed since the first look
+                    }
+                    return result;
+                },
+                text);
+            section.target = target.Label();  // a USB device's port and node once opened
+            section.exit = entry["exit"].get<int>();
+            section.connected = section.exit != kExitUnreachable;
+            for (const auto& m : entry["messages"])
+                messages[target.Key()].push_back(m.get<std::string>());
+        }
+        if (section.parameters.empty()) {  // not reached, or not asked: every value unread
+            for (const ParameterInfo& info : Catalogue())
+                section.parameters.push_back({&info, std::nullopt, std::nullopt, std::nullopt});
+        }
+        if (section.exit == kExitOk && watchExits.count(target.Key()) != 0)
+            section.exit = kExitFailure;
         section.messages = messages[target.Key()];
-        for (const auto& m : entry["messages"])
-            section.messages.push_back(m.get<std::string>());
         section.history = histories[target.Key()].Snapshot();
         section.warmup = ComputeWarmup(section.history, section.setCelsius);
         codes.push_back(section.exit);
@@ -202,25 +319,31 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
     if (options.network && !CliView::Interrupted().load())
         AddNetworkSettings(report);
     int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
-    if (CliView::Interrupted().load())
-        exit = kExitFailure;
-    nlohmann::json doc = ReportJson(report);
+    report.cutShort = CliView::Interrupted().load();
+    if (report.cutShort)
+        exit = kExitInterrupted;
+    report.exit = exit;
+    // A page needs no document of every reading.
+    nlohmann::json doc = context.json ? ReportJson(report) : nlohmann::json::object();
     const std::string page =
         context.json ? doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
                      : ReportXhtml(report);
     const bool written = WriteWhole(options.out, page, error);
     if (!written) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        exit = kExitFailure;
+        MessageBox(error);
+        if (exit == kExitOk)
+            exit = kExitFailure;
     }
     if (context.json) {
         doc["command"] = context.command;
         doc["exit"] = exit;
-        doc["file"] = options.out;
+        doc["file"] = written ? nlohmann::json(options.out) : nlohmann::json(nullptr);
+        doc["messages"] = context.messages->Take();
         PrintResult(context, doc, "");
     } else if (written) {
-        std::printf("Wrote %s (%zu laminator%s).\n", options.out.c_str(), report.sections.size(),
-                    report.sections.size() == 1 ? "" : "s");
+        std::printf("Wrote %s (%zu laminator%s%s).\n", options.out.c_str(), report.sections.size(),
+                    report.sections.size() == 1 ? "" : "s",
+                    report.cutShort ? ", cut short by Ctrl-C" : "");
     }
     return exit;
 }

@@ -21,6 +21,8 @@
 #include "laminator/mode_commands.h"
 #include "laminator/param_store.h"
 #include "laminator/reset_default.h"
+#include "laminator/status_events.h"
+#include "laminator/status_history.h"
 #include "laminator/status_poller.h"
 #include "link/command_text.h"
 #include "link/ethernet_link.h"
@@ -65,9 +67,18 @@ std::vector<std::string> StatusReadingKeys() {
 TargetResult StatusReading(CliView& view, const Target& target) {
     TargetResult result;
     const std::optional<LinkKind> link = LinkInUse();
+    StatusHistory* history = CurrentStatusHistory();
+    const std::uint64_t before = history ? history->Revision() : 0;
     if (!link || !ReadStatusOnce(view, *link))
         result.exit = kExitFailure;
     nlohmann::json status = nlohmann::json::object();
+    // The codes as sent, so a state or error no table names is still told.
+    const std::optional<StatusSample> latest =
+        history && history->Revision() != before ? history->Latest() : std::nullopt;
+    status["state-code"] = latest && !latest->gap ? nlohmann::json(StatusCodeHex(latest->state))
+                                                  : nlohmann::json(nullptr);
+    status["error-code"] = latest && !latest->gap ? nlohmann::json(StatusCodeHex(latest->error))
+                                                  : nlohmann::json(nullptr);
     TextTable table({"READING", "VALUE"});
     for (const Reading& r : kReadings) {
         // The card channel is asked over USB only: over TCP it is null, and not in the table.

@@ -1,41 +1,18 @@
 #include "cli/service_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/json_text.h"
 #include "cli/parameter_names.h"
+#include "cli/shown_text.h"
 #include "cli/status_chart_svg.h"
 #include "laminator/descriptions.h"
 #include "laminator/status_csv.h"
 #include "laminator/status_events.h"
 
 namespace {
-// Length of the UTF-8 sequence at `i`, 0 when none starts there.
-std::size_t Utf8Length(const std::string& s, std::size_t i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80             ? 1
-                          : (b & 0xE0) == 0xC0 ? 2
-                          : (b & 0xF0) == 0xE0 ? 3
-                          : (b & 0xF8) == 0xF0 ? 4
-                                               : 0;
-    if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
-        return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 0;
-    }
-    return n;
-}
-
-bool IsUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = Utf8Length(s, i);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
-}
+constexpr std::size_t kMaxEventsShown = 200;
 
 std::string Figure(const std::optional<double>& v, const char* unit) {
     if (!v)
@@ -56,13 +33,13 @@ const char* kStyle =
     "th{background:#eee}tr{page-break-inside:avoid}"
     "td.description{font-size:8pt;color:#444}"
     "tr.out-of-range td.value{background:#fdd;font-weight:bold}"
-    "tr.changed td.value{background:#ffd}"
+    "tr.changed td.value{background:#ffd}tr.not-read td.value{color:#666}"
     "del{color:#a00}ins{color:#060;text-decoration:none;font-weight:bold}"
     ".note{font-size:8pt;color:#a00}"
     "svg.chart{width:100%;height:auto;border:1px solid #bbb}"
     "svg .grid{stroke:#ddd;stroke-width:1}svg .axis{font-size:10px;fill:#444}"
-    "svg .roller{fill:none;stroke:#c0392b;stroke-width:1.5}"
-    "svg .environment{fill:none;stroke:#2471a3;stroke-width:1.2}"
+    "svg .roller{fill:none;stroke:#c0392b;stroke-width:1.5;stroke-linecap:round}"
+    "svg .environment{fill:none;stroke:#2471a3;stroke-width:1.2;stroke-linecap:round}"
     "svg .set{stroke:#555;stroke-dasharray:6 4}"
     "svg .mark{stroke:#7d3c98;stroke-width:1;opacity:.5}svg .fault{stroke:#e67e22;opacity:.9}"
     ".legend span{margin-right:4mm}.r{color:#c0392b}.e{color:#2471a3}.s{color:#555}"
@@ -99,6 +76,8 @@ std::string ParameterTable(const ReportSection& s, bool withBaseline) {
             cls += "out-of-range";
         if (p.baseline)
             cls += std::string(cls.empty() ? "" : " ") + "changed";
+        if (!p.value)
+            cls += "not-read";
         html += "<tr id=\"" + StableKey(p.info->name) + "\"" +
                 (cls.empty() ? "" : " class=\"" + cls + "\"") + ">";
         html += Cell(XmlEscape(std::string(p.info->group)));
@@ -146,21 +125,70 @@ std::string Timeline(const ReportSection& s) {
         std::string(s.setCelsius ? "<span class=\"s\">- - set temperature</span>" : "") + "</p>";
     html += StatusChartSvg(s.history, s.setCelsius);
     html += "<table class=\"warmup\"><tbody>";
+    html += "<tr><th>Figures for</th>" +
+            Cell((s.warmup.setCelsius ? "set temperature " + Figure(s.warmup.setCelsius, "°C")
+                                      : std::string("no set temperature read")) +
+                 (s.warmup.setChangedMs > 0 ? " (set at " + IsoTime(s.warmup.setChangedMs) + ")"
+                                            : std::string()) +
+                 (s.warmup.toMs > 0 ? ", readings from " + IsoTime(s.warmup.fromMs) + " to " +
+                                          IsoTime(s.warmup.toMs)
+                                    : std::string())) +
+            "</tr>";
     html += "<tr><th>Time to within 5 °C of the set temperature</th>" +
             Cell(Figure(s.warmup.secondsToBand, "s")) + "</tr>";
     html += "<tr><th>Overshoot</th>" + Cell(Figure(s.warmup.overshoot, "°C")) + "</tr>";
-    html += "<tr><th>Spread while in heat or ready</th>" + Cell(Figure(s.warmup.spread, "°C")) +
+    html += "<tr><th>Spread within 5 °C once ready</th>" + Cell(Figure(s.warmup.spread, "°C")) +
             "</tr>";
+    const auto gaps = static_cast<std::size_t>(std::count_if(
+        s.history.begin(), s.history.end(), [](const StatusSample& r) { return r.gap; }));
     html += "<tr><th>Readings</th>" +
-            Cell(std::to_string(s.history.size()) + ", from " + IsoTime(s.history.front().timeMs) +
-                 " to " + IsoTime(s.history.back().timeMs)) +
+            Cell(std::to_string(s.history.size() - gaps) + " readings and " + std::to_string(gaps) +
+                 " cycles without a reply, from " + IsoTime(s.history.front().timeMs) + " to " +
+                 IsoTime(s.history.back().timeMs)) +
             "</tr></tbody></table>";
     html +=
         "<table class=\"events\"><thead><tr><th>Time (UTC)</th><th>Change</th></tr></thead><tbody>";
-    for (const StatusEvent& e : StatusEvents(s.history))
+    const std::vector<StatusEvent> events = StatusEvents(s.history, kMaxEventsShown + 1);
+    if (events.size() > kMaxEventsShown)
+        html +=
+            "<tr><td colspan=\"2\" class=\"note\">More changes than a page lists: only the "
+            "newest " +
+            std::to_string(kMaxEventsShown) + " are shown.</td></tr>";
+    for (std::size_t i = events.size() > kMaxEventsShown ? 1 : 0; i < events.size(); ++i) {
+        const StatusEvent& e = events[i];
         html += std::string("<tr") + (e.fault ? " class=\"fault\"" : "") + ">" +
                 Cell(IsoTime(e.timeMs)) + Cell(XmlEscape(e.text)) + "</tr>";
+    }
     return html + "</tbody></table>";
+}
+
+// The backup compared with: which laminator's, and when it was saved.
+std::string BaselineText(const ServiceReport& report) {
+    if (report.baselineFile.empty())
+        return {};
+    std::string text = ", against the backup " + XmlEscape(report.baselineFile) + " (model " +
+                       XmlEscape(report.baselineModel.empty() ? "unnamed" : report.baselineModel) +
+                       ", serial number " +
+                       XmlEscape(report.baselineSerial.empty() ? "unknown" : report.baselineSerial);
+    if (report.baselineDateMs > 0)
+        text += ", saved " + IsoTime(report.baselineDateMs);
+    return text + ")";
+}
+
+std::string Summary(const ReportSection& s, bool withBaseline) {
+    std::size_t outside = 0;
+    std::size_t changed = 0;
+    for (const ReportParameter& p : s.parameters) {
+        outside += p.limitProblem ? 1 : 0;
+        changed += p.baseline ? 1 : 0;
+    }
+    const std::size_t notRead = NotReadCount(s);
+    std::string text = std::to_string(s.parameters.size() - notRead) + " values read, " +
+                       std::to_string(notRead) + " not read, " + std::to_string(outside) +
+                       " outside their limits";
+    if (withBaseline)
+        text += ", " + std::to_string(changed) + " changed against the backup";
+    return text + ".";
 }
 
 nlohmann::json OptionalNumber(const std::optional<double>& v) {
@@ -169,22 +197,11 @@ nlohmann::json OptionalNumber(const std::optional<double>& v) {
 }  // namespace
 
 std::string XmlEscape(const std::string& bytes) {
-    const bool utf8 = IsUtf8(bytes);
+    const std::string text = ShownText(bytes);
     std::string out;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b >= 0x80) {
-            if (!utf8) {
-                out += static_cast<char>(0xC0 | (b >> 6));
-                out += static_cast<char>(0x80 | (b & 0x3F));
-            } else {
-                const std::size_t n = Utf8Length(bytes, i);
-                out.append(bytes, i, n);
-                i += n - 1;
-            }
-            continue;
-        }
-        switch (b) {
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
             case '&':
                 out += "&amp;";
                 break;
@@ -200,19 +217,18 @@ std::string XmlEscape(const std::string& bytes) {
             case '\'':
                 out += "&#39;";
                 break;
-            case '\t':
-            case '\n':
-            case '\r':
-                out += static_cast<char>(b);
-                break;
             default:
-                if (b < 0x20 || b == 0x7F)
-                    out += "\xEF\xBF\xBD";
-                else
-                    out += static_cast<char>(b);
+                out += c;
         }
     }
     return out;
+}
+
+std::size_t NotReadCount(const ReportSection& section) {
+    std::size_t n = 0;
+    for (const ReportParameter& p : section.parameters)
+        n += p.value ? 0 : 1;
+    return n;
 }
 
 std::string ReportXhtml(const ServiceReport& report) {
@@ -222,18 +238,35 @@ std::string ReportXhtml(const ServiceReport& report) {
         "<meta charset=\"UTF-8\"/><title>Laminator service report</title><style>";
     html += kStyle;
     html += "</style></head>\n<body>\n<h1>Laminator service report</h1>";
-    html +=
-        "<p>Made " + IsoTime(report.createdMs) + " by pellacorctl " + XmlEscape(report.version) +
-        (report.baselineFile.empty() ? std::string()
-                                     : ", against the backup " + XmlEscape(report.baselineFile)) +
-        ".</p>\n";
+    html += "<p>Made " + IsoTime(report.createdMs) + " by pellacorctl " +
+            XmlEscape(report.version) + BaselineText(report) + ".</p>\n";
+    if (report.cutShort)
+        html +=
+            "<p class=\"note cut-short\">Cut short by Ctrl-C: the status readings up to then; "
+            "the laminators were not read afterwards.</p>\n";
     for (const ReportSection& s : report.sections) {
         html += "<section class=\"laminator\"><h2>" + XmlEscape(s.target) + "</h2>";
         if (s.exit != 0)
             html += "<p class=\"note\">Not everything could be read (exit status " +
                     std::to_string(s.exit) + ").</p>";
-        html += "<h3>Identity</h3>" + IdentityTable(s);
-        html += "<h3>Parameters</h3>" + ParameterTable(s, !report.baselineFile.empty());
+        if (!s.baselineMismatch.empty())
+            html +=
+                "<p class=\"note baseline-mismatch\">Compared with the backup of another "
+                "laminator (--force): " +
+                XmlEscape(s.baselineMismatch) + ".</p>";
+        if (!s.connected) {
+            html +=
+                "<p class=\"not-read\">The laminator was not read: the report was cut "
+                "short.</p>";
+        } else if (!*s.connected) {
+            html +=
+                "<p class=\"not-read\">No connection to this laminator: none of its "
+                "parameters was read.</p>";
+        } else {
+            html += "<p class=\"summary\">" + Summary(s, !report.baselineFile.empty()) + "</p>";
+            html += "<h3>Identity</h3>" + IdentityTable(s);
+            html += "<h3>Parameters</h3>" + ParameterTable(s, !report.baselineFile.empty());
+        }
         if (s.network.is_object()) {
             html += "<h3>Network settings (network search)</h3><table class=\"network\"><tbody>";
             for (const auto& [key, value] : s.network.items())
@@ -269,19 +302,20 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                                 {"group", std::string(p.info->group)},
                                 {"unit", std::string(p.info->unit)},
                                 {"access", p.info->readWrite ? "Read/Write" : "Read only"}};
-            j["value"] = p.value ? nlohmann::json(BytesToJsonText(*p.value)) : nullptr;
+            j["value"] = p.value ? nlohmann::json(ShownText(*p.value)) : nullptr;
             j["limits"] = p.info->limitString
                               ? nlohmann::json(std::string(LimitMessage(p.info->limitString)))
                               : nullptr;
             const auto d = RowDescription(p.info->group, p.info->row);
             j["description"] = d ? nlohmann::json(std::string(*d)) : nullptr;
             j["out-of-range"] = p.limitProblem ? nlohmann::json(*p.limitProblem) : nullptr;
-            j["baseline"] = p.baseline ? nlohmann::json(BytesToJsonText(*p.baseline)) : nullptr;
+            j["baseline"] = p.baseline ? nlohmann::json(ShownText(*p.baseline)) : nullptr;
             params.push_back(std::move(j));
         }
         nlohmann::json events = nlohmann::json::array();
         for (const StatusEvent& e : StatusEvents(s.history))
-            events.push_back({{"time", IsoTime(e.timeMs)}, {"text", e.text}, {"fault", e.fault}});
+            events.push_back(
+                {{"time", IsoTime(e.timeMs)}, {"text", ShownText(e.text)}, {"fault", e.fault}});
         nlohmann::json readings = nlohmann::json::array();
         for (const StatusSample& r : s.history) {
             if (r.gap) {
@@ -296,24 +330,40 @@ nlohmann::json ReportJson(const ServiceReport& report) {
         }
         std::vector<std::string> messages;
         for (const std::string& m : s.messages)
-            messages.push_back(BytesToJsonText(m));
-        sections.push_back({{"target", s.target},
-                            {"exit", s.exit},
-                            {"parameters", params},
-                            {"set-temperature", OptionalNumber(s.setCelsius)},
-                            {"warmup",
-                             {{"seconds-to-within-5", OptionalNumber(s.warmup.secondsToBand)},
-                              {"overshoot", OptionalNumber(s.warmup.overshoot)},
-                              {"spread", OptionalNumber(s.warmup.spread)}}},
-                            {"events", events},
-                            {"readings", readings},
-                            {"messages", messages},
-                            {"network", s.network}});
+            messages.push_back(ShownText(m));
+        sections.push_back(
+            {{"target", ShownText(s.target)},
+             {"exit", s.exit},
+             {"connected", s.connected ? nlohmann::json(*s.connected) : nullptr},
+             {"not-read", NotReadCount(s)},
+             {"baseline-mismatch", s.baselineMismatch.empty()
+                                       ? nlohmann::json(nullptr)
+                                       : nlohmann::json(ShownText(s.baselineMismatch))},
+             {"parameters", params},
+             {"set-temperature", OptionalNumber(s.setCelsius)},
+             {"warmup",
+              {{"set-temperature", OptionalNumber(s.warmup.setCelsius)},
+               {"from", s.warmup.toMs > 0 ? nlohmann::json(IsoTime(s.warmup.fromMs)) : nullptr},
+               {"to", s.warmup.toMs > 0 ? nlohmann::json(IsoTime(s.warmup.toMs)) : nullptr},
+               {"seconds-to-within-5", OptionalNumber(s.warmup.secondsToBand)},
+               {"overshoot", OptionalNumber(s.warmup.overshoot)},
+               {"spread", OptionalNumber(s.warmup.spread)}}},
+             {"events", events},
+             {"readings", readings},
+             {"messages", messages},
+             {"network", s.network}});
     }
-    return {{"format", "pellacor-report"},
-            {"created", IsoTime(report.createdMs)},
-            {"version", report.version},
-            {"baseline", report.baselineFile.empty() ? nlohmann::json(nullptr)
-                                                     : nlohmann::json(report.baselineFile)},
-            {"laminators", sections}};
+    return {
+        {"format", "pellacor-report"},
+        {"created", IsoTime(report.createdMs)},
+        {"version", ShownText(report.version)},
+        {"baseline", report.baselineFile.empty() ? nlohmann::json(nullptr)
+                                                 : nlohmann::json(ShownText(report.baselineFile))},
+        {"baseline-model", ShownText(report.baselineModel)},
+        {"baseline-serial", ShownText(report.baselineSerial)},
+        {"baseline-saved",
+         report.baselineDateMs > 0 ? nlohmann::json(IsoTime(report.baselineDateMs)) : nullptr},
+        {"cut-short", report.cutShort},
+        {"exit", report.exit},
+        {"laminators", sections}};
 }

@@ -23,6 +23,9 @@ struct ReportParameter {
 struct ReportSection {
     std::string target;
     int exit = 0;
+    // False: no connection, nothing read; nullopt: not asked (the report was cut short).
+    std::optional<bool> connected = true;
+    std::string baselineMismatch;  // the backup is of another laminator (compared by --force)
     std::vector<ReportParameter> parameters;  // catalogue order
     std::vector<StatusSample> history;
     std::optional<double> setCelsius;
@@ -35,12 +38,19 @@ struct ServiceReport {
     std::int64_t createdMs = 0;
     std::string version;
     std::string baselineFile;  // empty without one
+    std::string baselineModel;
+    std::string baselineSerial;
+    std::int64_t baselineDateMs = 0;  // the backup file's time; 0 when unknown
+    bool cutShort = false;            // Ctrl-C: the readings up to then
+    int exit = 0;
     std::vector<ReportSection> sections;
 };
+
+// Parameters of a section not read in this run.
+std::size_t NotReadCount(const ReportSection& section);
 
 std::string ReportXhtml(const ServiceReport& report);
 nlohmann::json ReportJson(const ServiceReport& report);
 
-// A laminator text as well-formed XML character data: bytes that are not UTF-8 are taken
-// one byte to one character, characters XML forbids become U+FFFD, and markup is escaped.
+// A laminator or file text as well-formed XML character data: ShownText, markup escaped.
 std::string XmlEscape(const std::string& bytes);

@@ -10,7 +10,7 @@
 #include "laminator/status_events.h"
 
 namespace {
-constexpr int kLeft = 44, kRight = 10, kTop = 10, kBottom = 28;
+constexpr int kLeft = 44, kRight = 10, kTop = 22, kBottom = 28;
 
 std::string Num(double v) {
     char text[32];
@@ -35,16 +35,22 @@ struct Frame {
 std::string TemperaturePath(const std::vector<StatusSample>& samples, const Frame& f,
                             double (StatusSample::*celsius)() const) {
     std::string d;
-    bool pen = false;
+    int points = 0;  // in the current subpath
+    const auto endSubpath = [&] {
+        if (points == 1)
+            d += " h0";  // a lone reading: a dot, by the round line cap
+        points = 0;
+    };
     for (const StatusSample& s : samples) {
         if (s.gap) {
-            pen = false;
+            endSubpath();
             continue;
         }
-        d += pen ? " L" : " M";
+        d += points > 0 ? " L" : " M";
         d += Num(f.X(s.timeMs)) + " " + Num(f.Y((s.*celsius)()));
-        pen = true;
+        ++points;
     }
+    endSubpath();
     return d;
 }
 }  // namespace
@@ -77,17 +83,21 @@ std::string StatusChartSvg(const std::vector<StatusSample>& samples,
                Num(f.Y(c) + 4) + "\" text-anchor=\"end\">" + Num(c).substr(0, Num(c).size() - 2) +
                "</text>";
     }
+    svg += "<text class=\"axis\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" +
+           std::to_string(kTop - 10) + "\" text-anchor=\"end\">°C</text>";
     if (!any) {
         svg += "<text class=\"axis\" x=\"" + std::to_string(width / 2) + "\" y=\"" +
                std::to_string(height / 2) + "\" text-anchor=\"middle\">No readings</text></svg>";
         return svg;
     }
+    // Dated ends, so a chart printed on its own still says when.
     const std::string start = IsoTime(f.t0), end = IsoTime(f.t1);
     svg += "<text class=\"axis\" x=\"" + std::to_string(kLeft) + "\" y=\"" +
-           std::to_string(height - 8) + "\">" + start.substr(11, 8) + "</text>";
+           std::to_string(height - 8) + "\">" + start.substr(0, 10) + " " + start.substr(11, 8) +
+           "</text>";
     svg += "<text class=\"axis\" x=\"" + std::to_string(width - kRight) + "\" y=\"" +
-           std::to_string(height - 8) + "\" text-anchor=\"end\">" + end.substr(11, 8) +
-           " UTC</text>";
+           std::to_string(height - 8) + "\" text-anchor=\"end\">" + end.substr(0, 10) + " " +
+           end.substr(11, 8) + " UTC</text>";
     if (setCelsius) {
         svg += "<line class=\"set\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
                std::to_string(width - kRight) + "\" y1=\"" + Num(f.Y(*setCelsius)) + "\" y2=\"" +

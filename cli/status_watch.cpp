@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -71,7 +72,8 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
         return kExitUsage;
     if (!options.watch && !options.csv)
         return RunOnTargets(context, StatusReading);
-    if (options.watch && !(options.interval > 0))
+    // An infinite interval would wait for ever and pass for a watch that works.
+    if (options.watch && !(options.interval > 0 && std::isfinite(options.interval)))
         return UsageError("--watch and --interval take a number of seconds above 0.");
     if (options.count && *options.count == 0)
         return UsageError("--count takes a number of readings above 0.");
@@ -87,11 +89,11 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
     }
     StatusHistories histories;
     const std::vector<std::string> keys = StatusReadingKeys();
-    return WatchStatus(
+    const int exit = WatchStatus(
         context, plan, histories,
         [&](const Target& target, const nlohmann::json& entry, const StatusSample& sample) {
             if (options.csv) {
-                std::printf("%s%s\n", several ? (target.Label() + ",").c_str() : "",
+                std::printf("%s%s\n", several ? (CsvField(target.Label()) + ",").c_str() : "",
                             StatusCsvRow(sample).c_str());
             } else if (context.json) {
                 std::printf(
@@ -112,6 +114,7 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
             }
             std::fflush(stdout);
         });
+    return context.json ? PrintWatchSummary(context, exit) : exit;
 }
 
 void AddStatusWatchOptions(CLI::App& status, StatusWatchOptions& options) {

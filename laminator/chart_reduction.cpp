@@ -2,8 +2,38 @@
 
 #include <algorithm>
 
-std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples, std::int64_t t0,
+std::int64_t TypicalStepMs(const std::vector<StatusSample>& samples) {
+    std::vector<std::int64_t> steps;
+    steps.reserve(samples.size());
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        if (samples[i].timeMs > samples[i - 1].timeMs)
+            steps.push_back(samples[i].timeMs - samples[i - 1].timeMs);
+    }
+    if (steps.size() < 2)
+        return 0;
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return *middle;
+}
+
+std::vector<StatusSample> BreakLongStretches(const std::vector<StatusSample>& samples) {
+    const std::int64_t step = TypicalStepMs(samples);
+    if (step == 0)
+        return samples;
+    std::vector<StatusSample> out;
+    out.reserve(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (i > 0 && !samples[i].gap && !samples[i - 1].gap &&
+            samples[i].timeMs - samples[i - 1].timeMs > kUnreadCycles * step)
+            out.push_back(StatusSample::Gap(samples[i - 1].timeMs + step));
+        out.push_back(samples[i]);
+    }
+    return out;
+}
+
+std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& unbroken, std::int64_t t0,
                                          std::int64_t t1, int columns) {
+    const std::vector<StatusSample> samples = BreakLongStretches(unbroken);
     if (static_cast<int>(samples.size()) <= 4 * columns)
         return samples;
     const double span = static_cast<double>(std::max<std::int64_t>(t1 - t0, 1));

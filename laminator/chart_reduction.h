@@ -7,6 +7,17 @@
 
 #include "laminator/status_history.h"
 
-// `samples` oldest first; columns span [t0, t1].
+// More than this many cycles without a reading is a stretch nobody measured: no line
+// crosses it.
+inline constexpr int kUnreadCycles = 3;
+
+// The cycle the readings came at: the median step between neighbours (0 for fewer than
+// three readings).
+std::int64_t TypicalStepMs(const std::vector<StatusSample>& samples);
+// `samples` with a gap one cycle after each reading followed by more than kUnreadCycles
+// cycles of nothing (polling stopped, a message box held the poller).
+std::vector<StatusSample> BreakLongStretches(const std::vector<StatusSample>& samples);
+
+// `samples` oldest first, long stretches broken as above; columns span [t0, t1].
 std::vector<StatusSample> ReduceForChart(const std::vector<StatusSample>& samples, std::int64_t t0,
                                          std::int64_t t1, int columns);

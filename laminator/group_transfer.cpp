@@ -1,5 +1,6 @@
 #include "laminator/group_transfer.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -16,12 +17,16 @@ bool ReadGroup(LaminatorView& view, std::string_view group) {
     if (!link)
         return false;
     SetCurrentGroup(std::string(group));
+    const std::vector<const ParameterInfo*> params = GroupParameters(group);
+    for (const ParameterInfo* p : params)
+        Store().ForgetRead(p->key);
     if (*link == LinkKind::Ethernet)
         NetParameterReader(&view);
     else
         UsbParameterReader(&view);
     ModelReadWorker(&view);
-    return true;
+    return std::all_of(params.begin(), params.end(),
+                       [](const ParameterInfo* p) { return Store().WasRead(p->key); });
 }
 
 bool ReadAllGroups(LaminatorView& view) {

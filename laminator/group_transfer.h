@@ -8,7 +8,8 @@
 #include "laminator/laminator_view.h"
 
 // Makes `group` the current group, then runs the parameter read (and, for "Laminator info",
-// the model name read) on the link in use. False when no link is up.
+// the model name read) on the link in use. True only when every value of the group was
+// decoded from a reply in this read (Store().WasRead); false when any was not, or no link.
 bool ReadGroup(LaminatorView& view, std::string_view group);
 // Every group in list order.
 bool ReadAllGroups(LaminatorView& view);

@@ -66,7 +66,7 @@ int ModelReadWorker(LaminatorView* view) {
     }
     // A failed read leaves the name the list shows.
     if (name) {
-        Store().Set(ParamKey::LaminatorModel, *name);
+        Store().SetRead(ParamKey::LaminatorModel, *name);
         view->SetParamCell(std::string(kGroupLaminatorInfo),
                            Parameter(ParamKey::LaminatorModel).row, *name);
     }

@@ -17,10 +17,27 @@ void ParamStore::Set(ParamKey key, const std::string& value) {
     m_values[static_cast<std::size_t>(key)] = value;
 }
 
+void ParamStore::SetRead(ParamKey key, const std::string& value) {
+    std::lock_guard lock(m_mutex);
+    m_values[static_cast<std::size_t>(key)] = value;
+    m_read[static_cast<std::size_t>(key)] = true;
+}
+
+bool ParamStore::WasRead(ParamKey key) const {
+    std::lock_guard lock(m_mutex);
+    return m_read[static_cast<std::size_t>(key)];
+}
+
+void ParamStore::ForgetRead(ParamKey key) {
+    std::lock_guard lock(m_mutex);
+    m_read[static_cast<std::size_t>(key)] = false;
+}
+
 void ParamStore::Clear() {
     std::lock_guard lock(m_mutex);
     for (auto& v : m_values)
         v.clear();
+    m_read.fill(false);
 }
 
 ParamStore& Store() {

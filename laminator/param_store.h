@@ -14,12 +14,17 @@ class ParamStore {
   public:
     std::string Get(ParamKey key) const;
     void Set(ParamKey key, const std::string& value);
-    // Every value back to empty (tests).
+    // A value decoded from a reply (not one kept from before): what a report may judge.
+    void SetRead(ParamKey key, const std::string& value);
+    bool WasRead(ParamKey key) const;
+    void ForgetRead(ParamKey key);
+    // Every value back to empty and unread (tests, each command-line target).
     void Clear();
 
   private:
     mutable std::mutex m_mutex;
     std::array<std::string, kParamCount> m_values;
+    std::array<bool, kParamCount> m_read{};
 };
 
 ParamStore& Store();

@@ -51,9 +51,13 @@ class ReadRun {
     }
 
   private:
-    // Shows a decoded value: the store always, the cell only while its group is on screen.
-    void Show(ParamKey key, const std::string& text) {
-        Store().Set(key, text);
+    // Shows a value: the store always, the cell only while its group is on screen. Only a
+    // decoded one counts as read; an undecodable field shows what the store had.
+    void Show(ParamKey key, const std::string& text, bool decoded = true) {
+        if (decoded)
+            Store().SetRead(key, text);
+        else
+            Store().Set(key, text);
         const ParameterInfo& p = Parameter(key);
         m_view.SetParamCell(std::string(p.group), p.row, text);
     }
@@ -97,7 +101,7 @@ class ReadRun {
             return !endsRun && !m_view.StopRequested();  // unsent values stay as they were
         const DecodedPage decoded = DecodePage(page.fields, page.motorType, reply);
         for (const auto& [key, text] : decoded.values)
-            Show(key, text ? *text : Store().Get(key));
+            Show(key, text ? *text : Store().Get(key), text.has_value());
         if (decoded.motorType)
             MotorType = *decoded.motorType;
         const bool incomplete = decoded.incomplete;

@@ -1,5 +1,6 @@
 #include "laminator/status_csv.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -11,6 +12,14 @@ namespace {
 constexpr std::size_t kMaxLine = 512;
 constexpr int kColumns = 8;
 
+std::string Quoted(const std::string& text);
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+    return Quoted(text);
+}
+
+namespace {
 std::string Quoted(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
@@ -57,13 +66,24 @@ std::string Celsius(std::uint16_t centi) {
     return text;
 }
 
+bool AllDigits(const std::string& text, std::size_t from, std::size_t count) {
+    if (from + count > text.size())
+        return false;
+    for (std::size_t i = from; i < from + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+// Digits, a point and exactly two digits: no sign, no space, no exponent.
 std::optional<std::uint16_t> ParseCelsius(const std::string& text) {
-    unsigned whole = 0, fraction = 0;
-    int used = 0;
-    if (std::sscanf(text.c_str(), "%5u.%2u%n", &whole, &fraction, &used) != 2 ||
-        used != static_cast<int>(text.size()) || text.size() < 4 || text[text.size() - 3] != '.')
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos || point == 0 || point > 5 || text.size() != point + 3 ||
+        !AllDigits(text, 0, point) || !AllDigits(text, point + 1, 2))
         return std::nullopt;
-    const unsigned centi = whole * 100 + fraction;
+    const unsigned centi = static_cast<unsigned>(std::stoul(text.substr(0, point))) * 100 +
+                           static_cast<unsigned>(std::stoul(text.substr(point + 1)));
     if (centi > 65535)
         return std::nullopt;
     return static_cast<std::uint16_t>(centi);
@@ -99,24 +119,35 @@ std::string IsoTime(std::int64_t timeMs) {
 }
 
 std::optional<std::int64_t> ParseIsoTime(const std::string& text) {
+    // 2026-01-31T08:00:00Z or 2026-01-31T08:00:00.123Z, digits exactly where they belong.
+    const bool withMs = text.size() == 24;
+    if ((text.size() != 20 && !withMs) || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':' || text.back() != 'Z' || !AllDigits(text, 0, 4) ||
+        !AllDigits(text, 5, 2) || !AllDigits(text, 8, 2) || !AllDigits(text, 11, 2) ||
+        !AllDigits(text, 14, 2) || !AllDigits(text, 17, 2) ||
+        (withMs && (text[19] != '.' || !AllDigits(text, 20, 3))))
+        return std::nullopt;
+    const auto number = [&](std::size_t at, std::size_t count) {
+        return std::stoi(text.substr(at, count));
+    };
+    const int year = number(0, 4);
+    const int month = number(5, 2);
+    const int day = number(8, 2);
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    // A laminator's clock reads no time before 1970 nor two centuries ahead.
+    if (year < 1970 || year > 2199 || month < 1 || month > 12 || day < 1 ||
+        day > kDays[month - 1] + (month == 2 && leap ? 1 : 0) || number(11, 2) > 23 ||
+        number(14, 2) > 59 || number(17, 2) > 59)
+        return std::nullopt;
     std::tm utc{};
-    int ms = 0, used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &utc.tm_year, &utc.tm_mon,
-                    &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &used) != 6)
-        return std::nullopt;
-    std::string rest = text.substr(static_cast<std::size_t>(used));
-    if (rest.size() == 5 && rest[0] == '.') {
-        int digits = 0;
-        if (std::sscanf(rest.c_str(), ".%3d%n", &ms, &digits) != 1 || digits != 4)
-            return std::nullopt;
-        rest = rest.substr(4);
-    }
-    if (rest != "Z" || utc.tm_mon < 1 || utc.tm_mon > 12 || utc.tm_mday < 1 || utc.tm_mday > 31 ||
-        utc.tm_hour > 23 || utc.tm_min > 59 || utc.tm_sec > 60)
-        return std::nullopt;
-    utc.tm_year -= 1900;
-    utc.tm_mon -= 1;
-    return static_cast<std::int64_t>(timegm(&utc)) * 1000 + ms;
+    utc.tm_year = year - 1900;
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = number(11, 2);
+    utc.tm_min = number(14, 2);
+    utc.tm_sec = number(17, 2);
+    return static_cast<std::int64_t>(timegm(&utc)) * 1000 + (withMs ? number(20, 3) : 0);
 }
 
 std::string StatusCsvHeader() {
@@ -147,10 +178,15 @@ std::string StatusCsv(const std::vector<StatusSample>& samples) {
 }
 
 std::optional<std::vector<StatusSample>> ReadStatusCsv(std::istream& in, std::string& error,
-                                                       std::size_t maxRows) {
+                                                       std::size_t maxRows, std::size_t* dropped,
+                                                       const std::string& target) {
     std::deque<StatusSample> rows;
     std::string line;
     std::size_t number = 0;
+    std::size_t droppedRows = 0;
+    bool targets = false;  // a first column naming the laminator of each row
+    std::vector<std::string> seen;
+    std::optional<std::int64_t> lastTime;
     const auto fail = [&](const std::string& why) {
         error = "line " + std::to_string(number) + ": " + why;
         return std::nullopt;
@@ -173,19 +209,35 @@ std::optional<std::vector<StatusSample>> ReadStatusCsv(std::istream& in, std::st
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (number == 1) {
-            if (line != StatusCsvHeader())
+            targets = line == "target," + StatusCsvHeader();
+            if (line != StatusCsvHeader() && !targets)
                 return fail("not a status history (the header should be \"" + StatusCsvHeader() +
                             "\")");
             continue;
         }
         if (line.empty())
             continue;
-        const std::optional<std::vector<std::string>> f = SplitCsv(line);
-        if (!f || f->size() != kColumns)
-            return fail("expected " + std::to_string(kColumns) + " fields");
+        std::optional<std::vector<std::string>> f = SplitCsv(line);
+        const std::size_t columns = kColumns + (targets ? 1 : 0);
+        if (!f || f->size() != columns)
+            return fail("expected " + std::to_string(columns) + " fields");
+        if (targets) {
+            const std::string rowTarget = f->front();
+            f->erase(f->begin());
+            if (std::find(seen.begin(), seen.end(), rowTarget) == seen.end()) {
+                if (seen.size() == 64)
+                    return fail("more than 64 laminators");
+                seen.push_back(rowTarget);
+            }
+            if (target.empty() ? seen.size() > 1 : rowTarget != target)
+                continue;
+        }
         const std::optional<std::int64_t> time = ParseIsoTime((*f)[0]);
         if (!time)
             return fail("\"" + (*f)[0] + "\" is not a time such as 2026-01-31T08:00:00.000Z");
+        if (lastTime && *time < *lastTime)
+            return fail("the time " + (*f)[0] + " is before the line above it");
+        lastTime = time;
         StatusSample s;
         s.timeMs = *time;
         if ((*f)[1].empty() && (*f)[6].empty()) {
@@ -216,10 +268,24 @@ std::optional<std::vector<StatusSample>> ReadStatusCsv(std::istream& in, std::st
             }
         }
         rows.push_back(s);
-        if (rows.size() > maxRows)
+        if (rows.size() > maxRows) {
             rows.pop_front();
+            ++droppedRows;
+        }
     }
     if (number == 0)
         return fail("empty file");
+    if (targets && (target.empty() ? seen.size() > 1 : rows.empty())) {
+        std::string names;
+        for (const std::string& name : seen)
+            names += (names.empty() ? "" : ", ") + name;
+        error = target.empty()
+                    ? "the file holds the readings of several laminators (" + names + "); name one"
+                    : "no readings of " + target + " (the file holds " +
+                          (names.empty() ? std::string("none") : names) + ")";
+        return std::nullopt;
+    }
+    if (dropped)
+        *dropped = droppedRows;
     return std::vector<StatusSample>(rows.begin(), rows.end());
 }

@@ -19,7 +19,14 @@ std::string StatusCsvHeader();
 std::string StatusCsvRow(const StatusSample& sample);
 std::string StatusCsv(const std::vector<StatusSample>& samples);
 
-// Rows as StatusCsvRow writes them, after the header; at most `maxRows` (the oldest are
-// dropped beyond it, as the ring would). nullopt with the line and the reason in `error`.
+// A CSV field, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text);
+
+// Rows as StatusCsvRow writes them, after the header, their times in order; at most
+// `maxRows` (the oldest beyond it are dropped, and counted in `dropped`). A file of several
+// laminators (a first column "target", as status --csv writes for several) gives the rows of
+// `target`; without one it must hold a single laminator. nullopt with the line and the
+// reason in `error`.
 std::optional<std::vector<StatusSample>> ReadStatusCsv(
-    std::istream& in, std::string& error, std::size_t maxRows = StatusHistory::kDefaultCapacity);
+    std::istream& in, std::string& error, std::size_t maxRows = StatusHistory::kDefaultCapacity,
+    std::size_t* dropped = nullptr, const std::string& target = {});

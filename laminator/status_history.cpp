@@ -15,19 +15,29 @@ std::int64_t NowMs() {
         .count();
 }
 
-StatusHistory::StatusHistory(std::size_t capacity) : m_ring(std::max<std::size_t>(capacity, 1)) {}
+StatusHistory::StatusHistory(std::size_t capacity)
+    : m_capacity(std::max<std::size_t>(capacity, 1)) {}
 
 void StatusHistory::Append(const StatusSample& sample) {
     std::lock_guard lock(m_mutex);
-    m_ring[m_next] = sample;
-    m_next = (m_next + 1) % m_ring.size();
-    m_count = std::min(m_count + 1, m_ring.size());
+    // Storage grows with the readings: a target watched once costs one reading, not a ring.
+    if (m_ring.size() < m_capacity) {
+        m_ring.push_back(sample);
+        m_next = m_ring.size() % m_capacity;
+        m_count = m_ring.size();
+    } else {
+        m_ring[m_next] = sample;
+        m_next = (m_next + 1) % m_capacity;
+        m_count = m_capacity;
+    }
     ++m_revision;
 }
 
 std::vector<StatusSample> StatusHistory::Snapshot(std::int64_t sinceMs) const {
     std::lock_guard lock(m_mutex);
     std::vector<StatusSample> out;
+    if (m_count == 0)
+        return out;
     out.reserve(m_count);
     const std::size_t first = (m_next + m_ring.size() - m_count) % m_ring.size();
     for (std::size_t i = 0; i < m_count; ++i) {
@@ -57,6 +67,8 @@ std::uint64_t StatusHistory::Revision() const {
 
 void StatusHistory::Clear() {
     std::lock_guard lock(m_mutex);
+    m_ring.clear();
+    m_ring.shrink_to_fit();
     m_next = 0;
     m_count = 0;
     ++m_revision;

@@ -15,6 +15,9 @@ struct StatusSample {
     std::uint32_t error = 0;
     std::uint16_t rollerCenti = 0;  // hundredths of a degree Celsius
     std::uint16_t environmentCenti = 0;
+    // The set roller temperature known when the reading was taken, in hundredths; 0 when
+    // none was read. Warm-up figures start again where it changes.
+    std::uint16_t setCenti = 0;
     std::int8_t cardSensors = -1;  // the card-channel bits; -1 when not read (TCP, or failed)
     bool gap = false;              // the cycle got no status reply: nothing else is valid
 
@@ -27,7 +30,8 @@ std::int64_t NowMs();
 
 class StatusHistory {
   public:
-    // 36 hours at the two-second cycle: 64800 readings of 24 bytes, about 1.5 MB.
+    // 36 hours at the two-second cycle: at most 64800 readings of 24 bytes, about 1.5 MB;
+    // the storage grows with the readings up to that.
     static constexpr std::size_t kDefaultCapacity = 64800;
 
     explicit StatusHistory(std::size_t capacity = kDefaultCapacity);
@@ -37,13 +41,14 @@ class StatusHistory {
     std::vector<StatusSample> Snapshot(std::int64_t sinceMs = INT64_MIN) const;
     std::optional<StatusSample> Latest() const;
     std::size_t Size() const;
-    std::size_t Capacity() const { return m_ring.size(); }
+    std::size_t Capacity() const { return m_capacity; }
     // Grows with every append, so a chart redraws only when something came.
     std::uint64_t Revision() const;
     void Clear();
 
   private:
     mutable std::mutex m_mutex;
+    std::size_t m_capacity;
     std::vector<StatusSample> m_ring;
     std::size_t m_next = 0;  // where the next sample goes
     std::size_t m_count = 0;

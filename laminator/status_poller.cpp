@@ -1,10 +1,12 @@
 #include "laminator/status_poller.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "laminator/link_exchange.h"
+#include "laminator/param_store.h"
 #include "laminator/reply_decoders.h"
 #include "laminator/status_fields.h"
 #include "laminator/status_history.h"
@@ -60,6 +62,12 @@ StatusSample SampleOf(const Reply& reply, std::int64_t timeMs) {
     s.environmentCenti = f->environmentCenti;
     s.state = f->state;
     s.error = f->error;
+    // What the last parameter read gave, so the history knows when the set point changed.
+    if (Store().WasRead(ParamKey::HeatingRollerTemperature)) {
+        const double set = std::atof(Store().Get(ParamKey::HeatingRollerTemperature).c_str());
+        if (set > 0 && set < 600)
+            s.setCenti = static_cast<std::uint16_t>(set * 100 + 0.5);
+    }
     return s;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // How the roller warmed up and held its temperature, from a status history.
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -9,16 +10,24 @@ inline constexpr double kWarmupBandCelsius = 5.0;
 
 struct WarmupFigures {
     // From the first reading to the first within 5 degrees of the set temperature; only when
-    // the history starts outside that band and reaches it.
+    // the history starts below that band and reaches it.
     std::optional<double> secondsToBand;
-    // Highest roller temperature above the set one once in the band (0 when never above).
+    // Highest roller temperature above the set one once in the band (0 when never above);
+    // only for an approach from below: coming down from a hotter set point is no overshoot.
     std::optional<double> overshoot;
-    // Highest minus lowest roller temperature over the readings once in the band that were
-    // ready or "In heat" (without a set temperature: every ready reading).
+    // Highest minus lowest roller temperature over the readings in the band from the first
+    // ready one on (without a set temperature: every ready reading). The approach is not
+    // part of it.
     std::optional<double> spread;
     int spreadReadings = 0;
+    // What the figures stand on: the set temperature and the readings' span (0 when none).
+    std::optional<double> setCelsius;
+    std::int64_t fromMs = 0;
+    std::int64_t toMs = 0;
+    std::int64_t setChangedMs = 0;  // where a recorded change of set temperature restarted them
 };
 
+// `setCelsius` stands in where the readings recorded no set temperature.
 WarmupFigures ComputeWarmup(const std::vector<StatusSample>& samples,
                             std::optional<double> setCelsius);
 

@@ -108,21 +108,30 @@ void StatusChartWidget::paintEvent(QPaintEvent*) {
     }
     const auto line = [&](double (StatusSample::*celsius)() const, const QColor& color) {
         QPainterPath path;
-        bool pen = false;
+        std::vector<QPointF> dots;  // readings with no neighbour to join
+        int points = 0;
+        QPointF last;
         for (const StatusSample& s : m_drawn) {
             if (s.gap) {
-                pen = false;
+                if (points == 1)
+                    dots.push_back(last);
+                points = 0;
                 continue;
             }
-            const QPointF point(X(s.timeMs), Y((s.*celsius)()));
-            if (pen)
-                path.lineTo(point);
+            last = QPointF(X(s.timeMs), Y((s.*celsius)()));
+            if (points > 0)
+                path.lineTo(last);
             else
-                path.moveTo(point);
-            pen = true;
+                path.moveTo(last);
+            ++points;
         }
+        if (points == 1)
+            dots.push_back(last);
         p.setPen(QPen(color, 1.5));
         p.drawPath(path);
+        p.setPen(QPen(color, 3, Qt::SolidLine, Qt::RoundCap));
+        for (const QPointF& dot : dots)
+            p.drawPoint(dot);
     };
     line(&StatusSample::EnvironmentCelsius, QColor(36, 113, 163));
     line(&StatusSample::RollerCelsius, QColor(192, 57, 43));

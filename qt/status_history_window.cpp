@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include "framework/file_write.h"
 #include "laminator/param_store.h"
 #include "laminator/status_csv.h"
 #include "laminator/warmup_figures.h"
@@ -120,22 +121,21 @@ void StatusHistoryWindow::Refresh() {
         return;
     m_figuresRevision = revision;
     const WarmupFigures f = ComputeWarmup(m_history.Snapshot(), set);
-    m_warmup->setText(
-        QStringLiteral("Time to within 5 °C of the set temperature: %1    "
-                       "Overshoot: %2    Spread while in heat or ready: %3")
-            .arg(Figure(f.secondsToBand, "s"), Figure(f.overshoot, "°C"), Figure(f.spread, "°C")));
+    m_warmup->setText(QStringLiteral("Set %4: time to within 5 °C: %1    "
+                                     "Overshoot: %2    Spread within 5 °C once ready: %3")
+                          .arg(Figure(f.secondsToBand, "s"), Figure(f.overshoot, "°C"),
+                               Figure(f.spread, "°C"), Figure(f.setCelsius, "°C")));
 }
 
 void StatusHistoryWindow::SaveCsv(const QString& path, std::function<void(QString)> done) {
     OffThread(
         this,
         [samples = m_history.Snapshot(), file = path.toStdString(), path] {
-            std::ofstream out(file, std::ios::binary | std::ios::trunc);
-            const std::string text = StatusCsv(samples);
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.flush();
-            return out ? QStringLiteral("Saved %1").arg(path)
-                       : QStringLiteral("%1 cannot be written.").arg(path);
+            // Whole or not at all, with the reason: an old file is never left half written.
+            std::string error;
+            if (WriteFileWhole(file, StatusCsv(samples), "The status history", error))
+                return QStringLiteral("Saved %1").arg(path);
+            return QString::fromStdString(error);
         },
         std::move(done));
 }

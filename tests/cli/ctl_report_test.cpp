@@ -201,5 +201,10 @@ TEST_F(CtlReport, TakesTheVisitFromAWatchsCsvAndRefusesABadOne) {
     EXPECT_NE(bad.err.find("bad.csv"), std::string::npos) << bad.err;
     EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
     EXPECT_FALSE(std::filesystem::exists(Path("visit2.html")));
+    // A folder is no status file, and says so rather than "line 0: empty file".
+    const ctltest::CtlRun folder =
+        RunCtl(Args({"report", Path("visit2.html"), "--from-csv", m_dir.Path().string()}));
+    EXPECT_EQ(folder.exit, 2);
+    EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
 }
 }  // namespace

@@ -31,8 +31,13 @@ TEST_F(CtlStatusWatch, CountEndsTheWatchAndEveryObjectHasItsTime) {
     const ctltest::CtlRun run =
         RunCtl(Args({"--json", "status", "--interval", "0.1", "--count", "3"}));
     ASSERT_EQ(run.exit, 0) << run.err;
-    const std::vector<std::string> lines = Lines(run.out);
-    ASSERT_EQ(lines.size(), 3u) << run.out;
+    std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    // The last line sums the watch up, on one line as every other.
+    EXPECT_EQ(nlohmann::json::parse(lines.back()),
+              (nlohmann::json{
+                  {"command", "status"}, {"exit", 0}, {"messages", nlohmann::json::array()}}));
+    lines.pop_back();
     std::int64_t last = 0;
     for (const std::string& line : lines) {
         const nlohmann::json reading = nlohmann::json::parse(line);
@@ -82,8 +87,23 @@ TEST_F(CtlStatusWatch, CsvHasOneHeaderAndARowPerReadingThatReadsBack) {
     EXPECT_EQ(goneLines[1].substr(goneLines[1].find(',')), ",,,,,,,");
 }
 
+TEST_F(CtlStatusWatch, AFailedJsonWatchEndsWithASummaryLineNotADocument) {
+    const ctltest::CtlRun gone =
+        RunCtl({"--json", "--tcp", "127.0.0.1:1", "status", "--count", "2", "--interval", "0.05"});
+    EXPECT_EQ(gone.exit, 3);
+    const std::vector<std::string> lines = Lines(gone.out);
+    ASSERT_EQ(lines.size(), 3u) << gone.out;
+    for (const std::string& line : lines)
+        EXPECT_NO_THROW((void)nlohmann::json::parse(line)) << line;
+    EXPECT_EQ(nlohmann::json::parse(lines.back())["exit"], 3);
+}
+
 TEST_F(CtlStatusWatch, BadWatchOptionsAreUsageErrors) {
     EXPECT_EQ(RunCtl(Args({"status", "--interval", "0"})).exit, 2);
+    // An interval without end would wait for ever and look like a watch that works.
+    EXPECT_EQ(RunCtl(Args({"status", "--interval", "inf"})).exit, 2);
+    EXPECT_EQ(RunCtl(Args({"status", "--interval", "1e999"})).exit, 2);
+    EXPECT_EQ(RunCtl(Args({"report", "x.html", "--minutes", "inf"})).exit, 2);
     EXPECT_EQ(RunCtl(Args({"status", "--count", "0"})).exit, 2);
     EXPECT_EQ(RunCtl(Args({"--json", "status", "--csv"})).exit, 2);
 }

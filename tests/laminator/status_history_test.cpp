@@ -52,7 +52,7 @@ TEST(StatusHistory, TheRingDropsTheOldestAndKeepsTheOrder) {
 }
 
 TEST(StatusCsv, RoundTripsReadingsAndGaps) {
-    StatusSample cards = Reading(1765000000123, 15012);
+    StatusSample cards = Reading(1765000004123, 15012);
     cards.cardSensors = 5;  // "Card detected by channel 1, 3" holds a comma
     cards.error = 0x45000001;
     const std::vector<StatusSample> samples = {Reading(1765000000000, 2350),
@@ -71,7 +71,7 @@ TEST(StatusCsv, RoundTripsReadingsAndGaps) {
     EXPECT_EQ((*back)[0].cardSensors, -1);
     EXPECT_TRUE((*back)[1].gap);
     EXPECT_EQ((*back)[1].timeMs, 1765000002000);
-    EXPECT_EQ((*back)[2].timeMs, 1765000000123);
+    EXPECT_EQ((*back)[2].timeMs, 1765000004123);
     EXPECT_EQ((*back)[2].rollerCenti, 15012);
     EXPECT_EQ((*back)[2].error, 0x45000001u);
     EXPECT_EQ((*back)[2].cardSensors, 5);
@@ -92,6 +92,17 @@ TEST(StatusCsv, RefusesWhatIsNotAHistoryNamingTheLine) {
         {header + "2026-01-01T00:00:00.000Z,150.00,23.50,,,,4d0002,45000000\n",
          "line 2: a state or error code"},
         {header + std::string(600, 'x') + "\n", "line 2: longer than 512"},
+        // Dates that are none, and numbers a loose parser lets through.
+        {header + "2027-02-31T00:00:00Z,,,,,,,\n", "line 2: \"2027-02-31T00:00:00Z\" is not"},
+        {header + "2026-02-29T00:00:00Z,,,,,,,\n", "is not a time"},
+        {header + "0000-01-01T00:00:00Z,,,,,,,\n", "is not a time"},
+        {header + "9999-01-01T00:00:00Z,,,,,,,\n", "is not a time"},
+        {header + "2027-01-01T00:00:00.-12Z,,,,,,,\n", "is not a time"},
+        {header + "2027-01-01T00:00:00.000Z,1.-1,23.50,,,,4d000201,45000000\n", "a temperature"},
+        {header + "2027-01-01T00:00:00.000Z,1. 5,23.50,,,,4d000201,45000000\n", "a temperature"},
+        {header + "2027-01-01T00:00:00.000Z,+1.50,23.50,,,,4d000201,45000000\n", "a temperature"},
+        {header + "2027-01-01T00:00:02Z,,,,,,,\n2027-01-01T00:00:01Z,,,,,,,\n",
+         "line 3: the time 2027-01-01T00:00:01Z is before the line above it"},
         {"", "empty file"},
     };
     for (const auto& b : bad) {
@@ -108,10 +119,32 @@ TEST(StatusCsv, KeepsOnlyTheNewestRowsOfALongFile) {
         text += StatusCsvRow(Reading(1000 * i, static_cast<std::uint16_t>(i))) + "\n";
     std::istringstream in(text);
     std::string error;
-    const auto rows = ReadStatusCsv(in, error, 4);
+    std::size_t dropped = 0;
+    const auto rows = ReadStatusCsv(in, error, 4, &dropped);
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 4u);
     EXPECT_EQ(rows->front().rollerCenti, 6);
+    EXPECT_EQ(dropped, 6u);
+}
+
+TEST(StatusCsv, AFileOfSeveralLaminatorsGivesTheRowsOfTheOneNamed) {
+    const std::string text = "target," + StatusCsvHeader() + "\n" + CsvField("tcp:a,1") + "," +
+                             StatusCsvRow(Reading(1000, 1)) + "\ntcp:b," +
+                             StatusCsvRow(Reading(500, 2)) + "\n" + CsvField("tcp:a,1") + "," +
+                             StatusCsvRow(Reading(2000, 3)) + "\n";
+    std::string error;
+    std::istringstream a(text);
+    const auto rows = ReadStatusCsv(a, error, 10, nullptr, "tcp:a,1");
+    ASSERT_TRUE(rows) << error;
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ(rows->back().rollerCenti, 3);
+    // Without a name, or with one the file lacks, it says which laminators it holds.
+    std::istringstream unnamed(text);
+    EXPECT_FALSE(ReadStatusCsv(unnamed, error));
+    EXPECT_NE(error.find("several laminators (tcp:a,1, tcp:b)"), std::string::npos) << error;
+    std::istringstream other(text);
+    EXPECT_FALSE(ReadStatusCsv(other, error, 10, nullptr, "tcp:c"));
+    EXPECT_NE(error.find("no readings of tcp:c"), std::string::npos) << error;
 }
 
 TEST(IsoTime, WritesAndReadsUtcWithMilliseconds) {
@@ -122,6 +155,10 @@ TEST(IsoTime, WritesAndReadsUtcWithMilliseconds) {
     EXPECT_FALSE(ParseIsoTime("2027-01-01T00:00:00"));
     EXPECT_FALSE(ParseIsoTime("2027-01-01T00:00:00.9Z"));
     EXPECT_FALSE(ParseIsoTime("2027-01-01 00:00:00Z"));
+    EXPECT_EQ(ParseIsoTime("2028-02-29T00:00:00Z"), 1835395200000);  // a leap day
+    EXPECT_FALSE(ParseIsoTime("2100-02-29T00:00:00Z"));
+    EXPECT_FALSE(ParseIsoTime("2027-01-01T00:00:60Z"));
+    EXPECT_FALSE(ParseIsoTime("+027-01-01T00:00:00Z"));
 }
 
 using StatusHistoryCycleTest = LinkTest;
@@ -169,7 +206,7 @@ TEST_P(StatusHistoryCycleTest, ByDefaultTheSharedHistoryAndWithANullScopeNone) {
 INSTANTIATE_TEST_SUITE_P(BothLinks, StatusHistoryCycleTest,
                          ::testing::Values(LinkKind::Usb, LinkKind::Ethernet), LinkName);
 
-TEST(ChartReduction, EightHoursKeepTheirPeaksAndGapsInAFewPointsPerColumn) {
+TEST(ChartReduction, EightHoursKeepTheirPeaksAndGapsAndLongStretchesBreak) {
     std::vector<StatusSample> samples;
     for (int i = 0; i < 14400; ++i) {
         // A slow ripple with one spike and one dip, and a gap in the middle.
@@ -198,4 +235,15 @@ TEST(ChartReduction, EightHoursKeepTheirPeaksAndGapsInAFewPointsPerColumn) {
     // A short history is drawn as it is.
     const std::vector<StatusSample> few(samples.begin(), samples.begin() + 100);
     EXPECT_EQ(ReduceForChart(few, 0, 198000, 600).size(), 100u);
+    // Polling stopped for 83 s: the line breaks one cycle after the last reading; three
+    // cycles without one are still a line.
+    std::vector<StatusSample> held(samples.begin(), samples.begin() + 10);
+    held.push_back(Reading(held.back().timeMs + 83000, 2000));
+    held.push_back(Reading(held.back().timeMs + 6000, 2000));
+    const std::vector<StatusSample> broken = ReduceForChart(held, 0, held.back().timeMs, 600);
+    ASSERT_EQ(broken.size(), 13u);
+    EXPECT_TRUE(broken[10].gap);
+    EXPECT_EQ(broken[10].timeMs, held[9].timeMs + 2000);
+    EXPECT_FALSE(broken[12].gap);
+    EXPECT_EQ(TypicalStepMs(held), 2000);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "laminator/status_csv.h"
@@ -42,54 +43,123 @@ std::vector<StatusSample> Recorded() {
     EXPECT_TRUE(rows) << error;
     return rows.value_or(std::vector<StatusSample>{});
 }
-}  // namespace
-
-TEST(WarmupFigures, OfARecordedWarmup) {
-    const std::vector<StatusSample> curve = Recorded();
-    ASSERT_EQ(curve.size(), 22u);
-    const WarmupFigures f = ComputeWarmup(curve, 150.0);
-    // 146.96 at 21:21:40.086 is the first within 5 degrees (144.97 is not).
-    ASSERT_TRUE(f.secondsToBand);
-    EXPECT_DOUBLE_EQ(*f.secondsToBand, 28.188);
-    ASSERT_TRUE(f.overshoot);
-    EXPECT_DOUBLE_EQ(*f.overshoot, 0.0);  // it never passed 150
-    // From 146.96 ("In heat") to 149.91 ("Ready for Laminating"): eight readings.
-    ASSERT_TRUE(f.spread);
-    EXPECT_NEAR(*f.spread, 2.95, 1e-9);
-    EXPECT_EQ(f.spreadReadings, 8);
+// A reading every two seconds from `celsius`; the last `ready` of them ready.
+std::vector<StatusSample> Curve(const std::vector<double>& celsius, std::size_t ready) {
+    std::vector<StatusSample> curve;
+    for (std::size_t i = 0; i < celsius.size(); ++i) {
+        StatusSample s;
+        s.timeMs = 1798761600000 + 2000 * static_cast<std::int64_t>(i);
+        s.rollerCenti = static_cast<std::uint16_t>(std::lround(celsius[i] * 100));
+        s.state = i + ready >= celsius.size() ? kStateReady : 0x4D000101;
+        s.error = s.state == kStateReady ? 0x45000000 : kWarningInHeat;
+        curve.push_back(s);
+    }
+    return curve;
 }
 
-TEST(WarmupFigures, OvershootGapsAndNoSetTemperature) {
+std::vector<StatusSample> Overshooting() {
     std::vector<StatusSample> curve = Recorded();
     curve[19].rollerCenti = 15240;  // past the set point, then back
     curve[20].rollerCenti = 15110;
     curve.insert(curve.begin() + 5, StatusSample::Gap(curve[4].timeMs + 1000));
-    const WarmupFigures f = ComputeWarmup(curve, 150.0);
-    EXPECT_NEAR(*f.overshoot, 2.40, 1e-9);
-    EXPECT_NEAR(*f.spread, 152.40 - 146.96, 1e-9);
-    EXPECT_DOUBLE_EQ(*f.secondsToBand, 28.188);  // a gap changes nothing
-
-    // Without a set temperature only the ready readings give a spread.
-    const WarmupFigures unset = ComputeWarmup(Recorded(), std::nullopt);
-    EXPECT_FALSE(unset.secondsToBand);
-    EXPECT_FALSE(unset.overshoot);
-    EXPECT_NEAR(*unset.spread, 149.91 - 149.33, 1e-9);
-    EXPECT_EQ(unset.spreadReadings, 5);
+    return curve;
 }
 
-TEST(WarmupFigures, WhatTheHistoryDoesNotCoverIsNotInvented) {
-    const std::vector<StatusSample> curve = Recorded();
-    // It starts already warm: no warm-up time, but overshoot and spread.
-    const std::vector<StatusSample> warm(curve.begin() + 15, curve.end());
-    const WarmupFigures f = ComputeWarmup(warm, 150.0);
-    EXPECT_FALSE(f.secondsToBand);
-    EXPECT_TRUE(f.overshoot);
-    // Still cold at its end: nothing at all.
-    const std::vector<StatusSample> cold(curve.begin(), curve.begin() + 10);
-    const WarmupFigures c = ComputeWarmup(cold, 150.0);
-    EXPECT_FALSE(c.secondsToBand);
-    EXPECT_FALSE(c.overshoot);
-    EXPECT_FALSE(c.spread);
-    EXPECT_FALSE(ComputeWarmup({}, 150.0).spread);
-    EXPECT_FALSE(ComputeWarmup({StatusSample::Gap(0)}, 150.0).overshoot);
+std::vector<StatusSample> EveryOtherAGap(std::vector<StatusSample> curve) {
+    std::vector<StatusSample> out;
+    for (const StatusSample& s : curve) {
+        out.push_back(StatusSample::Gap(s.timeMs - 1000));
+        out.push_back(s);
+    }
+    return out;
+}
+
+// Warm at 150, then the set point lowered to 100: the figures are those of the change.
+std::vector<StatusSample> SetLowered() {
+    std::vector<StatusSample> curve = Recorded();
+    for (StatusSample& s : curve)
+        s.setCenti = 15000;
+    std::int64_t t = curve.back().timeMs;
+    for (double c : {140.0, 120.0, 104.0, 100.5, 100.2, 100.1}) {
+        StatusSample s = curve.back();
+        s.timeMs = t += 2000;
+        s.rollerCenti = static_cast<std::uint16_t>(std::lround(c * 100));
+        s.setCenti = 10000;
+        s.state = c < 101 ? kStateReady : 0x4D000101;
+        curve.push_back(s);
+    }
+    return curve;
+}
+
+std::vector<StatusSample> ClockSetBack() {
+    std::vector<StatusSample> curve = Recorded();
+    for (std::size_t i = 5; i < curve.size(); ++i)
+        curve[i].timeMs -= 3600000;
+    return curve;
+}
+
+}  // namespace
+
+TEST(WarmupFigures, FromTheHistoriesThatHappen) {
+    const std::vector<StatusSample> recorded = Recorded();
+    ASSERT_EQ(recorded.size(), 22u);
+    const std::optional<double> none;
+    const struct {
+        const char* name;
+        std::vector<StatusSample> curve;
+        std::optional<double> set;
+        std::optional<double> toBand, overshoot, spread;
+        int spreadReadings;
+    } cases[] = {
+        // 146.96 at 21:21:40.086 is the first within 5 degrees (144.97 is not); the spread
+        // is over the ready readings from 149.33 on, not the approach.
+        {"plain warm-up", recorded, 150.0, 28.188, 0.0, 149.91 - 149.33, 5},
+        {"overshoot, a gap changes nothing", Overshooting(), 150.0, 28.188, 2.40, 152.40 - 149.33,
+         5},
+        {"no set temperature: only ready readings", recorded, none, none, none, 149.91 - 149.33, 5},
+        {"starts warm: no warm-up time",
+         {recorded.begin() + 15, recorded.end()},
+         150.0,
+         none,
+         0.0,
+         149.91 - 149.33,
+         5},
+        {"still cold at its end: nothing",
+         {recorded.begin(), recorded.begin() + 10},
+         150.0,
+         none,
+         none,
+         none,
+         0},
+        // The set point lowered from 190: coming down is neither warm-up nor overshoot.
+        {"approach from above", Curve({190, 180, 170, 160, 154, 151, 150.2, 150.1}, 3), 150.0, none,
+         none, 151 - 150.1, 3},
+        // The history's own set temperature wins over the one given, from its last change.
+        {"set point lowered", SetLowered(), 150.0, none, none, 100.5 - 100.1, 3},
+        {"lone readings between gaps", EveryOtherAGap(recorded), 150.0, 28.188, 0.0,
+         149.91 - 149.33, 5},
+        {"one reading", Curve({150.4}, 1), 150.0, none, 0.4, 0.0, 1},
+        {"a clock set back an hour: no negative time", ClockSetBack(), 150.0, none, 0.0,
+         149.91 - 149.33, 5},
+        {"nothing read", {StatusSample::Gap(0)}, 150.0, none, none, none, 0},
+    };
+    const auto same = [](const std::optional<double>& a, const std::optional<double>& b) {
+        return a.has_value() == b.has_value() && (!a || std::fabs(*a - *b) < 1e-9);
+    };
+    for (const auto& c : cases) {
+        const WarmupFigures f = ComputeWarmup(c.curve, c.set);
+        EXPECT_TRUE(same(f.secondsToBand, c.toBand)) << c.name;
+        EXPECT_TRUE(same(f.overshoot, c.overshoot)) << c.name;
+        EXPECT_TRUE(same(f.spread, c.spread)) << c.name << " " << f.spread.value_or(-1);
+        EXPECT_EQ(f.spreadReadings, c.spreadReadings) << c.name;
+    }
+    // The span the figures cover is named with them.
+    const WarmupFigures f = ComputeWarmup(recorded, 150.0);
+    EXPECT_EQ(f.fromMs, recorded.front().timeMs);
+    EXPECT_EQ(f.toMs, recorded.back().timeMs);
+    const std::vector<StatusSample> lowered = SetLowered();
+    const WarmupFigures l = ComputeWarmup(lowered, 150.0);
+    EXPECT_EQ(l.setCelsius, 100.0);
+    EXPECT_EQ(l.fromMs, lowered[22].timeMs);
+    EXPECT_EQ(l.setChangedMs, lowered[22].timeMs);
 }

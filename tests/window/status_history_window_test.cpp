@@ -107,6 +107,13 @@ TEST_F(StatusHistoryWindowTest, OpensWithThePointsOfTheCyclesTheirMarksAndFigure
     const auto rows = ReadStatusCsv(in, error);
     ASSERT_TRUE(rows) << error;
     EXPECT_EQ(rows->size(), 4u);
+    // A folder that is not there: the message gives the reason, nothing is left behind.
+    const QString nowhere = QString::fromStdString((m_dir / "gone" / "history.csv").string());
+    std::optional<QString> failed;
+    window.SaveCsv(nowhere, [&](QString message) { failed = message; });
+    ASSERT_TRUE(PumpUntil([&] { return failed.has_value(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(failed->contains("cannot be written: No such file or directory"))
+        << failed->toStdString();
 
     std::optional<QString> png;
     const QString pngPath = QString::fromStdString((m_dir / "chart.png").string());
