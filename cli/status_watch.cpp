@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "cli/cli_journal.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_text.h"
@@ -39,8 +40,10 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
                 },
                 text);
             // A laminator that could not be reached had no cycle: still a gap in its history.
-            if (history.Revision() == before)
+            if (history.Revision() == before) {
                 history.Append(StatusSample::Gap(NowMs()));
+                RecordUnreachedReading(target, *history.Latest());
+            }
             const StatusSample sample = *history.Latest();
             entry["time"] = IsoTime(sample.timeMs);
             const int exit = entry["exit"].get<int>();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "journal/journal_records.h"
+#include "journal/record_file.h"
 
 struct sqlite3;
 
@@ -34,6 +35,11 @@ class JournalDb {
     bool AddReading(std::int64_t laminator, std::int64_t run, const StoredReading& reading);
     // The run's records of `from` move to `to`; `from` goes when nothing is left under it.
     bool Join(std::int64_t from, std::int64_t to, std::int64_t run);
+
+    // One laminator's whole record (by serial or key), for another technician.
+    std::optional<RecordFile> Export(const std::string& serial);
+    // Adds what the file holds that is not here yet, in one transaction; the records added.
+    std::optional<std::int64_t> Import(const RecordFile& file);
 
     std::vector<LaminatorRow> Laminators();
     std::vector<StoredOperation> Operations(const JournalQuery& query);
