@@ -17,7 +17,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
     if (!mkdtemp(folder.data()))
         return 1;
     const std::string path = folder + "/journal.sqlite";
@@ -55,8 +56,9 @@ int main() {
     db.reset();
     db = JournalDb::Open(path, error);
     const double after = static_cast<double>(db->UsedBytes()) / 1e6;
-    std::printf("data before thinning %.1f MB, after %.1f MB (under 100 MB wanted), thinning %.1f s\n",
-                before, after, thinning);
+    std::printf(
+        "data before thinning %.1f MB, after %.1f MB (under 100 MB wanted), thinning %.1f s\n",
+        before, after, thinning);
 
     JournalQuery query;
     query.sinceMs = now - 30 * kDayMs;
@@ -67,9 +69,10 @@ int main() {
     start = std::chrono::steady_clock::now();
     const std::size_t all = db->Readings({}).size();
     const double baseline = Seconds(start);
-    std::printf("the last 30 days: %zu operations and %zu readings in %.3f s (under 2 s wanted); "
-                "every reading unfiltered %zu in %.3f s; ratio %.2f\n",
-                operations, readings, listing, all, baseline, listing / baseline);
+    std::printf(
+        "the last 30 days: %zu operations and %zu readings in %.3f s (under 2 s wanted); "
+        "every reading unfiltered %zu in %.3f s; ratio %.2f\n",
+        operations, readings, listing, all, baseline, listing / baseline);
     db.reset();
     std::filesystem::remove_all(folder);
     return 0;

@@ -49,7 +49,8 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
     if (!mkdtemp(folder.data()))
         return 1;
     pellacor::sim::SimOptions options;

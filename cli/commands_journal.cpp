@@ -32,16 +32,25 @@ nlohmann::json DetailsJson(const std::string& details) {
 
 nlohmann::json OperationJson(const StoredOperation& o) {
     const OperationRecord& r = o.record;
-    return {{"time", IsoTime(r.timeMs)}, {"laminator", o.laminator}, {"serial", o.serial},
-            {"kind", r.kind},            {"result", r.result},       {"duration-ms", r.durationMs},
-            {"link", r.link},            {"user", r.user},           {"version", r.version},
-            {"message", r.message},      {"details", DetailsJson(r.details)}};
+    return {{"time", IsoTime(r.timeMs)},
+            {"laminator", o.laminator},
+            {"serial", o.serial},
+            {"kind", r.kind},
+            {"result", r.result},
+            {"duration-ms", r.durationMs},
+            {"link", r.link},
+            {"user", r.user},
+            {"version", r.version},
+            {"message", r.message},
+            {"details", DetailsJson(r.details)}};
 }
 
 nlohmann::json ReadingJson(const StoredReading& r) {
     const StatusSample& s = r.sample;
-    nlohmann::json j = {{"time", IsoTime(s.timeMs)}, {"laminator", r.laminator},
-                        {"span-ms", r.spanMs},       {"gap", s.gap}};
+    nlohmann::json j = {{"time", IsoTime(s.timeMs)},
+                        {"laminator", r.laminator},
+                        {"span-ms", r.spanMs},
+                        {"gap", s.gap}};
     if (!s.gap) {
         j["roller-temperature"] = s.RollerCelsius();
         j["environment-temperature"] = s.EnvironmentCelsius();
@@ -73,8 +82,7 @@ std::unique_ptr<JournalDb> OpenForCommand(const std::string& path) {
     return db;
 }
 
-int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery& query,
-                bool csv) {
+int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery& query, bool csv) {
     nlohmann::json doc = {{"command", "journal"}, {"exit", kExitOk}};
     std::string text;
     if (query.kind == "reading") {
@@ -100,10 +108,10 @@ int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery
                         (s.gap ? "" : Celsius(s.environmentCenti)) + "," + (s.gap ? "" : state) +
                         "," + (s.gap ? "" : error) + "\n";
             } else {
-                table.Add({IsoTime(s.timeMs), r.laminator, s.gap ? "no reply" : Celsius(s.rollerCenti),
-                           s.gap ? "" : Celsius(s.environmentCenti), s.gap ? "" : state,
-                           s.gap ? "" : error,
-                           r.spanMs ? std::to_string(r.spanMs / 1000) + " s" : ""});
+                table.Add(
+                    {IsoTime(s.timeMs), r.laminator, s.gap ? "no reply" : Celsius(s.rollerCenti),
+                     s.gap ? "" : Celsius(s.environmentCenti), s.gap ? "" : state,
+                     s.gap ? "" : error, r.spanMs ? std::to_string(r.spanMs / 1000) + " s" : ""});
             }
         }
         doc["readings"] = list;
@@ -182,17 +190,19 @@ int Export(const CommandContext& context, JournalDb& db, const JournalListOption
         return kExitFailure;
     }
     const std::size_t count = file->operations.size() + file->readings.size();
-    PrintResult(context,
-                {{"command", "journal"}, {"exit", kExitOk}, {"file", options.file}, {"records", count}},
-                "Wrote " + std::to_string(count) + " records of " + file->laminator.Key() + " to " +
-                    options.file + ".\n");
+    PrintResult(
+        context,
+        {{"command", "journal"}, {"exit", kExitOk}, {"file", options.file}, {"records", count}},
+        "Wrote " + std::to_string(count) + " records of " + file->laminator.Key() + " to " +
+            options.file + ".\n");
     return kExitOk;
 }
 
 int Import(const CommandContext& context, JournalDb& db, const JournalListOptions& options) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(options.file, ec)) {
-        MessageBox("The service record file \"" + options.file + "\" cannot be read: it is not a regular file.");
+        MessageBox("The service record file \"" + options.file +
+                   "\" cannot be read: it is not a regular file.");
         return kExitFailure;
     }
     std::ifstream in(options.file, std::ios::binary);
@@ -216,9 +226,10 @@ int Import(const CommandContext& context, JournalDb& db, const JournalListOption
                    db.LastError() + "); nothing was imported.");
         return kExitFailure;
     }
-    PrintResult(context,
-                {{"command", "journal"}, {"exit", kExitOk}, {"file", options.file}, {"records", *added}},
-                "Imported " + std::to_string(*added) + " records of " + file->laminator.Key() + ".\n");
+    PrintResult(
+        context,
+        {{"command", "journal"}, {"exit", kExitOk}, {"file", options.file}, {"records", *added}},
+        "Imported " + std::to_string(*added) + " records of " + file->laminator.Key() + ".\n");
     return kExitOk;
 }
 }  // namespace
@@ -226,11 +237,14 @@ int Import(const CommandContext& context, JournalDb& db, const JournalListOption
 void AddJournalOptions(CLI::App& journal, JournalListOptions& options) {
     journal.add_option("--serial", options.serial, "One laminator, by serial number or key")
         ->type_name("SN");
-    journal.add_option("--since", options.since, "From this time: 30d, 12h, 15m or 2026-12-01[T08:00:00Z]")
+    journal
+        .add_option("--since", options.since,
+                    "From this time: 30d, 12h, 15m or 2026-12-01[T08:00:00Z]")
         ->type_name("T");
     journal.add_option("--until", options.until, "Before this time")->type_name("T");
-    journal.add_option("--kind", options.kind,
-                       "Only this kind: a command's name (set, firmware, reset, ...) or reading")
+    journal
+        .add_option("--kind", options.kind,
+                    "Only this kind: a command's name (set, firmware, reset, ...) or reading")
         ->type_name("K");
     journal.add_flag("--csv", options.csv, "Comma-separated values");
     journal.add_option("action", options.action, "laminators, export or import")
@@ -248,8 +262,8 @@ int RunJournal(const CommandContext& context, const std::string& path,
     query.serial = options.serial;
     query.kind = options.kind;
     const std::int64_t now = NowMs();
-    for (const auto& [text, bound] : {std::pair{&options.since, &query.sinceMs},
-                                      std::pair{&options.until, &query.untilMs}}) {
+    for (const auto& [text, bound] :
+         {std::pair{&options.since, &query.sinceMs}, std::pair{&options.until, &query.untilMs}}) {
         if (text->empty())
             continue;
         *bound = ParseJournalTime(*text, now);

@@ -116,8 +116,8 @@ void AddTargetOptions(CLI::App& app, TargetOptions& o, bool& json) {
 // when there is none.
 std::string NamedSubcommand(int argc, char** argv) {
     static const std::vector<std::string> withValue = {
-        "--tcp",      "--usb-sim", "--usb-sim-printer", "--search-address",
-        "--tcp-port", "--trace",   "--timeout",         "--journal",        "--journal-limit"};
+        "--tcp",   "--usb-sim", "--usb-sim-printer", "--search-address", "--tcp-port",
+        "--trace", "--timeout", "--journal",         "--journal-limit"};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("-", 0) != 0)

@@ -68,9 +68,9 @@ std::unique_ptr<JournalDb> JournalDb::Open(const std::string& path, std::string&
         }
     }
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                                          SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         error = path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close(db);
@@ -104,8 +104,7 @@ bool JournalDb::Migrate(std::string& error) {
         return false;
     }
     const std::int64_t application = PragmaInt(m_db, "PRAGMA application_id", ok);
-    const std::int64_t tables =
-        PragmaInt(m_db, "SELECT count(*) FROM sqlite_master", ok);
+    const std::int64_t tables = PragmaInt(m_db, "SELECT count(*) FROM sqlite_master", ok);
     if (!ok) {
         error = LastError();
         return false;
@@ -115,8 +114,8 @@ bool JournalDb::Migrate(std::string& error) {
         return false;
     }
     if (version > kSchemaVersion) {
-        error = "made by a newer Pellacor (schema " + std::to_string(version) + ", this one knows " +
-                std::to_string(kSchemaVersion) + ")";
+        error = "made by a newer Pellacor (schema " + std::to_string(version) +
+                ", this one knows " + std::to_string(kSchemaVersion) + ")";
         return false;
     }
     if (tables == 0 && !ExecSql(m_db, "PRAGMA auto_vacuum = INCREMENTAL", error))
@@ -161,14 +160,15 @@ std::optional<std::int64_t> JournalDb::NewRun() {
 }
 
 std::optional<std::int64_t> JournalDb::Laminator(const LaminatorIdentity& identity) {
-    SqlStatement upsert(m_db,
-                        "INSERT INTO laminators(key, serial, model, mac, link) VALUES(?,?,?,?,?) "
-                        "ON CONFLICT(key) DO UPDATE SET "
-                        "serial = CASE WHEN excluded.serial <> '' THEN excluded.serial ELSE serial END,"
-                        "model = CASE WHEN excluded.model <> '' THEN excluded.model ELSE model END,"
-                        "mac = CASE WHEN excluded.mac <> '' THEN excluded.mac ELSE mac END,"
-                        "link = CASE WHEN excluded.link <> '' THEN excluded.link ELSE link END "
-                        "RETURNING id");
+    SqlStatement upsert(
+        m_db,
+        "INSERT INTO laminators(key, serial, model, mac, link) VALUES(?,?,?,?,?) "
+        "ON CONFLICT(key) DO UPDATE SET "
+        "serial = CASE WHEN excluded.serial <> '' THEN excluded.serial ELSE serial END,"
+        "model = CASE WHEN excluded.model <> '' THEN excluded.model ELSE model END,"
+        "mac = CASE WHEN excluded.mac <> '' THEN excluded.mac ELSE mac END,"
+        "link = CASE WHEN excluded.link <> '' THEN excluded.link ELSE link END "
+        "RETURNING id");
     upsert.Bind(1, identity.Key())
         .Bind(2, identity.serial)
         .Bind(3, identity.model)
@@ -182,8 +182,7 @@ std::optional<std::int64_t> JournalDb::Laminator(const LaminatorIdentity& identi
     return id;
 }
 
-bool JournalDb::AddOperation(std::int64_t laminator, std::int64_t run,
-                             const OperationRecord& r) {
+bool JournalDb::AddOperation(std::int64_t laminator, std::int64_t run, const OperationRecord& r) {
     SqlStatement s(m_db,
                    "INSERT INTO operations(laminator, run, time_ms, duration_ms, link, user, "
                    "version, kind, result, message, details) VALUES(?,?,?,?,?,?,?,?,?,?,?)");
@@ -233,11 +232,12 @@ bool JournalDb::Join(std::int64_t from, std::int64_t to, std::int64_t run) {
     if (!ExecSql(m_db, "BEGIN IMMEDIATE", error))
         return false;
     bool ok = true;
-    for (const char* sql : {"UPDATE operations SET laminator = ?1 WHERE laminator = ?2 AND run = ?3",
-                            "UPDATE readings SET laminator = ?1 WHERE laminator = ?2 AND run = ?3",
-                            "DELETE FROM laminators WHERE id = ?2 AND NOT EXISTS (SELECT 1 FROM "
-                            "operations WHERE laminator = ?2) AND NOT EXISTS (SELECT 1 FROM "
-                            "readings WHERE laminator = ?2)"}) {
+    for (const char* sql :
+         {"UPDATE operations SET laminator = ?1 WHERE laminator = ?2 AND run = ?3",
+          "UPDATE readings SET laminator = ?1 WHERE laminator = ?2 AND run = ?3",
+          "DELETE FROM laminators WHERE id = ?2 AND NOT EXISTS (SELECT 1 FROM "
+          "operations WHERE laminator = ?2) AND NOT EXISTS (SELECT 1 FROM "
+          "readings WHERE laminator = ?2)"}) {
         SqlStatement s(m_db, sql);
         s.Bind(1, to).Bind(2, from).Bind(3, run);
         ok = ok && s.Step() == SQLITE_DONE;

@@ -16,7 +16,7 @@ constexpr std::int64_t kDay = 24 * kHour;
 struct Bucket {
     std::int64_t run = 0;
     StoredReading reading;
-    bool any = false;        // a reading that was not a gap
+    bool any = false;         // a reading that was not a gap
     std::int64_t lastMs = 0;  // of the reading whose state is kept
 };
 
@@ -92,8 +92,8 @@ bool JournalDb::ThinOlderThan(std::int64_t cutoffMs, std::int64_t spanMs) {
             Fold(buckets[{rows.Int(0), bucketStart}], r, rows.Int(1));
         }
         bool ok = rc == SQLITE_DONE;
-        SqlStatement drop(m_db,
-                          "DELETE FROM readings WHERE time_ms >= ?1 AND time_ms < ?2 AND span_ms < ?3");
+        SqlStatement drop(
+            m_db, "DELETE FROM readings WHERE time_ms >= ?1 AND time_ms < ?2 AND span_ms < ?3");
         drop.Bind(1, start).Bind(2, end).Bind(3, spanMs);
         ok = ok && drop.Step() == SQLITE_DONE;
         for (auto& [key, bucket] : buckets) {

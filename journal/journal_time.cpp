@@ -12,11 +12,20 @@ std::optional<std::int64_t> ParseJournalTime(const std::string& text, std::int64
         if (ec == std::errc() && stop == end && count >= 0) {
             std::int64_t unit = 0;
             switch (text.back()) {
-                case 'd': unit = 86'400'000; break;
-                case 'h': unit = 3'600'000; break;
-                case 'm': unit = 60'000; break;
-                case 's': unit = 1'000; break;
-                default: break;
+                case 'd':
+                    unit = 86'400'000;
+                    break;
+                case 'h':
+                    unit = 3'600'000;
+                    break;
+                case 'm':
+                    unit = 60'000;
+                    break;
+                case 's':
+                    unit = 1'000;
+                    break;
+                default:
+                    break;
             }
             // Ages beyond 100 years back are typing mistakes, not visits.
             if (unit && count <= 36'500LL * 86'400'000 / unit)

@@ -46,7 +46,8 @@ std::optional<OperationRecord> ParseOperation(const nlohmann::json& o) {
     if (!o.is_object())
         return std::nullopt;
     OperationRecord r;
-    const auto time = o.contains("time-ms") ? Integer(o["time-ms"], kTimeLow, kTimeHigh) : std::nullopt;
+    const auto time =
+        o.contains("time-ms") ? Integer(o["time-ms"], kTimeLow, kTimeHigh) : std::nullopt;
     const auto duration =
         o.contains("duration-ms") ? Integer(o["duration-ms"], 0, kTimeHigh) : std::nullopt;
     const auto link = Text(o, "link"), user = Text(o, "user"), version = Text(o, "version"),
@@ -74,9 +75,9 @@ std::optional<StoredReading> ParseReading(const nlohmann::json& a) {
     if (!a.is_array() || a.size() != 12)
         return std::nullopt;
     const std::int64_t limits[12][2] = {{kTimeLow, kTimeHigh}, {0, 86'400'000}, {0, 1},
-                                        {0, 0xFFFFFFFF},      {0, 0xFFFFFFFF}, {-1, 127},
-                                        {0, 0xFFFF},          {0, 0xFFFF},     {0, 0xFFFF},
-                                        {0, 0xFFFF},          {0, 0xFFFF},     {0, 0xFFFF}};
+                                        {0, 0xFFFFFFFF},       {0, 0xFFFFFFFF}, {-1, 127},
+                                        {0, 0xFFFF},           {0, 0xFFFF},     {0, 0xFFFF},
+                                        {0, 0xFFFF},           {0, 0xFFFF},     {0, 0xFFFF}};
     std::int64_t v[12];
     for (std::size_t i = 0; i < 12; ++i) {
         const auto x = Integer(a[i], limits[i][0], limits[i][1]);
@@ -103,11 +104,12 @@ std::optional<StoredReading> ParseReading(const nlohmann::json& a) {
 
 std::string FormatRecordFile(const RecordFile& file) {
     const LaminatorIdentity& l = file.laminator;
-    std::string out = Dump({{"format", kFormat},
-                            {"version", kVersion},
-                            {"laminator",
-                             {{"serial", l.serial}, {"model", l.model}, {"mac", l.mac}, {"link", l.link}}}}) +
-                      "\n";
+    std::string out =
+        Dump({{"format", kFormat},
+              {"version", kVersion},
+              {"laminator",
+               {{"serial", l.serial}, {"model", l.model}, {"mac", l.mac}, {"link", l.link}}}}) +
+        "\n";
     for (const OperationRecord& r : file.operations) {
         nlohmann::json details = nlohmann::json::parse(r.details, nullptr, false);
         if (!details.is_object())
@@ -167,7 +169,8 @@ std::optional<RecordFile> ParseRecordFile(std::string_view text, std::string& er
                 return fail("names no laminator");
             const auto serial = Text(l, "serial"), model = Text(l, "model"), mac = Text(l, "mac"),
                        link = Text(l, "link");
-            if (!serial || !model || !mac || !link || (serial->empty() && mac->empty() && link->empty()))
+            if (!serial || !model || !mac || !link ||
+                (serial->empty() && mac->empty() && link->empty()))
                 return fail("names no laminator");
             file.laminator = {*serial, *model, *mac, *link};
         } else if (j.size() == 1 && j.contains("operation")) {

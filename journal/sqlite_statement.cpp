@@ -1,8 +1,8 @@
 #include "journal/sqlite_statement.h"
 
 SqlStatement::SqlStatement(sqlite3* db, std::string_view sql) {
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_statement,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_statement, nullptr) !=
+        SQLITE_OK)
         m_statement = nullptr;
 }
 

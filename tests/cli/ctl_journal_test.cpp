@@ -47,10 +47,13 @@ TEST_F(CtlJournal, EachOperationIsRecordedWithItsDetailsUnderTheSerial) {
     const std::string serial = info.Json()["laminators"][0]["info"]["laminator-sn"];
     ASSERT_FALSE(serial.empty());
     const std::string backup = (m_dir.Path() / "b.json").string();
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"set", "buzzer=Close"}, {"backup", backup},
-          {"send", "1c 41 50 01 00 00 00 00"}, {"mode", "standard"}, {"reset", "--yes"},
-          {"reset", "--yes", "--no-verify"}, {"status", "--count", "2", "--interval", "0.1"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"set", "buzzer=Close"},
+                                                 {"backup", backup},
+                                                 {"send", "1c 41 50 01 00 00 00 00"},
+                                                 {"mode", "standard"},
+                                                 {"reset", "--yes"},
+                                                 {"reset", "--yes", "--no-verify"},
+                                                 {"status", "--count", "2", "--interval", "0.1"}}) {
         const ctltest::CtlRun run = Ctl(args);
         EXPECT_EQ(run.exit, 0) << args[0] << ": " << run.err;
     }
@@ -83,10 +86,13 @@ TEST_F(CtlJournal, EachOperationIsRecordedWithItsDetailsUnderTheSerial) {
 }
 
 TEST_F(CtlJournal, UnreachableLaminatorIsAFailureAndAGap) {
-    std::vector<std::string> args = {"--tcp", "127.0.0.1:" + std::to_string(ctltest::FreeTcpPort()),
-                                     "--timeout", "0.2", "--json", "--journal", Journal()};
-    EXPECT_EQ(RunCtl({args[0], args[1], args[2], args[3], args[4], args[5], args[6], "info"}).exit, 3);
-    RunCtl({args[0], args[1], args[2], args[3], args[4], args[5], args[6], "status", "--count", "1"});
+    const std::string nobody = "127.0.0.1:" + std::to_string(ctltest::FreeTcpPort());
+    const auto unreached = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--tcp", nobody, "--timeout", "0.2", "--journal", Journal()});
+        return RunCtl(args).exit;
+    };
+    EXPECT_EQ(unreached({"info"}), 3);
+    EXPECT_EQ(unreached({"status", "--count", "1"}), 3);
     const nlohmann::json ops = Listing({})["operations"];
     ASSERT_EQ(ops.size(), 1u);
     EXPECT_EQ(ops[0]["result"], "unreachable");
@@ -160,7 +166,8 @@ TEST_F(CtlJournal, AnExportImportsElsewhereAndAForeignFileIsRefused) {
     const std::string before = FileText(backup);
     const ctltest::CtlRun refused = RunCtl({"--journal", other, "journal", "import", backup});
     EXPECT_EQ(refused.exit, 1);
-    EXPECT_NE(refused.err.find("is not a Pellacor service record"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("is not a Pellacor service record"), std::string::npos)
+        << refused.err;
     EXPECT_EQ(FileText(backup), before);
     EXPECT_EQ(Listing({}, other)["operations"].size(), 1u);
 }

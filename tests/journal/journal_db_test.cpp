@@ -100,7 +100,8 @@ TEST_F(Journal, LockedDatabaseIsReportedOnceAndNothingWaits) {
         };
         JournalWriter writer(o);
         for (int i = 0; i < 3; ++i)
-            writer.Operation("tcp:127.0.0.1:9100", {NowMs(), 1, "l", "u", "v", "info", "done", "", "{}"});
+            writer.Operation("tcp:127.0.0.1:9100",
+                             {NowMs(), 1, "l", "u", "v", "info", "done", "", "{}"});
         writer.Flush(std::chrono::seconds(30));
     }
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -163,7 +164,8 @@ TEST_F(Journal, OldReadingsAreThinnedKeepingExtremesLastStateAndOperations) {
         r.sample = Sample(now - kMinute + i * 2000, 20000);
         ASSERT_TRUE(db->AddReading(lam, run, r));
     }
-    ASSERT_TRUE(db->AddOperation(lam, run, {now - 100 * kDay, 1, "l", "u", "v", "set", "done", "", "{}"}));
+    ASSERT_TRUE(
+        db->AddOperation(lam, run, {now - 100 * kDay, 1, "l", "u", "v", "set", "done", "", "{}"}));
     ASSERT_TRUE(db->Thin(now));
 
     const std::vector<StoredReading> all = db->Readings({});
