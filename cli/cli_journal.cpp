@@ -98,7 +98,7 @@ void JournalTargetDone(const Target& target, const JournalOperation& operation,
     if (!identity.serial.empty() || !identity.mac.empty())
         g_writer->Identify(target.Key(), identity);
     // A status reading is its own record; the watch's cycles are not operations.
-    if (operation.command == "status")
+    if (!operation.recorded || operation.command == "status")
         return;
     OperationRecord r;
     r.timeMs = operation.startMs;

@@ -27,7 +27,8 @@ void StopCliJournal();
 // What RunOnTarget tells: the laminator it starts serving, then how the command ended.
 struct JournalOperation {
     std::string command;
-    std::string file;  // a file the command read or wrote, kept with its SHA-256
+    std::string file;      // a file the command read or wrote, kept with its SHA-256
+    bool recorded = true;  // false for a watch's cycles: their readings are the record
     std::int64_t startMs = 0;
     std::chrono::steady_clock::time_point started;
 };

@@ -22,7 +22,8 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     ClearLinkFailure();
     CliView view;
     TargetResult result;
-    const JournalOperation operation = {context.command, context.journalFile, NowMs(),
+    const JournalOperation operation = {context.command, context.journalFile,
+                                        context.journalOperation, NowMs(),
                                         std::chrono::steady_clock::now()};
     JournalTargetStarted(target);
     if (!OpenTarget(target)) {

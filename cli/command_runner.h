@@ -27,6 +27,7 @@ struct CommandContext {
     // For the service record: a file the command reads or writes, and what it sends.
     std::string journalFile;
     nlohmann::json journalDetails = nlohmann::json::object();
+    bool journalOperation = true;  // false: only its readings are recorded
 };
 
 using TargetCommand = std::function<TargetResult(CliView&, const Target&)>;

@@ -205,14 +205,21 @@ int Import(const CommandContext& context, JournalDb& db, const JournalListOption
                    "\" cannot be read: it is not a regular file.");
         return kExitFailure;
     }
+    // Only as much as the file holds, and never more than any record could.
+    const std::uintmax_t size = std::filesystem::file_size(options.file, ec);
+    if (ec || size > kMaxRecordFileBytes) {
+        MessageBox("\"" + options.file + "\" is not a Pellacor service record (" +
+                   (ec ? ec.message() : std::string("larger than any record")) +
+                   "); nothing was imported.");
+        return kExitFailure;
+    }
     std::ifstream in(options.file, std::ios::binary);
-    std::string text(kMaxRecordFileBytes + 1, '\0');
+    std::string text(static_cast<std::size_t>(size), '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad()) {
+    if (in.bad() || !in) {
         MessageBox("The service record file \"" + options.file + "\" cannot be read.");
         return kExitFailure;
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
     std::string error;
     const std::optional<RecordFile> file = ParseRecordFile(text, error);
     if (!file) {

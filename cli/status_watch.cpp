@@ -24,6 +24,9 @@ bool SleepUnlessInterrupted(double seconds) {
 int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHistories& histories,
                 const std::function<void(const Target&, const nlohmann::json&,
                                          const StatusSample&)>& onReading) {
+    // A cycle's record is its reading, not an operation, whichever command watches.
+    CommandContext cycle = context;
+    cycle.journalOperation = false;
     int worst = kExitOk;
     unsigned done = 0;
     for (;;) {
@@ -33,7 +36,7 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
             const std::uint64_t before = history.Revision();
             std::string text;
             nlohmann::json entry = RunOnTarget(
-                context, target,
+                cycle, target,
                 [&](CliView& view, const Target& t) {
                     StatusHistoryScope scope(&history);
                     return StatusReading(view, t);

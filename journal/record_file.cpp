@@ -157,11 +157,11 @@ std::optional<RecordFile> ParseRecordFile(std::string_view text, std::string& er
             return fail("longer than any record");
         const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
         if (!j.is_object())
-            return fail(lineNumber == 1 ? "not a Pellacor service record" : "not a JSON object");
+            return fail(lineNumber == 1 ? "no service record header" : "not a JSON object");
         if (lineNumber == 1) {
             const auto format = Text(j, "format");
             if (!format || *format != kFormat)
-                return fail("not a Pellacor service record");
+                return fail("no service record header");
             if (!j.contains("version") || j["version"] != kVersion)
                 return fail("a service record of another version");
             const nlohmann::json& l = j.contains("laminator") ? j["laminator"] : nlohmann::json();

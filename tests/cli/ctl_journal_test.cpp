@@ -85,6 +85,18 @@ TEST_F(CtlJournal, EachOperationIsRecordedWithItsDetailsUnderTheSerial) {
     EXPECT_EQ(Listing({"--until", "2000-01-01"})["operations"].size(), 0u);
 }
 
+TEST_F(CtlJournal, ReadingsTakenBeforeTheSerialJoinItInTheSameRun) {
+    // A report watches the status first and reads the serial afterwards.
+    const ctltest::CtlRun report =
+        Ctl({"report", (m_dir.Path() / "r.json").string(), "--minutes", "0.02"});
+    ASSERT_EQ(report.exit, 0) << report.err;
+    const nlohmann::json laminators = Listing({"laminators"})["laminators"];
+    ASSERT_EQ(laminators.size(), 1u) << laminators.dump();
+    EXPECT_EQ(laminators[0]["laminator"].get<std::string>().rfind("sn:", 0), 0u);
+    EXPECT_GE(laminators[0]["readings"].get<int>(), 1);
+    EXPECT_EQ(laminators[0]["operations"], 1);
+}
+
 TEST_F(CtlJournal, UnreachableLaminatorIsAFailureAndAGap) {
     const std::string nobody = "127.0.0.1:" + std::to_string(ctltest::FreeTcpPort());
     const auto unreached = [&](std::vector<std::string> args) {
