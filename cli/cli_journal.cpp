@@ -128,6 +128,28 @@ void JournalTargetDone(const Target& target, const JournalOperation& operation,
     g_writer->Operation(target.Key(), std::move(r));
 }
 
+void JournalNetworkChange(const std::string& mac, const JournalOperation& operation, bool written,
+                          bool confirmed, const nlohmann::json& details) {
+    if (!g_writer)
+        return;
+    const std::string link = "udp:" + mac;
+    LaminatorIdentity identity;
+    identity.mac = mac;
+    g_writer->Identify(link, identity);
+    OperationRecord r;
+    r.timeMs = operation.startMs;
+    r.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - operation.started)
+                       .count();
+    r.link = link;
+    r.user = OsUserName();
+    r.version = PELLACOR_VERSION;
+    r.kind = operation.command;
+    r.result = !written ? "failed" : confirmed ? "done" : "sent";
+    r.details = details.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    g_writer->Operation(link, std::move(r));
+}
+
 void RecordUnreachedReading(const Target& target, const StatusSample& gap) {
     if (g_writer)
         g_writer->Reading(target.Key(), gap);

@@ -35,5 +35,9 @@ struct JournalOperation {
 void JournalTargetStarted(const Target& target);
 void JournalTargetDone(const Target& target, const JournalOperation& operation,
                        const nlohmann::json& entry);
+// netconfig, which reaches the laminator by its MAC over UDP: the settings before and after,
+// `confirmed` only when they were read back after the write.
+void JournalNetworkChange(const std::string& mac, const JournalOperation& operation, bool written,
+                          bool confirmed, const nlohmann::json& details);
 // A status cycle that could not reach its laminator: its gap.
 void RecordUnreachedReading(const Target& target, const StatusSample& gap);

@@ -285,6 +285,7 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
         command = context.command;
         return RunJournal(context, CliJournalPath(journalOptions), journalList);
     }
+    StartCliJournal(journalOptions, context.json);
     if (netconfig->parsed() && netconfig->count("--name"))
         net.name = name;
     if (*list) {
@@ -300,7 +301,6 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     if (*netconfig)
         return RunNetconfig(context, net);
 
-    StartCliJournal(journalOptions, context.json);
     int exit = kExitOk;
     std::optional<std::vector<Target>> targets = ResolveTargets(targetOptions, exit);
     if (!targets)

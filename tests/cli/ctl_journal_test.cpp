@@ -97,6 +97,20 @@ TEST_F(CtlJournal, ReadingsTakenBeforeTheSerialJoinItInTheSameRun) {
     EXPECT_EQ(laminators[0]["operations"], 1);
 }
 
+TEST_F(CtlJournal, NetworkSettingsAreRecordedBeforeAndAfterUnderTheMac) {
+    const std::string mac = "02:50:4c:00:00:01";
+    const ctltest::CtlRun run =
+        RunCtl({"--search-address", m_lam.SearchAddress(), "--json", "--journal", Journal(),
+                "netconfig", mac, "--name", "Room 4"});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json ops = Listing({"--serial", "mac:" + mac})["operations"];
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0]["kind"], "netconfig");
+    EXPECT_EQ(ops[0]["result"], "done");
+    EXPECT_EQ(ops[0]["details"]["after"]["name"], "Room 4");
+    EXPECT_NE(ops[0]["details"]["before"]["name"], "Room 4");
+}
+
 TEST_F(CtlJournal, UnreachableLaminatorIsAFailureAndAGap) {
     const std::string nobody = "127.0.0.1:" + std::to_string(ctltest::FreeTcpPort());
     const auto unreached = [&](std::vector<std::string> args) {
