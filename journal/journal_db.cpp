@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "journal/sqlite_statement.h"
@@ -92,7 +93,22 @@ JournalDb::~JournalDb() {
 }
 
 std::string JournalDb::LastError() const {
-    return sqlite3_errmsg(m_db);
+    // SQLite says "disk I/O error" for a full disk or a file-size limit alike: the system's
+    // reason tells them apart.
+    std::string text = sqlite3_errmsg(m_db);
+    if (m_systemError)
+        text += ": " + std::string(std::strerror(m_systemError));
+    return text;
+}
+
+bool JournalDb::Done(int rc) {
+    if (rc == SQLITE_DONE)
+        return true;
+    const int code = rc & 0xFF;
+    m_systemError = code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN
+                        ? sqlite3_system_errno(m_db)
+                        : 0;
+    return false;
 }
 
 bool JournalDb::Migrate(std::string& error) {
@@ -197,7 +213,7 @@ bool JournalDb::AddOperation(std::int64_t laminator, std::int64_t run, const Ope
         .Bind(9, r.result)
         .Bind(10, r.message)
         .Bind(11, r.details.empty() ? std::string_view("{}") : std::string_view(r.details));
-    return s.Step() == SQLITE_DONE;
+    return Done(s.Step());
 }
 
 bool JournalDb::AddReading(std::int64_t laminator, std::int64_t run, const StoredReading& r) {
@@ -222,7 +238,7 @@ bool JournalDb::AddReading(std::int64_t laminator, std::int64_t run, const Store
             .Bind(13, std::int64_t{r.environmentMin})
             .Bind(14, std::int64_t{r.environmentMax});
     }
-    return s.Step() == SQLITE_DONE;
+    return Done(s.Step());
 }
 
 bool JournalDb::Join(std::int64_t from, std::int64_t to, std::int64_t run) {

@@ -57,9 +57,12 @@ class JournalDb {
     JournalDb(sqlite3* db, std::string path) : m_db(db), m_path(std::move(path)) {}
     bool Migrate(std::string& error);
     bool ThinOlderThan(std::int64_t cutoffMs, std::int64_t spanMs);
+    // True for SQLITE_DONE; otherwise keeps the system's reason for LastError.
+    bool Done(int rc);
 
     sqlite3* m_db;
     std::string m_path;
+    int m_systemError = 0;
 };
 
 // $XDG_STATE_HOME/pellacor/journal.sqlite, or ~/.local/state/pellacor/ without it; empty when

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "journal/sha256.h"
 #include "tests/cli/ctl_process.h"
 
 namespace {
@@ -95,6 +96,25 @@ TEST_F(CtlJournal, ReadingsTakenBeforeTheSerialJoinItInTheSameRun) {
     EXPECT_EQ(laminators[0]["laminator"].get<std::string>().rfind("sn:", 0), 0u);
     EXPECT_GE(laminators[0]["readings"].get<int>(), 1);
     EXPECT_EQ(laminators[0]["operations"], 1);
+}
+
+TEST_F(CtlJournal, AFirmwareDownloadKeepsTheFileItsSizeHashAndFrames) {
+    const std::string file = (m_dir.Path() / "fw.bin").string();
+    std::string content;
+    for (int i = 0; content.size() < 20000; ++i)
+        content += "S315" + std::to_string(100000 + i) + "\r\n";
+    std::ofstream(file, std::ios::binary) << content;
+    const ctltest::CtlRun run = Ctl({"firmware", file});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json ops = Listing({"--kind", "firmware"})["operations"];
+    ASSERT_EQ(ops.size(), 1u);
+    const nlohmann::json& details = ops[0]["details"];
+    EXPECT_EQ(ops[0]["result"], "done");
+    EXPECT_EQ(details["file"]["name"], file);
+    EXPECT_EQ(details["file"]["size"], content.size());
+    EXPECT_EQ(details["file"]["sha256"], Sha256Hex(content));
+    EXPECT_EQ(details["frames-sent"], details["frames"]);
+    EXPECT_EQ(details["complete"], true);
 }
 
 TEST_F(CtlJournal, NetworkSettingsAreRecordedBeforeAndAfterUnderTheMac) {

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
 #include "journal/journal_writer.h"
+#include "journal/sha256.h"
 #include "tests/journal/journal_test_folder.h"
 
 namespace {
@@ -73,6 +76,15 @@ TEST_F(Journal, RefusesWhatIsNotItsOwnAndLeavesItAlone) {
     EXPECT_NE(error.find("plain"), std::string::npos) << error;
 }
 
+TEST(Sha256, KnownDigestsAcrossBlockBoundaries) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
 TEST_F(Journal, NewerSchemaIsRefused) {
     Open().reset();
     sqlite3* db = nullptr;
@@ -109,6 +121,62 @@ TEST_F(Journal, LockedDatabaseIsReportedOnceAndNothingWaits) {
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find(Path()), std::string::npos) << problems[0];
     EXPECT_NE(problems[0].find("locked"), std::string::npos) << problems[0];
+}
+
+TEST_F(Journal, AFullDiskIsReportedOnceAndTheWriterGoesOn) {
+    Open().reset();
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {256 * 1024, 256 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        int problems = 0;
+        std::string text;
+        {
+            JournalOptions o;
+            o.path = Path();
+            o.onProblem = [&](const std::string& t) {
+                ++problems;
+                text = t;
+            };
+            JournalWriter writer(o);
+            for (int i = 0; i < 20000; ++i)
+                writer.Reading("tcp:127.0.0.1:9100", Sample(i, 100));
+            writer.Flush(std::chrono::seconds(120));
+        }
+        const ssize_t ignored = write(report[1], text.data(), text.size());
+        (void)ignored;
+        _exit(problems);
+    }
+    close(report[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(report[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+    EXPECT_NE(text.find(Path()), std::string::npos) << text;
+    EXPECT_NE(text.find("could not be written"), std::string::npos) << text;
+}
+
+TEST_F(Journal, ReadOnlyFolderIsReported) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder: run as a user to test this";
+    const std::filesystem::path folder = m_dir.Path() / "locked";
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::string error;
+    EXPECT_FALSE(JournalDb::Open((folder / "journal.sqlite").string(), error));
+    EXPECT_NE(error.find("locked"), std::string::npos) << error;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
 }
 
 TEST_F(Journal, RecordsTakenUnderTheLinkJoinTheSerialOfTheSameRunOnly) {
