@@ -81,8 +81,13 @@ void JournalWriter::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
-        if (m_queue.empty() && m_stop)
+        if (m_stop) {
+            // The owner gave up waiting (a journal locked or stalled): what is left is lost
+            // rather than holding the tool up at its exit.
+            m_lost += m_queue.size();
+            m_queue.clear();
             return;
+        }
         Item item = std::move(m_queue.front());
         m_queue.pop_front();
         lock.unlock();

@@ -30,7 +30,8 @@ struct JournalOptions {
 class JournalWriter {
   public:
     explicit JournalWriter(JournalOptions options);
-    // Writes what is queued, for at most a couple of seconds, then stops.
+    // Writes what is queued, for at most a couple of seconds, then stops after the record in
+    // flight; what is still queued then is lost.
     ~JournalWriter();
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
