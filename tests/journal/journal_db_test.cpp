@@ -124,6 +124,10 @@ TEST_F(Journal, LockedDatabaseIsReportedOnceAndNothingWaits) {
 }
 
 TEST_F(Journal, AFullDiskIsReportedOnceAndTheWriterGoesOn) {
+#ifdef __SANITIZE_THREAD__
+    GTEST_SKIP() << "the writer's thread would start in a forked child, which ThreadSanitizer "
+                    "does not follow";
+#endif
     Open().reset();
     int report[2];
     ASSERT_EQ(pipe(report), 0);
@@ -263,7 +267,7 @@ TEST_F(Journal, SizeCapDropsTheOldestReadingsButNoOperation) {
     const std::int64_t run = *db->NewRun();
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(db->AddOperation(lam, run, {i, 1, "l", "u", "v", "set", "done", "", "{}"}));
-    for (int i = 0; i < 40000; ++i) {
+    for (int i = 0; i < 20000; ++i) {
         StoredReading r;
         r.sample = Sample(1000 + i * 2000LL, 100);
         ASSERT_TRUE(db->AddReading(lam, run, r));
@@ -273,7 +277,7 @@ TEST_F(Journal, SizeCapDropsTheOldestReadingsButNoOperation) {
     EXPECT_LE(db->UsedBytes(), before / 4);
     const std::vector<StoredReading> left = db->Readings({});
     ASSERT_FALSE(left.empty());
-    EXPECT_EQ(left.back().sample.timeMs, 1000 + 39999 * 2000LL);  // the newest kept
+    EXPECT_EQ(left.back().sample.timeMs, 1000 + 19999 * 2000LL);  // the newest kept
     EXPECT_GT(left.front().sample.timeMs, 1000);
     EXPECT_EQ(db->Operations({}).size(), 50u);
     EXPECT_LT(std::filesystem::file_size(Path()), static_cast<std::uintmax_t>(before));
