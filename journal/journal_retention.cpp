@@ -119,7 +119,7 @@ bool JournalDb::Limit(std::int64_t bytes) {
     while (UsedBytes() > bytes) {
         SqlStatement drop(m_db,
                           "DELETE FROM readings WHERE rowid IN (SELECT rowid FROM readings "
-                          "ORDER BY time_ms LIMIT 5000)");
+                          "ORDER BY time_ms LIMIT 1000)");
         if (drop.Step() != SQLITE_DONE)
             return false;
         if (sqlite3_changes(m_db) == 0)
