@@ -1,10 +1,13 @@
 #include "cli/command_runner.h"
 
+#include <chrono>
 #include <cstdio>
 
+#include "cli/cli_journal.h"
 #include "cli/exit_codes.h"
 #include "framework/message_box.h"
 #include "laminator/param_store.h"
+#include "laminator/status_history.h"
 #include "link/frame_trace.h"
 #include "link/reply_wait.h"
 
@@ -19,6 +22,10 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     ClearLinkFailure();
     CliView view;
     TargetResult result;
+    const JournalOperation operation = {context.command, context.journalFile,
+                                        context.journalOperation, NowMs(),
+                                        std::chrono::steady_clock::now()};
+    JournalTargetStarted(target);
     if (!OpenTarget(target)) {
         result.exit = kExitUnreachable;
     } else {
@@ -44,6 +51,9 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     entry["target"] = target.Label();
     entry["exit"] = result.exit;
     entry["messages"] = context.messages->Take();
+    nlohmann::json recorded = entry;
+    recorded.update(context.journalDetails);
+    JournalTargetDone(target, operation, recorded);
     text = result.text;
     return entry;
 }

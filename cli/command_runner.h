@@ -24,6 +24,10 @@ struct CommandContext {
     std::vector<Target> targets;
     bool json = false;
     StderrMessageSink* messages = nullptr;
+    // For the service record: a file the command reads or writes, and what it sends.
+    std::string journalFile;
+    nlohmann::json journalDetails = nlohmann::json::object();
+    bool journalOperation = true;  // false: only its readings are recorded
 };
 
 using TargetCommand = std::function<TargetResult(CliView&, const Target&)>;

@@ -66,5 +66,16 @@ struct NetconfigOptions {
 };
 int RunNetconfig(const CommandContext& context, const NetconfigOptions& options);
 
+struct JournalListOptions {
+    std::string serial, since, until, kind;
+    bool csv = false;
+    std::string action;  // empty (list), "laminators", "export" or "import"
+    std::string file;
+};
+void AddJournalOptions(CLI::App& journal, JournalListOptions& options);
+// The service record at `path` (empty: none is kept).
+int RunJournal(const CommandContext& context, const std::string& path,
+               const JournalListOptions& options);
+
 // A usage error: the text on standard error, exit 2.
 int UsageError(const std::string& text);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "cli/cli_journal.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/json_text.h"
@@ -168,6 +169,8 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     if (options.name && options.name->size() > kMaxDeviceNameLength)
         return UsageError(std::string(kMsgNameTooLong));
 
+    const JournalOperation operation = {
+        "netconfig", {}, true, NowMs(), std::chrono::steady_clock::now()};
     CNetDiscovery discovery;
     NetResult result = kNetSuccess;
     const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
@@ -202,11 +205,18 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     if ((result = discovery.WriteConfig(target)) != kNetSuccess ||
         (result = discovery.FinishWrite(target)) != kNetSuccess) {
         std::fprintf(stderr, "%s\n", NetWriteFailedText(result).c_str());
+        JournalNetworkChange(Lower(options.mac), operation, false, false,
+                             {{"before", SettingsJson(before)},
+                              {"sent", SettingsJson(settings)},
+                              {"message", NetWriteFailedText(result)}});
         return kExitFailure;
     }
     NetSettings after = settings;
-    if (discovery.ReadConfig(*match) == kNetSuccess)
+    const bool readBack = discovery.ReadConfig(*match) == kNetSuccess;
+    if (readBack)
         after = discovery.m_settings;
+    JournalNetworkChange(Lower(options.mac), operation, true, readBack,
+                         {{"before", SettingsJson(before)}, {"after", SettingsJson(after)}});
     TextTable table({"", "NAME", "METHOD", "IP ADDRESS", "SUBNET MASK", "GATEWAY"});
     const std::pair<const char*, const NetSettings*> rows[] = {{"before", &before},
                                                                {"after", &after}};

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "cli/cli_journal.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/network_search.h"
@@ -115,8 +116,8 @@ void AddTargetOptions(CLI::App& app, TargetOptions& o, bool& json) {
 // when there is none.
 std::string NamedSubcommand(int argc, char** argv) {
     static const std::vector<std::string> withValue = {
-        "--tcp",      "--usb-sim", "--usb-sim-printer", "--search-address",
-        "--tcp-port", "--trace",   "--timeout"};
+        "--tcp",   "--usb-sim", "--usb-sim-printer", "--search-address", "--tcp-port",
+        "--trace", "--timeout", "--journal",         "--journal-limit"};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("-", 0) != 0)
@@ -149,6 +150,17 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     CommandContext context;
     context.messages = &messages;
     AddTargetOptions(app, targetOptions, context.json);
+    CliJournalOptions journalOptions;
+    app.add_option("--journal", journalOptions.file,
+                   "Keep the service record in FILE (default "
+                   "$XDG_STATE_HOME/pellacor/journal.sqlite)")
+        ->type_name("FILE");
+    app.add_flag("--no-journal", journalOptions.off, "Keep no service record");
+    app.add_option("--journal-limit", journalOptions.limitMb,
+                   "Keep the service record within MB megabytes (200 by default): the oldest "
+                   "readings go first")
+        ->check(CLI::Range(1.0, 1e6))
+        ->type_name("MB");
 
     std::vector<std::string> names;
     auto* list = app.add_subcommand("list", "The laminators attached over USB");
@@ -217,6 +229,11 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     std::string name;
     netconfig->add_option("--name", name, "The device name");
 
+    auto* journal = app.add_subcommand(
+        "journal", "The service record: operations and readings of every laminator served");
+    JournalListOptions journalList;
+    AddJournalOptions(*journal, journalList);
+
     for (CLI::App* sub : app.get_subcommands({}))
         sub->ignore_case();
     command = NamedSubcommand(argc, argv);
@@ -261,6 +278,14 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
             return UsageError(error);
         SetSearchTarget(*target);
     }
+    if (journalOptions.off && !journalOptions.file.empty())
+        return UsageError("--journal and --no-journal contradict each other.");
+    if (*journal) {
+        context.command = "journal";
+        command = context.command;
+        return RunJournal(context, CliJournalPath(journalOptions), journalList);
+    }
+    StartCliJournal(journalOptions, context.json);
     if (netconfig->parsed() && netconfig->count("--name"))
         net.name = name;
     if (*list) {
@@ -284,6 +309,12 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     const CLI::App* chosen = app.get_subcommands().front();
     context.command = chosen->get_name();
     command = context.command;
+    if (chosen == backup || chosen == restore || chosen == diff || chosen == firmware)
+        context.journalFile = file;
+    if (chosen == set)
+        context.journalDetails["assignments"] = assignments;
+    if (chosen == send)
+        context.journalDetails["sent"] = hex;
     if (chosen == app.get_subcommand("info"))
         return RunInfo(context);
     if (chosen == status) {
@@ -320,6 +351,7 @@ int RunPellacorctl(int argc, char** argv, StderrMessageSink& messages) {
     ResetDocumentPrinted();
     std::string command;
     int exit = RunCommandLine(argc, argv, messages, command);
+    StopCliJournal();
     if (CliView::Interrupted().load() && exit != kExitOk)
         exit = kExitInterrupted;
     // A script that asked for JSON gets one document whatever happened.

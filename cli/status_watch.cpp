@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "cli/cli_journal.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_text.h"
@@ -24,6 +25,9 @@ bool SleepUnlessInterrupted(double seconds) {
 int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHistories& histories,
                 const std::function<void(const Target&, const nlohmann::json&,
                                          const StatusSample&)>& onReading) {
+    // A cycle's record is its reading, not an operation, whichever command watches.
+    CommandContext cycle = context;
+    cycle.journalOperation = false;
     int worst = kExitOk;
     unsigned done = 0;
     for (;;) {
@@ -33,15 +37,17 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
             const std::uint64_t before = history.Revision();
             std::string text;
             nlohmann::json entry = RunOnTarget(
-                context, target,
+                cycle, target,
                 [&](CliView& view, const Target& t) {
                     StatusHistoryScope scope(&history);
                     return StatusReading(view, t);
                 },
                 text);
             // A laminator that could not be reached had no cycle: still a gap in its history.
-            if (history.Revision() == before)
+            if (history.Revision() == before) {
                 history.Append(StatusSample::Gap(NowMs()));
+                RecordUnreachedReading(target, *history.Latest());
+            }
             const StatusSample sample = *history.Latest();
             entry["time"] = IsoTime(sample.timeMs);
             const int exit = entry["exit"].get<int>();

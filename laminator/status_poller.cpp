@@ -10,6 +10,7 @@
 #include "laminator/reply_decoders.h"
 #include "laminator/status_fields.h"
 #include "laminator/status_history.h"
+#include "laminator/status_reading_observer.h"
 #include "laminator/status_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
@@ -49,6 +50,7 @@ std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command,
 void Record(const StatusSample& sample) {
     if (StatusHistory* history = CurrentStatusHistory())
         history->Append(sample);
+    NotifyStatusReading(sample);
 }
 
 // The history's reading of a status reply; a gap when its fields did not come.

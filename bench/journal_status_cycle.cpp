@@ -1,0 +1,94 @@
+// What the service record costs a status cycle: cycles over TCP loopback against the
+// simulator with every reading handed to the journal's writer, against the same cycles with
+// no journal, in interleaved blocks of the same run; the ratio of their medians is the figure.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/null_view.h"
+#include "journal/journal_writer.h"
+#include "laminator/status_poller.h"
+#include "laminator/status_reading_observer.h"
+#include "link/ethernet_link.h"
+#include "link/link_flags.h"
+#include "sim/simulator.h"
+
+namespace {
+constexpr int kBlocks = 21;
+constexpr int kCyclesPerBlock = 100;
+
+JournalWriter* g_writer = nullptr;
+
+void ToJournal(const StatusSample& sample) {
+    g_writer->Reading("tcp:bench", sample);
+}
+
+double BlockMicroseconds(NullView& view, bool journal) {
+    SetStatusReadingObserver(journal ? &ToJournal : nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kCyclesPerBlock; ++i)
+        ReadStatusOnce(view, LinkKind::Ethernet);
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+            .count() /
+        kCyclesPerBlock;
+    SetStatusReadingObserver(nullptr);
+    return us;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+}  // namespace
+
+int main() {
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
+    if (!mkdtemp(folder.data()))
+        return 1;
+    pellacor::sim::SimOptions options;
+    options.tcpPort = 0;
+    options.udp = false;
+    pellacor::sim::Simulator sim(options);
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    SetEthernetPort(sim.TcpPort(0));
+    if (!ConnectEthernet(sim.TcpHost(0))) {
+        std::fprintf(stderr, "cannot connect to the simulator\n");
+        return 1;
+    }
+    EthernetLinkActive = 1;
+    NullView view;
+    {
+        JournalOptions o;
+        o.path = folder + "/journal.sqlite";
+        o.onProblem = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+        JournalWriter writer(o);
+        g_writer = &writer;
+        BlockMicroseconds(view, false);  // warm the connection
+        std::vector<double> with, without;
+        for (int b = 0; b < kBlocks; ++b) {
+            without.push_back(BlockMicroseconds(view, false));
+            with.push_back(BlockMicroseconds(view, true));
+        }
+        const double a = Median(with), b = Median(without);
+        std::printf("status cycle over TCP loopback: %.1f us with the journal, %.1f us without\n",
+                    a, b);
+        std::printf("ratio with/without: %.3f (at most 1.05 wanted)\n", a / b);
+        writer.Flush(std::chrono::seconds(60));
+        std::printf("readings not kept: %llu\n", static_cast<unsigned long long>(writer.Lost()));
+    }
+    CloseEthernet();
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "journal/journal_writer.h"
+
+#include "journal/journal_db.h"
+
+JournalWriter::JournalWriter(JournalOptions options) : m_options(std::move(options)) {
+    m_thread = std::thread([this] { Run(); });
+}
+
+JournalWriter::~JournalWriter() {
+    Flush(std::chrono::seconds(2));
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void JournalWriter::Operation(const std::string& link, OperationRecord record) {
+    Push(OperationItem{link, std::move(record)});
+}
+
+void JournalWriter::Reading(const std::string& link, const StatusSample& sample) {
+    Push(ReadingItem{link, sample});
+}
+
+void JournalWriter::Identify(const std::string& link, LaminatorIdentity identity) {
+    identity.link = link;
+    Push(IdentifyItem{link, std::move(identity)});
+}
+
+void JournalWriter::Push(Item item) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_queue.size() >= m_options.queueCapacity || m_stop) {
+            ++m_lost;  // never wait: the operation matters more than its record
+            return;
+        }
+        m_queue.push_back(std::move(item));
+        ++m_pushed;
+    }
+    m_changed.notify_all();
+}
+
+bool JournalWriter::Flush(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t target = m_pushed;
+    return m_changed.wait_for(lock, timeout, [&] { return m_done >= target; });
+}
+
+std::uint64_t JournalWriter::Lost() const {
+    std::lock_guard lock(m_mutex);
+    return m_lost;
+}
+
+void JournalWriter::Problem(const std::string& text) {
+    if (m_reported || !m_options.onProblem)
+        return;
+    m_reported = true;
+    m_options.onProblem(text);
+}
+
+void JournalWriter::Run() {
+    std::string error;
+    std::unique_ptr<JournalDb> db = JournalDb::Open(m_options.path, error);
+    std::optional<std::int64_t> run;
+    if (db) {
+        run = db->NewRun();
+        if (!run)
+            error = m_options.path + ": " + db->LastError();
+    }
+    if (!run) {
+        Problem("The service record is not kept: " + error + ".");
+        db.reset();
+    } else {
+        // Retention before the first record: this thread is the caller's only in name.
+        if (!db->Thin(NowMs()) || !db->Limit(m_options.limitBytes))
+            Problem("The service record " + m_options.path + " could not be thinned (" +
+                    db->LastError() + ").");
+    }
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+        if (m_stop) {
+            // The owner gave up waiting (a journal locked or stalled): what is left is lost
+            // rather than holding the tool up at its exit.
+            m_lost += m_queue.size();
+            m_queue.clear();
+            return;
+        }
+        Item item = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
+        if (db)
+            Write(*db, *run, item);
+        lock.lock();
+        if (!db)
+            ++m_lost;
+        ++m_done;
+        m_changed.notify_all();
+    }
+}
+
+std::optional<std::int64_t> JournalWriter::LaminatorOf(JournalDb& db, const std::string& link) {
+    if (auto it = m_laminatorOfLink.find(link); it != m_laminatorOfLink.end())
+        return it->second;
+    LaminatorIdentity byLink;
+    byLink.link = link;
+    const std::optional<std::int64_t> id = db.Laminator(byLink);
+    if (id)
+        m_laminatorOfLink[link] = *id;
+    return id;
+}
+
+void JournalWriter::Write(JournalDb& db, std::int64_t run, const Item& item) {
+    bool ok = false;
+    if (const auto* op = std::get_if<OperationItem>(&item)) {
+        const std::optional<std::int64_t> id = LaminatorOf(db, op->link);
+        ok = id && db.AddOperation(*id, run, op->record);
+    } else if (const auto* reading = std::get_if<ReadingItem>(&item)) {
+        const std::optional<std::int64_t> id = LaminatorOf(db, reading->link);
+        StoredReading stored;
+        stored.sample = reading->sample;
+        ok = id && db.AddReading(*id, run, stored);
+    } else {
+        const auto& identify = std::get<IdentifyItem>(item);
+        const std::optional<std::int64_t> from = LaminatorOf(db, identify.link);
+        const std::optional<std::int64_t> to = db.Laminator(identify.identity);
+        ok = from && to && db.Join(*from, *to, run);
+        if (to)
+            m_laminatorOfLink[identify.link] = *to;
+    }
+    if (!ok) {
+        std::lock_guard lock(m_mutex);
+        ++m_lost;
+        Problem("The service record " + m_options.path + " could not be written (" +
+                db.LastError() + "); the laminator is served without it.");
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The service record as the tool writes it: every record handed to a background thread
+// through a bounded queue, so an operation is never failed or held up by the journal. A
+// journal that cannot be opened or written is reported once and then left alone.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <variant>
+
+#include "journal/journal_records.h"
+
+class JournalDb;
+
+struct JournalOptions {
+    std::string path;
+    std::int64_t limitBytes = 200LL * 1000 * 1000;
+    std::string version;
+    // Called once, from the writer thread, with a text naming the file and the reason.
+    std::function<void(const std::string&)> onProblem;
+    std::size_t queueCapacity = 10000;
+};
+
+class JournalWriter {
+  public:
+    explicit JournalWriter(JournalOptions options);
+    // Writes what is queued, for at most a couple of seconds, then stops after the record in
+    // flight; what is still queued then is lost.
+    ~JournalWriter();
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+
+    // Records are kept under the laminator `link` leads to: the link's own name until
+    // Identify names the laminator, which also moves this run's earlier records to it.
+    void Operation(const std::string& link, OperationRecord record);
+    void Reading(const std::string& link, const StatusSample& sample);
+    void Identify(const std::string& link, LaminatorIdentity identity);
+    // Waits until every record queued so far is written or given up; false on time-out.
+    bool Flush(std::chrono::milliseconds timeout);
+    // Records not kept because the queue was full or the journal failed.
+    std::uint64_t Lost() const;
+
+  private:
+    struct OperationItem {
+        std::string link;
+        OperationRecord record;
+    };
+    struct ReadingItem {
+        std::string link;
+        StatusSample sample;
+    };
+    struct IdentifyItem {
+        std::string link;
+        LaminatorIdentity identity;
+    };
+    using Item = std::variant<OperationItem, ReadingItem, IdentifyItem>;
+
+    void Push(Item item);
+    void Run();
+    void Write(JournalDb& db, std::int64_t run, const Item& item);
+    std::optional<std::int64_t> LaminatorOf(JournalDb& db, const std::string& link);
+    void Problem(const std::string& text);
+
+    JournalOptions m_options;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Item> m_queue;
+    std::uint64_t m_pushed = 0;
+    std::uint64_t m_done = 0;
+    std::uint64_t m_lost = 0;
+    bool m_stop = false;
+    bool m_reported = false;
+    // Writer thread only: where each link's records go in this run.
+    std::map<std::string, std::int64_t> m_laminatorOfLink;
+    std::thread m_thread;
+};
