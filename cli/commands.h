@@ -62,6 +62,7 @@ struct NetconfigOptions {
     bool setDynamic = false;
     std::string ip, mask, gateway;
     std::optional<std::string> name;
+    std::string address;  // which answer to take when the MAC answered at several addresses
 };
 int RunNetconfig(const CommandContext& context, const NetconfigOptions& options);
 

@@ -214,6 +214,8 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     netconfig->add_option("--mask", net.mask, "The subnet mask");
     netconfig->add_option("--gateway", net.gateway, "The gateway");
     netconfig->add_flag("--dynamic", net.setDynamic, "A dynamic address");
+    netconfig->add_option("--address", net.address,
+                          "The laminator's current address, when its MAC answered at several");
     std::string name;
     netconfig->add_option("--name", name, "The device name");
 
