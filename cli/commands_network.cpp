@@ -165,8 +165,8 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
 
     std::optional<Ipv4Octets> pickedAddress;
     if (!options.address.empty() && !(pickedAddress = ParseIpv4(options.address)))
-        return UsageError("--address takes the laminator's IPv4 address, not \"" +
-                          options.address + "\".");
+        return UsageError("--address takes the laminator's IPv4 address, not \"" + options.address +
+                          "\".");
 
     CNetDiscovery discovery;
     NetResult result = kNetSuccess;
@@ -220,10 +220,9 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     // A new static address is where the laminator answers from now on.
     FoundLaminator readBack = match;
     if (options.setStatic)
-        readBack.address = Ipv4Number({static_cast<std::uint8_t>((*ip)[0]),
-                                       static_cast<std::uint8_t>((*ip)[1]),
-                                       static_cast<std::uint8_t>((*ip)[2]),
-                                       static_cast<std::uint8_t>((*ip)[3])});
+        readBack.address =
+            Ipv4Number({static_cast<std::uint8_t>((*ip)[0]), static_cast<std::uint8_t>((*ip)[1]),
+                        static_cast<std::uint8_t>((*ip)[2]), static_cast<std::uint8_t>((*ip)[3])});
     const bool confirmed = discovery.ReadConfig(readBack) == kNetSuccess;
     const NetSettings after = discovery.m_settings;
     const bool asAsked = confirmed && SettingsJson(after) == SettingsJson(settings);

@@ -46,8 +46,7 @@ bool SendFrame(LinkKind link);
 // came; `command` names the request (its leading bytes), so a late reply to another request
 // is told apart (UsbReadReplyTo). Ethernet: NetReceive, reassembling a split reply up to
 // `expected` bytes.
-Reply ReceiveReply(LinkKind link, std::size_t expected,
-                   std::span<const std::uint8_t> command = {});
+Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> command = {});
 // Ethernet: receives into `reply` until it holds `total` bytes; false when the rest did not
 // come (NetReceive has told the user).
 bool ReceiveMore(Reply& reply, std::size_t total);

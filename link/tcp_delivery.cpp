@@ -54,8 +54,7 @@ bool TcpDelivery::PeerGone() const {
     return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-TcpDelivery::Wait TcpDelivery::AwaitTaken(std::uint64_t sent,
-                                          std::chrono::milliseconds noProgress,
+TcpDelivery::Wait TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milliseconds noProgress,
                                           const std::function<bool()>& stop) const {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastProgress = Clock::now();

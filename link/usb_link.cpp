@@ -197,8 +197,7 @@ bool StartsWith(const std::uint8_t* frame, int count, std::span<const std::uint8
 constexpr std::size_t kOwedKept = 8;
 
 void NoteOwed(std::vector<std::vector<std::uint8_t>>& owed, std::span<const std::uint8_t> command) {
-    if (command.empty() ||
-        std::any_of(owed.begin(), owed.end(), [&](const auto& o) {
+    if (command.empty() || std::any_of(owed.begin(), owed.end(), [&](const auto& o) {
             return std::equal(o.begin(), o.end(), command.begin(), command.end());
         }))
         return;

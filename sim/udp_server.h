@@ -34,8 +34,8 @@ class UdpServer {
     void Run();
     void Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen);
     // A settings read, write or finish for one laminator carrying the request's MAC.
-    void HandleAddressed(LaminatorUnit& unit, const UdpRequest& q, const uint8_t* data,
-                         size_t size, const void* peer, unsigned peerLen);
+    void HandleAddressed(LaminatorUnit& unit, const UdpRequest& q, const uint8_t* data, size_t size,
+                         const void* peer, unsigned peerLen);
     void Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
               const void* peer, unsigned peerLen);
     // The socket unit's replies leave from: its address in effect when that is loopback and

@@ -58,9 +58,8 @@ TEST_F(CtlExitStatus, AnAddressWithALeadingZeroIsAUsageErrorNotAFailedConnect) {
     }
     const ctltest::CtlRun zero = RunCtl({"--tcp", "127.0.0.01:" + port, "status"});
     EXPECT_NE(zero.err.find("leading zero"), std::string::npos) << zero.err;
-    const ctltest::CtlRun search =
-        RunCtl({"--search-address", "127.0.0.01:" + std::to_string(m_lam.Sim().UdpPort()),
-                "discover"});
+    const ctltest::CtlRun search = RunCtl(
+        {"--search-address", "127.0.0.01:" + std::to_string(m_lam.Sim().UdpPort()), "discover"});
     EXPECT_EQ(search.exit, 2) << search.err;
     EXPECT_EQ(m_lam.FramesReceived(), 0);
 }

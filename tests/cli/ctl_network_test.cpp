@@ -111,7 +111,8 @@ TEST_F(CtlNetwork, NetconfigWithoutAReadBackSaysWrittenButNotConfirmed) {
 
 TEST_F(CtlNetwork, NetconfigNamesEveryAddressOfAMacUnlessOneIsPicked) {
     const auto mac = m_lams.Sim().State(1).network.MacWire();
-    m_lams.Sim().UpdateState(2, [&](pellacor::sim::LaminatorState& s) { s.network.SetMacWire(mac); });
+    m_lams.Sim().UpdateState(2,
+                             [&](pellacor::sim::LaminatorState& s) { s.network.SetMacWire(mac); });
     const std::string shown = "02:50:4c:00:00:02";
     const ctltest::CtlRun ambiguous = Ctl({"netconfig", shown, "--name", "Which"});
     EXPECT_EQ(ambiguous.exit, 2) << ambiguous.err;
