@@ -65,6 +65,8 @@ struct NetconfigOptions {
     std::string address;  // which answer to take when the MAC answered at several addresses
 };
 int RunNetconfig(const CommandContext& context, const NetconfigOptions& options);
+// Each read query once: reply lengths, times, echoes, continuation frames, codes. Reads only.
+int RunProbe(const CommandContext& context);
 
 // A usage error: the text on standard error, exit 2.
 int UsageError(const std::string& text);
