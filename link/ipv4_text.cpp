@@ -6,7 +6,7 @@ struct Reading {
     const char* problem = nullptr;
 };
 
-Reading Read(std::string_view text) {
+Reading Read(std::string_view text, bool padded) {
     Reading r;
     std::size_t at = 0;
     for (int i = 0; i < 4; ++i) {
@@ -28,7 +28,7 @@ Reading Read(std::string_view text) {
             r.problem = "is not four numbers joined by dots";
             return r;
         }
-        if (digits > 1 && text[start] == '0') {
+        if (!padded && digits > 1 && text[start] == '0') {
             r.problem = "has a number with a leading zero";
             return r;
         }
@@ -45,14 +45,21 @@ Reading Read(std::string_view text) {
 }  // namespace
 
 std::optional<Ipv4Octets> ParseIpv4(std::string_view text) {
-    const Reading r = Read(text);
+    const Reading r = Read(text, false);
+    if (r.problem)
+        return std::nullopt;
+    return r.octets;
+}
+
+std::optional<Ipv4Octets> ParsePaddedIpv4(std::string_view text) {
+    const Reading r = Read(text, true);
     if (r.problem)
         return std::nullopt;
     return r.octets;
 }
 
 const char* Ipv4Problem(std::string_view text) {
-    return Read(text).problem;
+    return Read(text, false).problem;
 }
 
 std::string Ipv4Text(std::uint32_t address) {

@@ -11,6 +11,9 @@
 using Ipv4Octets = std::array<std::uint8_t, 4>;  // first octet of the dotted form first
 
 std::optional<Ipv4Octets> ParseIpv4(std::string_view text);
+// The laminator's own display form, numbers zero-padded to three digits ("192.168.001.020"),
+// read as decimal: a value typed as the laminator shows it, never an address to connect to.
+std::optional<Ipv4Octets> ParsePaddedIpv4(std::string_view text);
 // Why `text` is not an address, for a message ("has a leading zero", ...).
 const char* Ipv4Problem(std::string_view text);
 // The dotted form of an address held in host byte order.
