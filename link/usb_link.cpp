@@ -25,6 +25,9 @@ struct UsbLinkState {
     // Commands whose reply did not come in time (under the link lock): a frame that starts
     // with one of them is its late reply.
     std::vector<std::vector<std::uint8_t>> owed;
+    // The leading bytes of the last request block written, under the link lock: a reply
+    // starting like its own request is never another's.
+    std::array<std::uint8_t, 8> lastRequest{};
 };
 
 UsbLinkState& State() {
@@ -170,6 +173,7 @@ int UsbWrite() {
         if (state.handles[i] <= 0 || !state.devices[i]) {
             continue;
         }
+        std::copy_n(TxBuffer.begin() + 2, state.lastRequest.size(), state.lastRequest.begin());
         // A reply that came after an earlier time-out must not answer this request.
         state.devices[i]->DrainStale(state.traceLink.load(std::memory_order_relaxed));
         const int count = state.devices[i]->Write(TxBuffer.data(), length, UsbReplyTimeout());
@@ -208,10 +212,14 @@ void NoteOwed(std::vector<std::vector<std::uint8_t>>& owed, std::span<const std:
 
 // A frame that positively identifies as the late reply to another owed command; it pays
 // that debt.
-bool LateReplyToAnother(std::vector<std::vector<std::uint8_t>>& owed, const std::uint8_t* frame,
-                        int count, std::span<const std::uint8_t> command) {
+bool LateReplyToAnother(UsbLinkState& state, const std::uint8_t* frame, int count,
+                        std::span<const std::uint8_t> command) {
+    std::vector<std::vector<std::uint8_t>>& owed = state.owed;
     for (auto it = owed.begin(); it != owed.end(); ++it) {
-        if (std::equal(it->begin(), it->end(), command.begin(), command.end()))
+        const bool sameAsAsked = std::equal(it->begin(), it->end(), command.begin(), command.end());
+        const bool askedAgain = it->size() <= state.lastRequest.size() &&
+                                std::equal(it->begin(), it->end(), state.lastRequest.begin());
+        if (sameAsAsked || askedAgain)
             continue;
         if (StartsWith(frame, count, *it)) {
             owed.erase(it);
@@ -239,7 +247,7 @@ int ReadReplyTo(UsbDevice& device, UsbLinkState& state, TraceLink link,
         if (got <= 0)
             return got;
         const int count = std::min(got, static_cast<int>(RxBuffer.size()));
-        if (!LateReplyToAnother(state.owed, RxBuffer.data(), count, command)) {
+        if (!LateReplyToAnother(state, RxBuffer.data(), count, command)) {
             // Answered: whatever was owed under this command is settled by this reply.
             std::erase_if(state.owed, [&](const auto& o) {
                 return std::equal(o.begin(), o.end(), command.begin(), command.end());

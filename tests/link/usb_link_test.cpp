@@ -273,6 +273,14 @@ TEST_F(UsbLinkTest, OnlyALateReplyToAnotherOwedCommandIsDiscardedAndRepliesNeedN
     ASSERT_EQ(UsbWrite(), 64);
     EXPECT_EQ(UsbReadReplyTo(cards), 64);
     EXPECT_EQ(RxBuffer[3], 0x41);
+    // Owed again; a raw request that is itself the status query takes a reply like it.
+    ASSERT_EQ(UsbWrite(), 64);
+    EXPECT_EQ(UsbReadReplyTo(status), 0);
+    EncodeCommand("a53e1c41500100000000");
+    TxLength = 64;
+    device->replies.push_back(lateStatus);
+    ASSERT_EQ(UsbWrite(), 64);
+    EXPECT_EQ(UsbRead(), 64);
     DisableFrameTrace();
     std::ifstream trace(tracePath);
     const std::string text((std::istreambuf_iterator<char>(trace)), {});
