@@ -134,8 +134,6 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     WorkerHandle m_download;
     std::atomic<int> m_downloadFrames{0};
     std::atomic<bool> m_stopDownload{false};
-    // Frames sent when the transfer honoured the stop; -1 while it has not.
-    mutable std::atomic<int> m_stoppedAt{-1};
 
     // Held while the rows and CurrentGroup change together, and while a worker writes a
     // cell of the group it read, so a late read never lands in another group's rows.

@@ -97,12 +97,7 @@ bool CCorvaneDlg::ConfirmStopDownload() {
 }
 
 bool CCorvaneDlg::StopRequested() const {
-    if (!m_stopDownload.load())
-        return false;
-    // Asked before each frame is built: the frames counted so far all went out whole.
-    int notYet = -1;
-    m_stoppedAt.compare_exchange_strong(notYet, GetProgressPosition());
-    return true;
+    return m_stopDownload.load();
 }
 
 void CCorvaneDlg::AfterDownload(std::string name, std::function<void()> action) {
@@ -124,13 +119,11 @@ void CCorvaneDlg::StartDownload(int (*worker)(LaminatorView*), FirmwareRoute rou
     const auto image = LoadedFirmware();
     m_downloadFrames.store(FirmwareFrameCount(route, image ? image->size() : 0));
     m_stopDownload.store(false);
-    m_stoppedAt.store(-1);
+    // The transfer itself says how far a stopped download got, counting what the laminator
+    // took.
     WorkerHandle download = StartOperation(
         [this, worker] {
             worker(static_cast<LaminatorView*>(this));
-            const int sent = m_stoppedAt.load();
-            if (sent >= 0)
-                MessageBox(DownloadStoppedText(sent, m_downloadFrames.load()));
             return 1;
         },
         std::move(name));

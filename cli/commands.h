@@ -63,8 +63,11 @@ struct NetconfigOptions {
     bool setDynamic = false;
     std::string ip, mask, gateway;
     std::optional<std::string> name;
+    std::string address;  // which answer to take when the MAC answered at several addresses
 };
 int RunNetconfig(const CommandContext& context, const NetconfigOptions& options);
+// Each read query once: reply lengths, times, echoes, continuation frames, codes. Reads only.
+int RunProbe(const CommandContext& context);
 
 struct JournalListOptions {
     std::string serial, since, until, kind;

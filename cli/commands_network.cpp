@@ -11,6 +11,7 @@
 #include "cli/network_search.h"
 #include "cli/text_table.h"
 #include "laminator/encodings.h"
+#include "link/ipv4_text.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
 #include "netsetup/address_checks.h"
@@ -59,16 +60,10 @@ std::string Lower(std::string text) {
 }
 
 std::optional<std::array<int, 4>> AddressFields(const std::string& text) {
-    if (!IsDottedQuad(text))
+    const std::optional<Ipv4Octets> octets = ParseIpv4(text);
+    if (!octets)
         return std::nullopt;
-    std::array<int, 4> fields{};
-    std::size_t at = 0;
-    for (int& f : fields) {
-        f = CAtoi(std::string_view(text).substr(at));
-        at = text.find('.', at);
-        at = at == std::string::npos ? text.size() : at + 1;
-    }
-    return fields;
+    return std::array<int, 4>{(*octets)[0], (*octets)[1], (*octets)[2], (*octets)[3]};
 }
 
 }  // namespace
@@ -169,20 +164,38 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     if (options.name && options.name->size() > kMaxDeviceNameLength)
         return UsageError(std::string(kMsgNameTooLong));
 
+    std::optional<Ipv4Octets> pickedAddress;
+    if (!options.address.empty() && !(pickedAddress = ParseIpv4(options.address)))
+        return UsageError("--address takes the laminator's IPv4 address, not \"" + options.address +
+                          "\".");
+
     const JournalOperation operation = {
         "netconfig", {}, true, NowMs(), std::chrono::steady_clock::now()};
     CNetDiscovery discovery;
     NetResult result = kNetSuccess;
     const std::vector<FoundLaminator> found = SearchNetwork(discovery, result);
-    const auto match = std::find_if(found.begin(), found.end(), [&](const FoundLaminator& f) {
-        return ReplyMacText(f.reply) == Lower(options.mac);
-    });
-    if (match == found.end()) {
-        std::fprintf(stderr, "No laminator with MAC address %s answered the search.\n",
-                     options.mac.c_str());
+    std::vector<FoundLaminator> matches;
+    for (const FoundLaminator& f : found) {
+        if (ReplyMacText(f.reply) == Lower(options.mac) &&
+            (!pickedAddress || f.address == Ipv4Number(*pickedAddress)))
+            matches.push_back(f);
+    }
+    if (matches.empty()) {
+        std::fprintf(stderr, "No laminator with MAC address %s answered the search%s.\n",
+                     options.mac.c_str(),
+                     pickedAddress ? (" from " + options.address).c_str() : "");
         return kExitUnreachable;
     }
-    if ((result = discovery.ReadConfig(*match)) != kNetSuccess) {
+    // Two answers for one MAC: a clone or a stale entry; which to change is the user's call.
+    if (matches.size() > 1) {
+        std::string addresses;
+        for (const FoundLaminator& f : matches)
+            addresses += (addresses.empty() ? "" : ", ") + Ipv4Text(f.address);
+        return UsageError("The MAC address " + options.mac + " answered from " + addresses +
+                          "; --address ADDR picks one.");
+    }
+    const FoundLaminator& match = matches.front();
+    if ((result = discovery.ReadConfig(match)) != kNetSuccess) {
         std::fprintf(stderr, "%s\n", NetReadFailedText(result).c_str());
         return kExitFailure;
     }
@@ -211,26 +224,52 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
                               {"message", NetWriteFailedText(result)}});
         return kExitFailure;
     }
-    NetSettings after = settings;
-    const bool readBack = discovery.ReadConfig(*match) == kNetSuccess;
-    if (readBack)
-        after = discovery.m_settings;
-    JournalNetworkChange(Lower(options.mac), operation, true, readBack,
-                         {{"before", SettingsJson(before)}, {"after", SettingsJson(after)}});
+    // A new static address is where the laminator answers from now on.
+    FoundLaminator readBack = match;
+    if (options.setStatic)
+        readBack.address =
+            Ipv4Number({static_cast<std::uint8_t>((*ip)[0]), static_cast<std::uint8_t>((*ip)[1]),
+                        static_cast<std::uint8_t>((*ip)[2]), static_cast<std::uint8_t>((*ip)[3])});
+    const bool confirmed = discovery.ReadConfig(readBack) == kNetSuccess;
+    const NetSettings after = discovery.m_settings;
+    const bool asAsked = confirmed && SettingsJson(after) == SettingsJson(settings);
+    const int exit = asAsked ? kExitOk : kExitFailure;
+    if (!confirmed)
+        std::fprintf(stderr,
+                     "The settings were written but not confirmed: no read-back came from %s.\n",
+                     Ipv4Text(readBack.address).c_str());
+    else if (!asAsked)
+        std::fprintf(stderr, "The settings were written, but %s reports other values.\n",
+                     Ipv4Text(readBack.address).c_str());
+    nlohmann::json journalDetails = {{"before", SettingsJson(before)},
+                                     {"sent", SettingsJson(settings)}};
+    if (confirmed)
+        journalDetails["after"] = SettingsJson(after);
+    if (!asAsked)
+        journalDetails["message"] = confirmed ? "the read-back reports other values"
+                                              : "written but not confirmed: no read-back";
+    JournalNetworkChange(Lower(options.mac), operation, true, asAsked, journalDetails);
     TextTable table({"", "NAME", "METHOD", "IP ADDRESS", "SUBNET MASK", "GATEWAY"});
-    const std::pair<const char*, const NetSettings*> rows[] = {{"before", &before},
-                                                               {"after", &after}};
+    std::vector<std::pair<const char*, const NetSettings*>> rows = {{"before", &before}};
+    if (confirmed)
+        rows.push_back({"after", &after});
+    if (!asAsked)
+        rows.push_back({"asked", &settings});
     for (const auto& [label, s] : rows) {
         const nlohmann::json j = SettingsJson(*s);
         table.Add({label, SettingsName(*s), j["method"].get<std::string>(),
                    j["ip-address"].get<std::string>(), j["subnet-mask"].get<std::string>(),
                    j["gateway"].get<std::string>()});
     }
-    const nlohmann::json doc = {{"command", "netconfig"},
-                                {"exit", 0},
-                                {"mac-address", Lower(options.mac)},
-                                {"before", SettingsJson(before)},
-                                {"after", SettingsJson(after)}};
+    nlohmann::json doc = {{"command", "netconfig"},
+                          {"exit", exit},
+                          {"mac-address", Lower(options.mac)},
+                          {"address", Ipv4Text(match.address)},
+                          {"before", SettingsJson(before)},
+                          {"after", confirmed ? SettingsJson(after) : nlohmann::json()},
+                          {"confirmed", asAsked}};
+    if (!asAsked)
+        doc["asked"] = SettingsJson(settings);
     PrintResult(context, doc, table.Render());
-    return kExitOk;
+    return exit;
 }

@@ -239,6 +239,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         const TransferResult transfer = DownloadLoadedFirmware(view, route);
         progress.Finish(transfer.Complete());
         result.data["frames-sent"] = transfer.framesSent;
+        result.data["frames-handed-over"] = transfer.framesHandedOver;
         result.data["frames"] = transfer.frames;
         result.data["bytes"] = load.bytes->size();
         const std::size_t bytesSent =
@@ -247,7 +248,6 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.textSurvivesLinkFailure = true;
         result.data["complete"] = transfer.Complete();
         if (transfer.stopped) {
-            MessageBox(DownloadStoppedText(transfer.framesSent, transfer.frames));
             result.exit = kExitInterrupted;
         } else if (!transfer.Complete()) {
             result.exit = kExitFailure;

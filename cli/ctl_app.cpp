@@ -170,6 +170,9 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
                        "Search the network: device id, MAC address, name, FW Boot "
                        "and IP address of each laminator");
     app.add_subcommand("info", "Versions, counters, serial number, model ID and model name");
+    app.add_subcommand("probe",
+                       "Each read query once: what the replies look like, for a field test "
+                       "(writes nothing)");
     auto* status = app.add_subcommand(
         "status", "Temperatures, machine state, error or warning, card channel (USB)");
     std::optional<double> watch;
@@ -226,6 +229,8 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
     netconfig->add_option("--mask", net.mask, "The subnet mask");
     netconfig->add_option("--gateway", net.gateway, "The gateway");
     netconfig->add_flag("--dynamic", net.setDynamic, "A dynamic address");
+    netconfig->add_option("--address", net.address,
+                          "The laminator's current address, when its MAC answered at several");
     std::string name;
     netconfig->add_option("--name", name, "The device name");
 
@@ -317,6 +322,8 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
         context.journalDetails["sent"] = hex;
     if (chosen == app.get_subcommand("info"))
         return RunInfo(context);
+    if (chosen == app.get_subcommand("probe"))
+        return RunProbe(context);
     if (chosen == status) {
         if (status->count("--watch") && !status->count("--interval"))
             statusOptions.interval = watch.value_or(2.0);

@@ -7,6 +7,7 @@
 
 #include "framework/message_box.h"
 #include "laminator/encodings.h"
+#include "link/ipv4_text.h"
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
@@ -55,7 +56,12 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
         error = "--tcp takes HOST[:PORT], not \"" + text + "\"";
         return std::nullopt;
     }
-    if (IsDottedQuad(t.host)) {
+    // Digits and dots are an address, never a name: the resolver would read "010" as octal.
+    if (t.host.find_first_not_of("0123456789.") == std::string::npos) {
+        if (const char* problem = Ipv4Problem(t.host)) {
+            error = "--tcp: \"" + t.host + "\" is not an IPv4 address: it " + problem + ".";
+            return std::nullopt;
+        }
         t.address = t.host;
         return t;
     }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "link/ipv4_text.h"
+
 namespace {
 
 bool IsCSpace(char c) {
@@ -264,22 +266,7 @@ std::array<std::uint8_t, 6> EncodeMac6(std::string_view text) {
 }
 
 bool IsDottedQuad(std::string_view text) {
-    const std::vector<std::string_view> parts = Split(text, '.');
-    if (parts.size() != 4)
-        return false;
-    for (std::string_view part : parts) {
-        if (part.empty() || part.size() > 3)
-            return false;
-        int value = 0;
-        for (char c : part) {
-            if (!IsDigit(c))
-                return false;
-            value = value * 10 + (c - '0');
-        }
-        if (value > 255)
-            return false;
-    }
-    return true;
+    return ParseIpv4(text).has_value();
 }
 
 bool IsMacText(std::string_view text) {

@@ -51,8 +51,11 @@ std::shared_ptr<const std::vector<std::uint8_t>> ImageOf(LaminatorView& view) {
 }
 
 void ReportFailure(const TransferResult& result) {
-    // A stop the user asked for is told by the front end that asked.
-    if (result.Complete() || result.stopped)
+    if (result.stopped) {
+        ReportLinkMessage(DownloadStoppedText(result.framesSent, result.frames));
+        return;
+    }
+    if (result.Complete())
         return;
     ReportLinkMessage(result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
                                       : DownloadFailedText(result.framesSent + 1, result.frames));
@@ -63,6 +66,20 @@ void CountOnlyTaken(TransferResult& result, const TcpDelivery& delivery) {
     const auto taken = static_cast<int>(
         std::min<std::uint64_t>(delivery.BytesTaken() / kFrameBytes, result.frames));
     result.framesSent = std::min(result.framesSent, taken);
+}
+
+// A stop over TCP: what is still queued on this side is dropped at close, so the laminator
+// ends with what it acknowledged by now.
+void StopTaken(TransferResult& result, const std::optional<TcpDelivery>& delivery) {
+    result.stopped = true;
+    if (!delivery)
+        return;
+    delivery->DropUnsentOnClose();
+    CountOnlyTaken(result, *delivery);
+}
+
+void FailTaken(TransferResult& result, const TcpDelivery& delivery) {
+    CountOnlyTaken(result, delivery);
     result.notTaken = true;
 }
 }  // namespace
@@ -126,11 +143,11 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
     std::size_t sent = 0;
     for (;;) {
         if (view.StopRequested()) {
-            result.stopped = true;
+            StopTaken(result, delivery);
             return result;
         }
         if (delivery && result.framesSent % kFramesBetweenChecks == 0 && delivery->PeerGone()) {
-            CountOnlyTaken(result, *delivery);
+            FailTaken(result, *delivery);
             return result;
         }
         progress.Advance();
@@ -139,20 +156,33 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
             SetNextFrameNote("firmware frame " + std::to_string(result.framesSent + 1) + " of " +
                              std::to_string(result.frames));
         if (!SendFrame(route, bytes.data() + sent, count)) {
-            if (delivery)
-                CountOnlyTaken(result, *delivery);
+            // A send the laminator kept blocked until its time-out may have been stopped
+            // meanwhile: that is a stop, not a failure.
+            if (view.StopRequested())
+                StopTaken(result, delivery);
+            else if (delivery)
+                FailTaken(result, *delivery);
             return result;
         }
         ++result.framesSent;
+        result.framesHandedOver = result.framesSent;
         sent += count;
         // The last frame is the one that is not full, possibly with no file byte at all.
         if (count < full)
             break;
     }
     const std::uint64_t frameBytes = static_cast<std::uint64_t>(result.frames) * kFrameBytes;
-    if (delivery && !delivery->AwaitTaken(frameBytes, kDeliveryWait)) {
-        CountOnlyTaken(result, *delivery);
-        return result;
+    if (delivery) {
+        const TcpDelivery::Wait wait = delivery->AwaitTaken(frameBytes, kDeliveryNoProgress,
+                                                            [&] { return view.StopRequested(); });
+        if (wait == TcpDelivery::Wait::Stopped) {
+            StopTaken(result, delivery);
+            return result;
+        }
+        if (wait != TcpDelivery::Wait::Taken) {
+            FailTaken(result, *delivery);
+            return result;
+        }
     }
     progress.Finish();
     return result;

@@ -47,7 +47,11 @@ class DownloadProgress {
 };
 
 struct TransferResult {
-    int framesSent = 0;  // frames the laminator can have received, never more
+    // Frames the laminator took: over TCP those it acknowledged, over USB those the device
+    // took; never more.
+    int framesSent = 0;
+    // Frames handed to the link; over TCP some may still have sat in this PC's socket.
+    int framesHandedOver = 0;
     int frames = 0;
     bool stopped = false;   // the view asked to stop; the frames sent went out whole
     bool notTaken = false;  // over TCP: the connection broke, or frames were not acknowledged

@@ -42,12 +42,12 @@ bool SendFrame(LinkKind link) {
     return NetSend() > 0;
 }
 
-Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> echo) {
+Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> command) {
     Reply reply;
     reply.base = FieldBase(link);
     if (link == LinkKind::Usb) {
         RxBuffer.fill(0);
-        const int got = UsbReadEcho(echo);
+        const int got = UsbReadReplyTo(command);
         if (got <= 0) {
             RxBuffer.fill(0);
             NoteLinkFailure(LinkFailure::NoReply);

@@ -43,9 +43,10 @@ void PutTag(LinkKind link, std::size_t offset, std::string_view letters);
 // UsbWrite or NetSend of the frame; true when it went out.
 bool SendFrame(LinkKind link);
 // One reply into RxBuffer, copied out. USB: one frame, "Failed to receive data!" when none
-// came; with `echo`, only a frame whose block starts with those bytes is taken. Ethernet:
-// NetReceive, reassembling a split reply up to `expected` bytes.
-Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> echo = {});
+// came; `command` names the request (its leading bytes), so a late reply to another request
+// is told apart (UsbReadReplyTo). Ethernet: NetReceive, reassembling a split reply up to
+// `expected` bytes.
+Reply ReceiveReply(LinkKind link, std::size_t expected, std::span<const std::uint8_t> command = {});
 // Ethernet: receives into `reply` until it holds `total` bytes; false when the rest did not
 // come (NetReceive has told the user).
 bool ReceiveMore(Reply& reply, std::size_t total);

@@ -20,9 +20,10 @@ namespace {
 constexpr const char* kStatusQuery = "1c41500100000000";
 constexpr const char* kCardChannelQuery = "1B650000080000000000000000000000";
 constexpr const char* kNotConnected = "Laminator is not connected!";
-// The replies start with the command bytes they answer.
-constexpr std::uint8_t kStatusEcho[] = {0x1C, 0x41, 0x50, 0x01};
-constexpr std::uint8_t kCardChannelEcho[] = {0x1B, 0x65};
+// What names each query: a reply that starts with the other one's bytes after that one
+// went unanswered is its late reply. A reply need not start with its own.
+constexpr std::uint8_t kStatusCommand[] = {0x1C, 0x41, 0x50, 0x01};
+constexpr std::uint8_t kCardChannelCommand[] = {0x1B, 0x65};
 // Bytes of the status reply block the decoder reads; the USB frame adds its two header bytes.
 constexpr std::size_t kStatusReplyBytes = 32;
 
@@ -38,13 +39,13 @@ bool ShowStatus(LaminatorView& view, const Reply& r) {
 
 // One USB exchange under the link lock; nullopt when a stop came first (nothing sent).
 std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command,
-                              std::span<const std::uint8_t> echo) {
+                              std::span<const std::uint8_t> names) {
     LinkTransaction link;
     if (token.StopRequested())
         return std::nullopt;
     EncodeFrame(LinkKind::Usb, command);
     SendFrame(LinkKind::Usb);
-    return ReceiveReply(LinkKind::Usb, 0, echo);
+    return ReceiveReply(LinkKind::Usb, 0, names);
 }
 
 void Record(const StatusSample& sample) {
@@ -83,7 +84,7 @@ void NotConnected(LaminatorView& view) {
 // whether the status query got its reply (the boxes are emptied when not).
 bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
     const std::int64_t timeMs = NowMs();
-    const std::optional<Reply> status = UsbQuery(token, kStatusQuery, kStatusEcho);
+    const std::optional<Reply> status = UsbQuery(token, kStatusQuery, kStatusCommand);
     if (!status)
         return false;
     answered = ShowStatus(view, *status);
@@ -92,7 +93,7 @@ bool UsbStatusCycle(LaminatorView& view, PollerToken& token, bool& answered) {
         ReportLinkMessage("Failed to receive data!");
     StatusSample sample = answered ? SampleOf(*status, timeMs) : StatusSample::Gap(timeMs);
     SignalPollCycleDone();
-    const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery, kCardChannelEcho);
+    const std::optional<Reply> cards = UsbQuery(token, kCardChannelQuery, kCardChannelCommand);
     if (cards && !sample.gap) {
         if (const std::optional<std::uint8_t> sensors = DecodeCardSensors(*cards))
             sample.cardSensors = static_cast<std::int8_t>(*sensors & 7);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "laminator/encodings.h"
+#include "link/ipv4_text.h"
 
 namespace {
 
@@ -85,10 +86,12 @@ std::string ChoiceKey(std::string_view choice) {
 }
 
 std::optional<std::string> DottedQuad(std::string_view text) {
-    if (!IsDottedQuad(text))
+    const std::optional<Ipv4Octets> octets = ParsePaddedIpv4(text);
+    if (!octets)
         return std::nullopt;
-    const std::array<std::uint8_t, 4> b = EncodeIp4(text);
-    return DecodeIp4(b.data());
+    const Ipv4Octets& o = *octets;
+    return std::to_string(o[0]) + "." + std::to_string(o[1]) + "." + std::to_string(o[2]) + "." +
+           std::to_string(o[3]);
 }
 
 std::optional<std::string> MacText(std::string_view text) {

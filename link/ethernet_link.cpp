@@ -12,12 +12,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "link/fd_io.h"
 #include "link/frame_trace.h"
+#include "link/ipv4_text.h"
 #include "link/link_buffers.h"
 #include "link/reply_wait.h"
 
@@ -205,11 +207,14 @@ bool ConnectEthernet(const std::string& address) {
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(GetEthernetPort());
-    // inet_addr would turn an unparsable text into the broadcast address.
-    if (inet_pton(AF_INET, address.c_str(), &target.sin_addr) != 1) {
+    // The same reading as every address field: inet_addr would turn an unparsable text into
+    // the broadcast address.
+    const std::optional<Ipv4Octets> octets = ParseIpv4(address);
+    if (!octets) {
         EthernetSocket = -1;
         return false;
     }
+    std::memcpy(&target.sin_addr, octets->data(), octets->size());
     // Only one socket is kept: an old one would otherwise be lost open.
     if (EthernetSocket > 0) {
         CloseEthernet();

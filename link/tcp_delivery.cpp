@@ -54,16 +54,27 @@ bool TcpDelivery::PeerGone() const {
     return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-bool TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milliseconds limit) const {
+TcpDelivery::Wait TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milliseconds noProgress,
+                                          const std::function<bool()>& stop) const {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limit;
+    Clock::time_point lastProgress = Clock::now();
+    std::uint64_t lastAcked = Look(m_fd).acked;
     for (;;) {
         const Connection c = Look(m_fd);
         // Acknowledged is taken, whatever the laminator did with the connection afterwards.
         if (c.acked >= m_ackedBefore && c.acked - m_ackedBefore >= sent)
-            return true;
-        if (!c.open || Clock::now() >= deadline)
-            return false;
+            return Wait::Taken;
+        if (!c.open)
+            return Wait::Broken;
+        if (stop && stop())
+            return Wait::Stopped;
+        const Clock::time_point now = Clock::now();
+        if (c.acked != lastAcked) {
+            lastAcked = c.acked;
+            lastProgress = now;
+        } else if (now - lastProgress >= noProgress) {
+            return Wait::Stalled;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -71,4 +82,11 @@ bool TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milliseconds limit
 std::uint64_t TcpDelivery::BytesTaken() const {
     const std::uint64_t acked = Look(m_fd).acked;
     return acked > m_ackedBefore ? acked - m_ackedBefore : 0;
+}
+
+void TcpDelivery::DropUnsentOnClose() const {
+    if (m_fd <= 0)
+        return;
+    const linger abort{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
 }

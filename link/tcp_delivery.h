@@ -4,11 +4,13 @@
 // acknowledgement count tells what reached the laminator.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 // A laminator loading firmware may stop reading while it erases flash.
 inline constexpr std::chrono::milliseconds kTransferSendTimeout{10000};
-// After the last frame, how long the laminator gets to acknowledge everything.
-inline constexpr std::chrono::milliseconds kDeliveryWait{2000};
+// After the last frame, how long the laminator may acknowledge nothing more before the
+// transfer is given up: the same patience a send has, so a slow but steady reader finishes.
+inline constexpr std::chrono::milliseconds kDeliveryNoProgress = kTransferSendTimeout;
 
 class TcpDelivery {
   public:
@@ -22,11 +24,17 @@ class TcpDelivery {
 
     // The laminator closed or reset the connection.
     bool PeerGone() const;
-    // Waits up to `limit` until the laminator acknowledged `sent` bytes of this transfer;
-    // false when the connection broke or time ran out first.
-    bool AwaitTaken(std::uint64_t sent, std::chrono::milliseconds limit) const;
+    enum class Wait { Taken, Broken, Stalled, Stopped };
+    // Waits until the laminator acknowledged `sent` bytes of this transfer, for as long as
+    // the acknowledged count keeps growing: gives up once `noProgress` passed without one
+    // more acknowledged byte, when the connection broke, or when `stop` says so.
+    Wait AwaitTaken(std::uint64_t sent, std::chrono::milliseconds noProgress,
+                    const std::function<bool()>& stop = {}) const;
     // Bytes of this transfer the laminator acknowledged.
     std::uint64_t BytesTaken() const;
+    // On close the connection is reset: bytes still queued on this side are dropped rather
+    // than trickling to the laminator after the transfer was stopped.
+    void DropUnsentOnClose() const;
 
   private:
     int m_fd;

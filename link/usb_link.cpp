@@ -22,6 +22,12 @@ struct UsbLinkState {
     std::array<std::string, kUsbSlotCount> paths;  // the listed name of each open device
     int nextHandle = 1;
     std::atomic<TraceLink> traceLink{TraceLink::Hid};  // what the open devices are
+    // Commands whose reply did not come in time (under the link lock): a frame that starts
+    // with one of them is its late reply.
+    std::vector<std::vector<std::uint8_t>> owed;
+    // The leading bytes of the last request block written, under the link lock: a reply
+    // starting like its own request is never another's.
+    std::array<std::uint8_t, 8> lastRequest{};
 };
 
 UsbLinkState& State() {
@@ -167,6 +173,7 @@ int UsbWrite() {
         if (state.handles[i] <= 0 || !state.devices[i]) {
             continue;
         }
+        std::copy_n(TxBuffer.begin() + 2, state.lastRequest.size(), state.lastRequest.begin());
         // A reply that came after an earlier time-out must not answer this request.
         state.devices[i]->DrainStale(state.traceLink.load(std::memory_order_relaxed));
         const int count = state.devices[i]->Write(TxBuffer.data(), length, UsbReplyTimeout());
@@ -186,34 +193,75 @@ namespace {
 // A USB reply frame is A5, a length, then the reply block.
 constexpr std::size_t kReplyBlockStart = 2;
 
-bool Echoes(const std::uint8_t* frame, int count, std::span<const std::uint8_t> echo) {
-    return static_cast<std::size_t>(count) >= kReplyBlockStart + echo.size() &&
-           std::equal(echo.begin(), echo.end(), frame + kReplyBlockStart);
+bool StartsWith(const std::uint8_t* frame, int count, std::span<const std::uint8_t> command) {
+    return static_cast<std::size_t>(count) >= kReplyBlockStart + command.size() &&
+           std::equal(command.begin(), command.end(), frame + kReplyBlockStart);
 }
 
-// One device's reply within the time-out; frames that do not echo the request are dropped.
-int ReadEchoing(UsbDevice& device, TraceLink link, std::span<const std::uint8_t> echo) {
+constexpr std::size_t kOwedKept = 8;
+
+void NoteOwed(std::vector<std::vector<std::uint8_t>>& owed, std::span<const std::uint8_t> command) {
+    if (command.empty() || std::any_of(owed.begin(), owed.end(), [&](const auto& o) {
+            return std::equal(o.begin(), o.end(), command.begin(), command.end());
+        }))
+        return;
+    if (owed.size() == kOwedKept)
+        owed.erase(owed.begin());
+    owed.emplace_back(command.begin(), command.end());
+}
+
+// A frame that positively identifies as the late reply to another owed command; it pays
+// that debt.
+bool LateReplyToAnother(UsbLinkState& state, const std::uint8_t* frame, int count,
+                        std::span<const std::uint8_t> command) {
+    std::vector<std::vector<std::uint8_t>>& owed = state.owed;
+    for (auto it = owed.begin(); it != owed.end(); ++it) {
+        const bool sameAsAsked = std::equal(it->begin(), it->end(), command.begin(), command.end());
+        const bool askedAgain = it->size() <= state.lastRequest.size() &&
+                                std::equal(it->begin(), it->end(), state.lastRequest.begin());
+        if (sameAsAsked || askedAgain)
+            continue;
+        if (StartsWith(frame, count, *it)) {
+            owed.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+// One device's reply within the time-out; late replies to other owed commands are dropped.
+int ReadReplyTo(UsbDevice& device, UsbLinkState& state, TraceLink link,
+                std::span<const std::uint8_t> command) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + UsbReplyTimeout();
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0) {
+            NoteOwed(state.owed, command);
             return 0;
+        }
         const int got = device.Read(RxBuffer.data(), RxBuffer.size(), left);
+        if (got == 0)
+            NoteOwed(state.owed, command);
         if (got <= 0)
             return got;
         const int count = std::min(got, static_cast<int>(RxBuffer.size()));
-        if (echo.empty() || Echoes(RxBuffer.data(), count, echo))
+        if (!LateReplyToAnother(state, RxBuffer.data(), count, command)) {
+            // Answered: whatever was owed under this command is settled by this reply.
+            std::erase_if(state.owed, [&](const auto& o) {
+                return std::equal(o.begin(), o.end(), command.begin(), command.end());
+            });
             return count;
+        }
         TraceDiscarded(link, RxBuffer.data(), static_cast<std::size_t>(count),
-                       "not this request's reply, discarded");
+                       "late reply to an earlier request, discarded");
         std::fill_n(RxBuffer.begin(), count, 0);
     }
 }
 }  // namespace
 
-int UsbReadEcho(std::span<const std::uint8_t> echo) {
+int UsbReadReplyTo(std::span<const std::uint8_t> command) {
     LinkTransaction transaction;
     UsbLinkState& state = State();
     const TraceLink link = state.traceLink.load(std::memory_order_relaxed);
@@ -222,7 +270,7 @@ int UsbReadEcho(std::span<const std::uint8_t> echo) {
         if (state.handles[i] <= 0 || !state.devices[i]) {
             continue;
         }
-        const int got = ReadEchoing(*state.devices[i], link, echo);
+        const int got = ReadReplyTo(*state.devices[i], state, link, command);
         if (got < 0) {
             NoteLinkFailure(LinkFailure::Broken);
             ReportLinkMessage("Failed to receive data!");
@@ -237,7 +285,7 @@ int UsbReadEcho(std::span<const std::uint8_t> echo) {
 }
 
 int UsbRead() {
-    return UsbReadEcho({});
+    return UsbReadReplyTo({});
 }
 
 bool ReadUsbReply() {

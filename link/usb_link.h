@@ -23,10 +23,11 @@ int CloseUsbLink();          // closes every slot that is not -1; always 1
 std::vector<std::string> OpenUsbInterfaces();
 int UsbWrite();  // TxLength bytes of TxBuffer to every open handle; last count
 int UsbRead();   // one reply from every open handle into RxBuffer; last count
-// As UsbRead, for a reply whose block starts with the request's own bytes `echo`: a frame
-// that does not (a late reply to an earlier request) is traced, discarded, and the read
-// goes on waiting within the same time-out.
-int UsbReadEcho(std::span<const std::uint8_t> echo);
+// As UsbRead, for the reply to the request `command` names (its leading bytes). A laminator
+// need not echo them: a frame is discarded (traced) only where it starts with another
+// command this link sent whose reply timed out, being that late reply, and the read goes on
+// waiting within the same time-out. When no reply comes, `command` is owed one.
+int UsbReadReplyTo(std::span<const std::uint8_t> command);
 bool ReadUsbReply();  // clears RxBuffer, UsbRead, "Failed to receive data!" on 0
 
 // Takes the up to four characters after "VID_" and after "PID_" (any case).

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <charconv>
 
+#include "link/ipv4_text.h"
+
 namespace {
 // Address in the high half, port in the low bits: one atomic word.
 std::atomic<std::uint64_t> g_target{std::uint64_t{0xFFFFFFFFu} << 16 | kDiscoveryPort};
@@ -33,13 +35,13 @@ std::optional<SearchTarget> ParseSearchTarget(const std::string& text, std::stri
         }
         target.port = static_cast<std::uint16_t>(value);
     }
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) != 1) {
+    const std::optional<Ipv4Octets> octets = ParseIpv4(host);
+    if (!octets) {
         error =
             "--search-address takes an IPv4 address such as 192.168.1.255, not \"" + host + "\"";
         return std::nullopt;
     }
-    target.address = ntohl(a.s_addr);
+    target.address = Ipv4Number(*octets);
     return target;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/fault_plan.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace pellacor::sim {
@@ -53,9 +54,18 @@ FaultDecision Decide(const std::vector<Fault>& faults, Transport transport,
             case FaultKind::Rogue:
                 d.rogue = true;
                 break;
+            case FaultKind::NoEcho:
+                d.noEcho = true;
+                break;
         }
     }
     return d;
+}
+
+void DropEcho(const FaultDecision& d, size_t echoed, std::vector<uint8_t>& reply) {
+    if (d.noEcho) {
+        std::fill_n(reply.begin(), std::min(echoed, reply.size()), uint8_t{0});
+    }
 }
 
 void ShapeReply(const FaultDecision& d, std::vector<uint8_t>& reply) {
@@ -87,6 +97,7 @@ std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
         {"trickle", FaultKind::Trickle, false},
         {"flood", FaultKind::Flood, true},
         {"rogue", FaultKind::Rogue, false},
+        {"no-echo", FaultKind::NoEcho, false},
     };
     auto fail = [&](std::string why) -> std::optional<Fault> {
         if (error != nullptr) {
@@ -115,7 +126,7 @@ std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
     if (found == nullptr) {
         return fail(
             "unknown kind (drop-nth, drop-every, delay, split, close-after, silent, "
-            "wrong-ack, truncate, oversize, stray, trickle, flood, rogue)");
+            "wrong-ack, truncate, oversize, stray, trickle, flood, rogue, no-echo)");
     }
     f.kind = found->kind;
     if (!value.empty()) {

@@ -27,6 +27,9 @@ enum class FaultKind {
     Trickle,  // the first laminator repeats its search reply every 400 ms, N times (15)
     Flood,    // a search also gets N distinct replies of laminators that do not exist
     Rogue,    // 127.0.0.12 answers every settings read first, with settings of its own
+    // A laminator whose status and card-channel replies carry zeros where the simulator's
+    // repeat the request's bytes (USB only).
+    NoEcho,
 };
 
 struct Fault {
@@ -54,6 +57,7 @@ struct FaultDecision {
     int trickle = 0;  // repeats
     int flood = 0;    // distinct replies
     bool rogue = false;
+    bool noEcho = false;
 };
 
 // `requestNumber` is the 1-based count of requests received on the transport.
@@ -62,6 +66,9 @@ FaultDecision Decide(const std::vector<Fault>& faults, Transport transport, uint
 // Parses "kind[=N][@transport[,transport]]", for example "drop-nth=3@tcp" or "split@tcp".
 // Transports: tcp, udp, usb (HID), printer.
 std::optional<Fault> ParseFault(const std::string& text, std::string* error);
+
+// Zeros the first `echoed` bytes of a reply under no-echo.
+void DropEcho(const FaultDecision& d, size_t echoed, std::vector<uint8_t>& reply);
 
 // Applies truncate / oversize to a reply.
 void ShapeReply(const FaultDecision& d, std::vector<uint8_t>& reply);

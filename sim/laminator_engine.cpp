@@ -608,6 +608,7 @@ LaminatorEngine::Outcome LaminatorEngine::StatusReply() {
     r[1] = 0x41;
     r[2] = 0x50;
     r[3] = 0x01;
+    o.echoed = 4;
     Put16(r, 10, m_state.environmentTemp);
     Put16(r, 18, m_state.rollerTemp);
     Put32Be(r, 20, m_state.CurrentStateCode());
@@ -624,6 +625,7 @@ LaminatorEngine::Outcome LaminatorEngine::CardChannelReply() {
     o.reply[0] = 0x1B;
     o.reply[1] = 0x65;
     o.reply[4] = 0x08;
+    o.echoed = 5;
     o.reply[32] = m_state.cardBits;
     return o;
 }

@@ -31,7 +31,8 @@ class LaminatorEngine {
         std::vector<uint8_t> reply;  // bare reply data
         bool continued = false;      // over USB the reply spans two frames
         Flag flag = Flag::None;
-        std::string note;  // what the request was, for the log
+        std::string note;   // what the request was, for the log
+        size_t echoed = 0;  // leading reply bytes that repeat the request's
     };
 
     LaminatorEngine(int index, LaminatorState factory);

@@ -19,6 +19,7 @@ bool UdpServer::Start(const std::string& host, uint16_t port, std::string* error
     if (!m_socket.Valid()) {
         return false;
     }
+    m_host = host;
     m_port = LocalPort(m_socket.Get());
     m_stop.Clear();
     m_thread = std::thread([this] { Run(); });
@@ -35,6 +36,27 @@ void UdpServer::Stop() {
     }
     m_tricklers.clear();
     m_socket.Reset();
+    m_ownSockets.clear();
+    m_inEffect.clear();
+}
+
+int UdpServer::SocketFor(LaminatorUnit& unit) {
+    auto effect = m_inEffect.find(unit.Index());
+    if (effect == m_inEffect.end()) {
+        effect = m_inEffect.emplace(unit.Index(), unit.engine.State().network.Ip()).first;
+    }
+    const std::array<uint8_t, 4>& ip = effect->second;
+    const std::string text = std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." +
+                             std::to_string(ip[2]) + "." + std::to_string(ip[3]);
+    if (ip[0] != 127 || text == m_host) {
+        return m_socket.Get();
+    }
+    auto own = m_ownSockets.find(ip);
+    if (own == m_ownSockets.end()) {
+        std::string ignored;
+        own = m_ownSockets.emplace(ip, BindInet(SOCK_DGRAM, text, 0, &ignored)).first;
+    }
+    return own->second.Valid() ? own->second.Get() : m_socket.Get();
 }
 
 void UdpServer::Run() {
@@ -94,18 +116,27 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
         }
         return;
     }
-    LaminatorUnit* unit = nullptr;
+    // Every laminator carrying the MAC takes the request, as on a real network.
+    std::vector<LaminatorUnit*> addressed;
     for (LaminatorUnit* u : m_units) {
         if (u->engine.State().network.MacWire() == q.mac) {
-            unit = u;
+            addressed.push_back(u);
         }
     }
-    if (unit == nullptr) {
+    if (addressed.empty()) {
         // Not ours: a real laminator ignores a broadcast meant for another one.
         m_log.Add(0, Transport::Udp, Direction::Received, data, size, Flag::None,
                   "for another MAC, not answered");
         return;
     }
+    for (LaminatorUnit* unit : addressed) {
+        HandleAddressed(*unit, q, data, size, peer, peerLen);
+    }
+}
+
+void UdpServer::HandleAddressed(LaminatorUnit& u, const UdpRequest& q, const uint8_t* data,
+                                size_t size, const void* peer, unsigned peerLen) {
+    LaminatorUnit* unit = &u;
     FaultDecision d = unit->NextRequest(Transport::Udp);
     if (d.rogue && q.kind == UdpRequest::Kind::ReadSettings) {
         SendRogueSettings(*static_cast<const sockaddr_in*>(peer), q.mac, m_log);
@@ -138,6 +169,9 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
     }
     m_log.Add(unit->Index(), Transport::Udp, Direction::Received, data, size, Flag::None, what);
     Send(*unit, std::move(reply), d, peer, peerLen);
+    if (q.kind == UdpRequest::Kind::Finish) {
+        m_inEffect[unit->Index()] = unit->engine.State().network.Ip();
+    }
 }
 
 void UdpServer::Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen,
@@ -171,19 +205,20 @@ void UdpServer::Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const Faul
     }
     auto to = static_cast<const sockaddr*>(peer);
     auto toLen = static_cast<socklen_t>(peerLen);
+    const int from = SocketFor(unit);
     size_t first = reply.size();
     if (d.split && reply.size() > 1) {
         // Two datagrams that together carry one reply.
         first = d.splitAt > 0 && d.splitAt < reply.size() ? d.splitAt : reply.size() / 2;
-        ::sendto(m_socket.Get(), reply.data(), first, 0, to, toLen);
+        ::sendto(from, reply.data(), first, 0, to, toLen);
         m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), first, Flag::None,
                   "first part of a split reply");
-        ::sendto(m_socket.Get(), reply.data() + first, reply.size() - first, 0, to, toLen);
+        ::sendto(from, reply.data() + first, reply.size() - first, 0, to, toLen);
         m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data() + first,
                   reply.size() - first, Flag::None, "second part of a split reply");
         return;
     }
-    ::sendto(m_socket.Get(), reply.data(), reply.size(), 0, to, toLen);
+    ::sendto(from, reply.data(), reply.size(), 0, to, toLen);
     m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), reply.size());
 }
 

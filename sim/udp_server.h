@@ -2,8 +2,12 @@
 
 // The discovery and configuration port (1901). One socket answers for every simulated
 // laminator: a search gets one reply per laminator, the other requests are routed by
-// the MAC they carry. Replies go back to the sender's address and port.
+// the MAC they carry. Replies go back to the sender's address and port, from the
+// laminator's own address when that is a loopback one: a laminator given a new address
+// answers from it once the write is finished.
 
+#include <array>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,6 +17,8 @@
 #include "sim/socket_util.h"
 
 namespace pellacor::sim {
+
+struct UdpRequest;
 
 class UdpServer {
   public:
@@ -27,14 +33,24 @@ class UdpServer {
   private:
     void Run();
     void Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen);
+    // A settings read, write or finish for one laminator carrying the request's MAC.
+    void HandleAddressed(LaminatorUnit& unit, const UdpRequest& q, const uint8_t* data, size_t size,
+                         const void* peer, unsigned peerLen);
     void Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
               const void* peer, unsigned peerLen);
+    // The socket unit's replies leave from: its address in effect when that is loopback and
+    // can be bound, else the server's.
+    int SocketFor(LaminatorUnit& unit);
     // Sends `reply` again every 400 ms, `repeats` times, until the server stops.
     void Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen, int repeats);
 
     std::vector<LaminatorUnit*> m_units;
     FrameLog& m_log;
     Fd m_socket;
+    std::string m_host;
+    // The address each laminator answers from; a written address takes effect on finish.
+    std::map<int, std::array<uint8_t, 4>> m_inEffect;
+    std::map<std::array<uint8_t, 4>, Fd> m_ownSockets;
     StopSignal m_stop;
     std::thread m_thread;
     std::vector<std::thread> m_tricklers;

@@ -178,22 +178,24 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
 bool UsbDevice::Reply(int client, const LaminatorEngine::Outcome& o, bool framed) {
     FaultDecision d = m_unit.NextRequest(m_kind);
     if (o.hasReply) {
+        std::vector<uint8_t> reply = o.reply;
+        DropEcho(d, o.echoed, reply);
         std::vector<std::vector<uint8_t>> messages;
         if (framed) {
             // One 64-byte frame per reply frame; only the information reply continues.
             size_t at = 0;
             do {
-                size_t len = std::min(o.reply.size() - at, kFrameData);
+                size_t len = std::min(reply.size() - at, kFrameData);
                 std::vector<uint8_t> f(kFrame, 0);
                 f[0] = 0xA5;
                 f[1] = static_cast<uint8_t>(len);
-                std::copy(o.reply.begin() + static_cast<std::ptrdiff_t>(at),
-                          o.reply.begin() + static_cast<std::ptrdiff_t>(at + len), f.begin() + 2);
+                std::copy(reply.begin() + static_cast<std::ptrdiff_t>(at),
+                          reply.begin() + static_cast<std::ptrdiff_t>(at + len), f.begin() + 2);
                 messages.push_back(std::move(f));
                 at += len;
-            } while (o.continued && at < o.reply.size());
+            } while (o.continued && at < reply.size());
         } else {
-            messages.push_back(o.reply);
+            messages.push_back(reply);
         }
         for (std::vector<uint8_t>& m : messages) {
             if (d.drop) {

@@ -3,7 +3,7 @@ _pellacorctl() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="list discover info status get set backup restore diff reset mode send firmware netconfig journal"
+    local commands="list discover info probe status get set backup restore diff reset mode send firmware netconfig journal"
     local globals="--help --version --tcp --usb --usb-printer --usb-sim --usb-sim-printer --discovered --search-address --tcp-port --timeout --json --trace --journal --no-journal --journal-limit"
     local groups="version-info laminator-info parameter-setup laminator-setup interface-setup"
     local params="main-version main-boot total-card-amount total-laminate-amount laminator-sn laminator-model model-id laminate-menu heating-roller-temperature card-speed-at-heater-roller laminate-feed-speed laminate-film-position laminate-to-card-position laminate-end-position black-mark-detect black-mark-detect-speed auto-card-release-time buzzer power-save-menu-1 power-save-menu-2 language-setup lcd-contrast lcd-backlight laminator-id ip-get-method ip-address subnet-mask gateway mac-address time-out"
@@ -84,7 +84,7 @@ _pellacorctl() {
             fi
             ;;
         netconfig)
-            COMPREPLY=($(compgen -W "--static --dynamic --ip --mask --gateway --name --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--static --dynamic --ip --mask --gateway --name --address --help" -- "$cur"))
             ;;
     esac
 } && complete -F _pellacorctl pellacorctl

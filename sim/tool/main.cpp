@@ -90,6 +90,8 @@ Faults (repeatable; deterministic; requests are counted per laminator and transp
     flood=N              (udp) a search also gets N distinct made-up replies
     rogue                (udp) 127.0.0.12 answers each settings read first, with a
                          record of its own for the MAC asked
+    no-echo              (usb) status and card-channel replies do not repeat the
+                         request's bytes: zeros stand where they would
   Signals: SIGUSR1 unplugs the virtual USB HID device(s) (closes and removes the
   socket), SIGUSR2 plugs them in again.
 

@@ -49,6 +49,21 @@ TEST_F(CtlExitStatus, UsageErrorsGiveTwoAndSendNothing) {
     EXPECT_EQ(m_lam.FramesReceived(), 0);
 }
 
+TEST_F(CtlExitStatus, AnAddressWithALeadingZeroIsAUsageErrorNotAFailedConnect) {
+    const std::string port = std::to_string(m_lam.Sim().TcpPort(0));
+    for (const std::string host : {"127.0.0.01", "127.000.0.1", "127.0.0.1.", "127.0.0"}) {
+        const ctltest::CtlRun run = RunCtl({"--tcp", host + ":" + port, "status"});
+        EXPECT_EQ(run.exit, 2) << host << ": " << run.err;
+        EXPECT_NE(run.err.find("is not an IPv4 address"), std::string::npos) << run.err;
+    }
+    const ctltest::CtlRun zero = RunCtl({"--tcp", "127.0.0.01:" + port, "status"});
+    EXPECT_NE(zero.err.find("leading zero"), std::string::npos) << zero.err;
+    const ctltest::CtlRun search = RunCtl(
+        {"--search-address", "127.0.0.01:" + std::to_string(m_lam.Sim().UdpPort()), "discover"});
+    EXPECT_EQ(search.exit, 2) << search.err;
+    EXPECT_EQ(m_lam.FramesReceived(), 0);
+}
+
 TEST_F(CtlExitStatus, EveryJsonRunPrintsOneDocumentUsageErrorsIncluded) {
     const std::string tcp = m_lam.Tcp();
     const std::vector<std::vector<std::string>> cases = {

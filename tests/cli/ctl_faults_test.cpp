@@ -78,6 +78,23 @@ TEST_F(CtlFaults, LateUsbRepliesAreNeverReadAsTheNextQuerysAnswer) {
     EXPECT_NE(run.err.find("Failed to receive data!"), std::string::npos);
 }
 
+TEST_F(CtlFaults, AUsbLaminatorWhoseRepliesEchoNothingIsReadLikeAnyOther) {
+    m_lam.Sim().UpdateState(0, [](pellacor::sim::LaminatorState& s) { s.cardBits = 5; });
+    const CtlRun echoing = Ctl(Usb(), {"--json", "status"});
+    ASSERT_EQ(echoing.exit, 0) << echoing.err;
+    Fault("no-echo@usb");
+    const CtlRun silentEcho = Ctl(Usb(), {"--json", "status"});
+    EXPECT_EQ(silentEcho.exit, 0) << silentEcho.err;
+    EXPECT_EQ(silentEcho.err.find("Failed to receive data!"), std::string::npos);
+    const nlohmann::json a = echoing.Json()["laminators"][0]["status"];
+    const nlohmann::json b = silentEcho.Json()["laminators"][0]["status"];
+    for (const char* key : {"card-channel", "state", "error"}) {
+        EXPECT_FALSE(b[key].is_null()) << key;
+        EXPECT_EQ(a[key], b[key]) << key;
+    }
+    EXPECT_TRUE(b["roller-temperature"].is_number_integer());
+}
+
 TEST_F(CtlFaults, AStatusReplyCutShortFailsWithTheLinksMessage) {
     Fault("truncate@usb");
     const CtlRun run = Ctl(Usb(), {"--json", "status"});

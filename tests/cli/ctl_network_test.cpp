@@ -71,6 +71,8 @@ TEST_F(CtlNetwork, NetconfigChangesNameAndAddressAndShowsBeforeAndAfter) {
     EXPECT_EQ(doc["after"]["name"], "Room 4");
     EXPECT_EQ(doc["after"]["method"], "static");
     EXPECT_EQ(doc["after"]["ip-address"], "127.0.0.9");
+    // Read back from the address it moved to.
+    EXPECT_EQ(doc["confirmed"], true);
     bool seen = false;
     for (const auto& l : Discovered()) {
         if (l["mac-address"] == mac) {
@@ -80,6 +82,52 @@ TEST_F(CtlNetwork, NetconfigChangesNameAndAddressAndShowsBeforeAndAfter) {
         }
     }
     EXPECT_TRUE(seen);
+}
+
+TEST_F(CtlNetwork, NetconfigWithoutAReadBackSaysWrittenButNotConfirmed) {
+    std::string error;
+    // Search, then netconfig's search, read, write, finish: the sixth request a laminator
+    // gets on the port is the read-back.
+    const auto drop = pellacor::sim::ParseFault("drop-nth=6@udp", &error);
+    ASSERT_TRUE(drop) << error;
+    m_lams.Sim().SetFaults({*drop});
+    const std::string mac = Discovered()[0]["mac-address"];
+    const ctltest::CtlRun run = Ctl({"netconfig", mac, "--name", "Renamed"});
+    EXPECT_EQ(run.exit, 1) << run.err;
+    EXPECT_NE(run.err.find("written but not confirmed"), std::string::npos) << run.err;
+    const nlohmann::json doc = run.Json();
+    EXPECT_EQ(doc["exit"], 1);
+    EXPECT_EQ(doc["confirmed"], false);
+    EXPECT_TRUE(doc["after"].is_null());
+    EXPECT_EQ(doc["asked"]["name"], "Renamed");
+    // The table too: the asked values are not shown as read. No search before it this time.
+    m_lams.Sim().SetFaults({*pellacor::sim::ParseFault("drop-nth=5@udp", &error)});
+    const ctltest::CtlRun text =
+        RunCtl({"--search-address", m_lams.SearchAddress(), "netconfig", mac, "--name", "Again"});
+    EXPECT_EQ(text.exit, 1);
+    EXPECT_NE(text.out.find("asked"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("after"), std::string::npos) << text.out;
+}
+
+TEST_F(CtlNetwork, NetconfigNamesEveryAddressOfAMacUnlessOneIsPicked) {
+    const auto mac = m_lams.Sim().State(1).network.MacWire();
+    m_lams.Sim().UpdateState(2,
+                             [&](pellacor::sim::LaminatorState& s) { s.network.SetMacWire(mac); });
+    const std::string shown = "02:50:4c:00:00:02";
+    const ctltest::CtlRun ambiguous = Ctl({"netconfig", shown, "--name", "Which"});
+    EXPECT_EQ(ambiguous.exit, 2) << ambiguous.err;
+    EXPECT_NE(ambiguous.err.find("127.0.0.2"), std::string::npos) << ambiguous.err;
+    EXPECT_NE(ambiguous.err.find("127.0.0.3"), std::string::npos) << ambiguous.err;
+    EXPECT_NE(ambiguous.err.find("--address"), std::string::npos) << ambiguous.err;
+    EXPECT_EQ(m_lams.Sim().State(1).network.Name(), "LAMINATOR-02");
+    const ctltest::CtlRun picked =
+        Ctl({"netconfig", shown, "--address", "127.0.0.3", "--name", "Picked"});
+    EXPECT_EQ(picked.exit, 0) << picked.err;
+    const nlohmann::json doc = picked.Json();
+    EXPECT_EQ(doc["address"], "127.0.0.3");
+    EXPECT_EQ(doc["before"]["name"], "LAMINATOR-03");
+    EXPECT_EQ(doc["after"]["name"], "Picked");
+    EXPECT_EQ(Ctl({"netconfig", shown, "--address", "127.0.0.01", "--name", "x"}).exit, 2);
 }
 
 TEST_F(CtlNetwork, NetconfigRefusesBadInputBeforeSendingAndAnUnknownMacIsUnreachable) {

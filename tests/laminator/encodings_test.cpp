@@ -125,6 +125,11 @@ TEST(Encoding, AddressForms) {
     EXPECT_FALSE(IsDottedQuad("1..3.4"));
     EXPECT_FALSE(IsDottedQuad(" 1.2.3.4"));
     EXPECT_FALSE(IsDottedQuad(""));
+    // Some readers take a leading zero as octal: the address would be in doubt.
+    EXPECT_FALSE(IsDottedQuad("127.0.0.01"));
+    EXPECT_FALSE(IsDottedQuad("010.0.0.1"));
+    EXPECT_FALSE(IsDottedQuad("1.2.3.4x"));
+    EXPECT_TRUE(IsDottedQuad("10.0.0.100"));
     EXPECT_TRUE(IsMacText("ab:CD:ef:12:34:56"));
     EXPECT_FALSE(IsMacText("ab:cd:ef:12:34"));
     EXPECT_FALSE(IsMacText("ab:cd:ef:12:34:5"));
