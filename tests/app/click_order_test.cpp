@@ -135,8 +135,9 @@ class ClickOrderTest : public MainWindowTest {
     void ExpectPortButtonsTruthful() {
         const bool closed = UsbHandleTable()[0] <= 0;
         EXPECT_EQ(dlg->Item(kIdActivatePort).IsEnabled(), closed);
-        if (closed && !EthernetLinkActive.load())
+        if (closed && !EthernetLinkActive.load()) {
             EXPECT_FALSE(StatusPollerActive());
+        }
     }
 
     // Read after everything settled: frames reach the laminator.
@@ -277,11 +278,13 @@ TEST_F(ClickOrderTest, UntickingTheEthernetBoxCancelsAQueuedConnectAndItsPoller)
         Press(kIdEthernetCheck);
     }
     ASSERT_TRUE(dlg->WaitForLinkTasks(20s));
+    host.Pump();
+    EXPECT_FALSE(StatusPollerActive());
     ASSERT_TRUE(SettleWithin(20s));
     EXPECT_EQ(EthernetLinkActive.load(), 0);
     EXPECT_LE(EthernetSocket.load(), 0);
-    EXPECT_FALSE(StatusPollerActive());
     EXPECT_EQ(dlg->Item(kIdEthernetCheck).GetCheck(), 0);
+    EXPECT_EQ(ReceivedOver(*sim, pellacor::sim::Transport::Tcp), 0u) << "it connected";
 }
 
 // A completion writes only what its task owns.

@@ -156,11 +156,15 @@ class ClickSoak : public MainWindowTest {
             case Step::Write:
                 Press(kIdWrite);
                 break;
-            case Step::Download:
+            case Step::Download: {
+                const auto image = dlg->LoadedFirmware();
                 Press(kIdDownload);
-                if (dlg->DownloadRunning())
+                if (dlg->DownloadRunning() && image) {
                     ++m_downloads;
+                    m_lastSize = image->size();
+                }
                 break;
+            }
             case Step::Browse:
                 host.nextFileChoice =
                     WriteFile("fw" + std::to_string(rng() % 2) + ".bin", rng() % 2 ? 3000 : 40000);
@@ -184,8 +188,9 @@ class ClickSoak : public MainWindowTest {
                 const bool running = dlg->DownloadRunning();
                 Press(kIdExit);
                 // Once the transfer asked to stop has stopped: bounded, never stuck.
-                if (!running || yes)
+                if (!running || yes) {
                     EXPECT_TRUE(host.PumpUntil([&] { return ended; }, 20s)) << "Exit never ended";
+                }
                 host.Pump();
                 dlg->m_endProcess = [](int) {};
                 break;
@@ -207,11 +212,13 @@ class ClickSoak : public MainWindowTest {
             return;  // its end closes the port; checked once it has
         host.Pump();
         const bool usbOpen = UsbHandleTable()[0] > 0;
-        if (dlg->Port() == PS::Open)
+        if (dlg->Port() == PS::Open) {
             EXPECT_TRUE(usbOpen) << "the window shows an open port that is closed";
-        if (StatusPollerActive())
+        }
+        if (StatusPollerActive()) {
             EXPECT_TRUE(usbOpen || EthernetLinkActive.load() || EthernetSocket.load() > 0)
                 << "a poller on a closed link";
+        }
         CheckTransfers();
     }
 
@@ -229,12 +236,19 @@ class ClickSoak : public MainWindowTest {
         }
         std::smatch m;
         if (std::regex_match(outcome, m, stopped)) {
-            EXPECT_TRUE(host.PumpUntil(
-                [&] { return sim->Firmware(0).frames >= static_cast<unsigned>(std::stoi(m[1])); },
-                10s))
-                << outcome;
+            // The laminator took exactly the frames the message counts.
+            const unsigned sent = static_cast<unsigned>(std::stoi(m[1]));
+            if (sent == 0)
+                return;  // nothing reached it, so it holds an earlier transfer
+            EXPECT_TRUE(host.PumpUntil([&] { return sim->Firmware(0).complete; }, 10s));
+            EXPECT_EQ(sim->Firmware(0).frames, sent) << outcome;
         } else if (outcome.rfind("Download failed", 0) != 0) {
-            EXPECT_TRUE(host.PumpUntil([&] { return sim->Firmware(0).complete; }, 10s))
+            EXPECT_TRUE(host.PumpUntil(
+                [&] {
+                    const auto fw = sim->Firmware(0);
+                    return fw.complete && fw.bytes == m_lastSize;
+                },
+                10s))
                 << "a transfer neither whole nor reported: " << outcome;
         }
     }
@@ -297,6 +311,7 @@ class ClickSoak : public MainWindowTest {
     SearchTarget m_oldTarget;
     int m_downloads = 0;
     int m_downloadsChecked = 0;
+    std::size_t m_lastSize = 0;  // of the file the last transfer sent
     std::size_t m_boxesSeen = 0;
 };
 
