@@ -2,6 +2,8 @@
 // the port buttons only ever follow it, so no button can claim a port that is not so.
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
+#include "laminator/poll_control.h"
+#include "link/link_flags.h"
 
 int CCorvaneDlg::BeginPortChange(PortState state) {
     m_portState.store(state);
@@ -13,6 +15,10 @@ void CCorvaneDlg::FinishPortChange(int click, PortState state) {
     if (click != m_portClick.load())
         return;  // a later click owns the port now
     m_portState.store(state);
+    // A USB poller started while the port was open (Auto detect ticked during a download)
+    // would otherwise poll the closed port every cycle.
+    if (state == PortState::Closed && !EthernetLinkActive.load())
+        StopStatusPoller();
     ShowPortState();
 }
 
