@@ -131,10 +131,6 @@ std::string CCorvaneDlg::GetParamCell(int row) const {
     return m_paramList.List() ? m_paramList.List()->GetCell(row, 1) : std::string();
 }
 
-void CCorvaneDlg::EnableButton(int id, bool enabled) {
-    Item(id).Enable(enabled);
-}
-
 bool CCorvaneDlg::IsButtonEnabled(int id) const {
     return const_cast<CCorvaneDlg*>(this)->Item(id).IsEnabled();
 }

@@ -16,6 +16,9 @@
 #include "laminator/laminator_view.h"
 #include "ui/editable_list_ctrl.h"
 
+// Waits, however long it takes, until `worker` has ended; at once for a null one.
+void JoinUntilEnded(const WorkerHandle& worker);
+
 class CCorvaneDlg : public Dialog, public LaminatorView {
   public:
     explicit CCorvaneDlg(DialogHost* host = nullptr);
@@ -43,8 +46,8 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     std::string TypedCommand() const override;
     std::shared_ptr<const std::vector<std::uint8_t>> LoadedFirmware() const override;
     void ReleaseFirmware() override;
-    // True once the user chose to stop the running download; the transfer ends there.
-    bool StopRequested() const override;
+    // The window itself never asks an operation to stop: a download's stop is its own
+    // token, seen only through that transfer's view.
 
     // Group and parameter lists.
     void InitGroupList();
@@ -107,13 +110,22 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     bool WaitForLinkTasks(std::chrono::milliseconds timeout) const;
     bool DownloadRunning() const;
 
+    // The USB port as the window knows it; the port buttons follow from it alone.
+    enum class PortState { Closed, Opening, Open, Closing };
+    PortState Port() const { return m_portState.load(); }
+    // Open, or opening: Read and Write queue behind the open. Any thread.
+    bool PortTakenAsOpen() const {
+        const PortState state = Port();
+        return state == PortState::Opening || state == PortState::Open;
+    }
+
   protected:
     bool OnEvent(const Event& e, long& result) override;
 
   private:
     // Link open, close, connect and disconnect run here, one after another in click order,
     // off the window thread. Window thread.
-    void RunLinkTask(std::string name, std::function<void()> task);
+    WorkerHandle RunLinkTask(std::string name, std::function<void()> task);
     // Starts an operation's worker; it first waits for the link work clicked before it, so
     // a Read right after Activate Port reads the port that opened.
     WorkerHandle StartOperation(int (*proc)(LaminatorView*), std::string name);
@@ -121,19 +133,34 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     // While a firmware download runs, asks whether to stop it. True when none runs or the
     // user said Yes; the transfer then ends at its next frame boundary. Window thread.
     bool ConfirmStopDownload();
-    // Runs `action` once the download asked to stop has ended (at once when none runs).
-    void AfterDownload(std::string name, std::function<void()> action);
-    void WaitForDownload() const;
+    // The running download's worker, taken when a click needs to wait for it; null when
+    // none runs.
+    WorkerHandle RunningDownload() const;
+    // Runs `action` once `download` has ended (at once when it is null or has ended).
+    void AfterDownload(WorkerHandle download, std::string name, std::function<void()> action);
     void StartDownload(int (*worker)(LaminatorView*), FirmwareRoute route, std::string name);
-    // A worker failed: the links are closed, the buttons usable again, the user told.
+    // A worker failed: the link it used is closed, the user told; a running download keeps
+    // its controls.
     void OnWorkerFailure(const std::string& worker, const std::string& what);
     void EndProcess(int status);
 
-    WorkerHandle m_linkTask;  // window thread only
+    // Port state changes. A click starts one and gets its number; a completion of an older
+    // click changes nothing. Window thread.
+    int BeginPortChange(PortState state);
+    void FinishPortChange(int click, PortState state);
+    void ShowPortState();
+    // An engine closed the USB link behind the window's back (end of a download, a lost
+    // laminator): the port is closed unless a newer click is under way. Any thread.
+    void NotePortClosedByEngine();
+
+    WorkerHandle m_linkTask;  // under m_downloadMutex: operations start on worker threads too
+    // The last Ethernet box task, whose connect an untick cancels. Window thread.
+    WorkerHandle m_ethernetTask;
+    std::shared_ptr<std::atomic<bool>> m_ethernetCancel;  // that task's own cancel
+    std::atomic<PortState> m_portState{PortState::Closed};
+    std::atomic<int> m_portClick{0};
     mutable std::mutex m_downloadMutex;
-    WorkerHandle m_download;
-    std::atomic<int> m_downloadFrames{0};
-    std::atomic<bool> m_stopDownload{false};
+    std::shared_ptr<struct DownloadRun> m_download;
 
     // Held while the rows and CurrentGroup change together, and while a worker writes a
     // cell of the group it read, so a late read never lands in another group's rows.

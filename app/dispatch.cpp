@@ -11,6 +11,7 @@
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"
+#include "netsetup/connect_cancel.h"
 #include "netsetup/net_work.h"
 
 namespace {
@@ -25,30 +26,38 @@ void CCorvaneDlg::OnActivatePort() {
         MessageBox(std::string(kStringDisconnectNetwork));
         return;
     }
-    // Disabled while the port opens; enabled again only when the open failed.
-    Item(kIdActivatePort).Enable(false);
     const bool hid = m_useHid != 0;
     const bool autoDetect = m_autoDetect != 0;
-    RunLinkTask("Activate Port", [this, hid, autoDetect] {
-        CloseUsbLink();
-        if (hid) {
-            if (!OpenHidLink()) {
-                EnableButton(kIdActivatePort, true);  // the link has said why
-                return;
-            }
+    const int click = BeginPortChange(PortState::Opening);
+    RunLinkTask("Activate Port", [this, hid, autoDetect, click] {
+        const auto finish = [this, click](bool open) {
+            PostWork([this, click, open] {
+                FinishPortChange(click, open ? PortState::Open : PortState::Closed);
+            });
+        };
+        bool open = false;
+        try {
+            CloseUsbLink();
+            open = hid ? OpenHidLink() : OpenPrinterClassLink();  // a failure has said why
+        } catch (...) {
+            finish(false);  // the failure handler reports it
+            throw;
+        }
+        if (open && hid) {
             UsbLinkActive.store(1);
-            if (autoDetect) {
+            // Not when a Deactivate was clicked meanwhile: the port is about to close.
+            if (autoDetect && click == m_portClick.load()) {
                 ReadOnFirstPoll.store(1);
                 StartStatusPoller(&UsbStatusPoller, AsView(this));
             }
-            return;
         }
-        if (!OpenPrinterClassLink())
-            EnableButton(kIdActivatePort, true);
+        finish(open);
     });
 }
 
 void CCorvaneDlg::OnDeactivatePort() {
+    // Taken at the click: the task waits for this download, never for one clicked later.
+    const WorkerHandle download = RunningDownload();
     if (!ConfirmStopDownload())
         return;
     // Ended at once in effect: the poller checks its token under the link lock before
@@ -57,12 +66,14 @@ void CCorvaneDlg::OnDeactivatePort() {
         StopStatusPoller();
     // The re-sender would open the port again.
     RequestModeResenderStop();
-    Item(kIdDeactivatePort).Enable(false);
-    RunLinkTask("Deactivate Port", [this] {
-        WaitForDownload();
+    const int click = BeginPortChange(PortState::Closing);
+    RunLinkTask("Deactivate Port", [this, download, click] {
+        JoinUntilEnded(download);
+        // A poller an Activate clicked earlier started after the click above.
+        if (!EthernetLinkActive.load())
+            StopStatusPoller();
         CloseUsbLink();
-        EnableButton(kIdActivatePort, true);
-        EnableButton(kIdDeactivatePort, true);
+        PostWork([this, click] { FinishPortChange(click, PortState::Closed); });
     });
 }
 
@@ -78,7 +89,7 @@ void CCorvaneDlg::OnRead() {
         MessageBox(std::string(kStringNotConnected));
         return;
     }
-    if (Item(kIdActivatePort).IsEnabled())
+    if (!PortTakenAsOpen())
         return;
     StartOperation(&UsbParameterReader, "UsbParameterReader");
     StartOperation(&ModelReadWorker, "ModelReadWorker");
@@ -98,7 +109,7 @@ void CCorvaneDlg::OnWrite() {
         MessageBox(std::string(kStringNotConnected));
         return;
     }
-    if (Item(kIdActivatePort).IsEnabled())
+    if (!PortTakenAsOpen())
         return;
     StartOperation(&ModelWriteWorker, "ModelWriteWorker");
     StartOperation(&UsbParameterWriter, "UsbParameterWriter");
@@ -112,6 +123,7 @@ void CCorvaneDlg::OnEthernetConfig() {
 
 void CCorvaneDlg::OnEthernetCheck() {
     const int before = m_useEthernet.load();
+    const WorkerHandle download = RunningDownload();
     UpdateData(true);
     if (m_useEthernet != before && !ConfirmStopDownload()) {
         m_useEthernet = before;
@@ -119,29 +131,49 @@ void CCorvaneDlg::OnEthernetCheck() {
         return;
     }
     StopStatusPoller();
-    CancelEthernetConnect();  // a connect still under way gives up
+    // A connect of an earlier click gives up, even one still queued behind other link work.
+    if (m_ethernetCancel)
+        m_ethernetCancel->store(true);
+    if (m_ethernetTask && m_ethernetTask->IsRunning())
+        StartWorkerThread(
+            [task = m_ethernetTask] {
+                CancelConnectUntilEnded(task);
+                return 1;
+            },
+            "cancelling the connect");
     const bool connect = m_useEthernet != 0;
     const bool autoDetect = m_autoDetect != 0;
     const std::string address = Store().Get(ParamKey::IpAddress);
-    RunLinkTask("Ethernet port", [this, connect, autoDetect, address] {
-        WaitForDownload();
-        CloseEthernet();
-        if (!connect) {
-            EthernetLinkActive.store(0);
-            return;
-        }
-        if (!ConnectEthernet(address)) {
-            EthernetLinkActive.store(0);
-            PostWork([this] {
-                m_useEthernet = 0;
-                UpdateData(false);
-            });
-            return;
-        }
-        EthernetLinkActive.store(1);
-        if (autoDetect)
-            StartStatusPoller(&NetStatusPoller, AsView(this));
-    });
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    m_ethernetCancel = cancelled;
+    m_ethernetTask =
+        RunLinkTask("Ethernet port", [this, download, connect, autoDetect, address, cancelled] {
+            JoinUntilEnded(download);
+            StopStatusPoller();
+            CloseEthernet();
+            if (!connect) {
+                EthernetLinkActive.store(0);
+                return;
+            }
+            const bool connected = !cancelled->load() && ConnectEthernet(address);
+            if (!connected || cancelled->load()) {
+                if (connected)
+                    CloseEthernet();  // unticked while it connected
+                EthernetLinkActive.store(0);
+                // Only this box, and only while no later click owns it: the other controls
+                // keep what the user set meanwhile.
+                PostWork([this, cancelled] {
+                    if (cancelled->load())
+                        return;
+                    m_useEthernet = 0;
+                    Item(kIdEthernetCheck).SetCheck(0);
+                });
+                return;
+            }
+            EthernetLinkActive.store(1);
+            if (autoDetect)
+                StartStatusPoller(&NetStatusPoller, AsView(this));
+        });
 }
 
 long CCorvaneDlg::OnStartNetPoller(const Event&) {
@@ -156,7 +188,7 @@ void CCorvaneDlg::OnAutoDetect() {
             StartStatusPoller(&NetStatusPoller, AsView(this));
         else
             StopStatusPoller();
-    } else if (!Item(kIdActivatePort).IsEnabled()) {
+    } else if (Port() == PortState::Open) {
         if (m_autoDetect)
             StartStatusPoller(&UsbStatusPoller, AsView(this));
         else

@@ -8,13 +8,13 @@
 #include "link/usb_link.h"
 
 bool MainWindowLinks::UsbPortOpen() {
-    return !m_window.Item(kIdActivatePort).IsEnabled();
+    return m_window.PortTakenAsOpen();
 }
 
 void MainWindowLinks::CloseUsbPort() {
     RequestModeResenderStop();  // it would open the port again under the connection
     CloseUsbLink();
-    m_window.Item(kIdActivatePort).Enable(true);
+    m_window.EnableButton(kIdActivatePort, true);  // the port state follows
     UsbLinkActive.store(0);
 }
 

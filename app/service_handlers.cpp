@@ -9,6 +9,9 @@
 #include "link/link_flags.h"
 
 namespace {
+constexpr const char* kDownloadAlreadyRunning =
+    "A firmware download is already running; wait until it has ended.";
+
 LaminatorView* AsView(CCorvaneDlg* dlg) {
     return static_cast<LaminatorView*>(dlg);
 }
@@ -71,7 +74,7 @@ void CCorvaneDlg::OnResetDefault() {
         UpdateData(false);
         return;
     }
-    const bool portActive = !Item(kIdActivatePort).IsEnabled();
+    const bool portActive = Port() == PortState::Open;
     WorkerHandle poller;
     if (portActive && StatusPollerActive())
         poller = StopPollerForReset();
@@ -108,16 +111,20 @@ void CCorvaneDlg::OnBrowse() {
                     problem && !AskYesNo(*problem + "\n\nSend this file anyway?"))
                     load.bytes.reset();
             }
-            PostWork([this, bytes = std::move(load.bytes)] {
+            // Only what Browse owns: the path, the file and its two buttons. The other
+            // controls keep what the user set meanwhile.
+            PostWork([this, path, bytes = std::move(load.bytes)] {
                 if (bytes) {
                     {
                         std::lock_guard lock(m_membersMutex);
                         m_firmware = bytes;
                     }
-                    UpdateData(false);
+                    Item(kIdFirmwarePath).SetText(path);
                 }
                 Item(kIdBrowse).Enable(true);
-                Item(kIdDownload).Enable(true);
+                // A download running meanwhile keeps Download off until it ends.
+                if (!DownloadRunning())
+                    Item(kIdDownload).Enable(true);
             });
             return 1;
         },
@@ -125,6 +132,12 @@ void CCorvaneDlg::OnBrowse() {
 }
 
 void CCorvaneDlg::OnDownload() {
+    // The printing-class transfer leaves the button enabled; a second transfer would race
+    // the first on the link and take its place in the window's questions.
+    if (DownloadRunning()) {
+        MessageBox(kDownloadAlreadyRunning);
+        return;
+    }
     UpdateData(true);
     if (!LoadedFirmware()) {
         MessageBox(std::string(kStringSelectFile));
@@ -135,6 +148,7 @@ void CCorvaneDlg::OnDownload() {
         return;
     }
     if (EthernetLinkActive.load()) {
+        Item(kIdDownload).Enable(false);
         StartDownload(&NetDownloadWorker, FirmwareRoute::Ethernet, "NetDownloadWorker");
         EthernetLinkActive.store(0);
         UpdateData(false);
@@ -146,7 +160,8 @@ void CCorvaneDlg::OnDownload() {
                       "PrinterClassDownloadWorker");
         return;
     }
-    if (!Item(kIdActivatePort).IsEnabled()) {
+    if (PortTakenAsOpen()) {
+        Item(kIdDownload).Enable(false);
         StartDownload(&HidDownloadWorker, FirmwareRoute::Hid, "HidDownloadWorker");
         return;
     }

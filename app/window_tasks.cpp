@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
+#include "app/download_run.h"
 #include "framework/message_box.h"
 #include "laminator/poll_control.h"
 #include "link/ethernet_link.h"
@@ -15,12 +16,19 @@
 #include "link/usb_link.h"
 
 namespace {
-// A worker waits this long for the one before it before it looks again.
-constexpr std::chrono::milliseconds kJoinSlice{200};
+// A failing worker closes only the link it used; the tag is set when it starts.
+enum class WorkerLink { None, Usb, Ethernet };
+thread_local WorkerLink t_workerLink = WorkerLink::None;
 
-void JoinUntilEnded(const WorkerHandle& worker) {
-    while (worker && !worker->Join(kJoinSlice)) {
-    }
+WorkerLink LinkInUse() {
+    return EthernetLinkActive.load() ? WorkerLink::Ethernet : WorkerLink::Usb;
+}
+
+// Workers not started by the window (the status poller) are known by their link flags.
+WorkerLink LinkOfWorker() {
+    if (t_workerLink != WorkerLink::None)
+        return t_workerLink;
+    return LinkInUse();
 }
 
 std::string StopQuestion(int frame, int frames) {
@@ -28,9 +36,17 @@ std::string StopQuestion(int frame, int frames) {
            std::to_string(frames) +
            "). Stopping it leaves the laminator without complete firmware. Stop it?";
 }
+constexpr const char* kDownloadAlreadyEnded =
+    "The download had already ended; nothing was stopped.";
 }  // namespace
 
-void CCorvaneDlg::RunLinkTask(std::string name, std::function<void()> task) {
+void JoinUntilEnded(const WorkerHandle& worker) {
+    // A slice at a time, so a worker that never ends still shows in a debugger's stacks.
+    while (worker && !worker->Join(std::chrono::milliseconds(200))) {
+    }
+}
+
+WorkerHandle CCorvaneDlg::RunLinkTask(std::string name, std::function<void()> task) {
     std::lock_guard lock(m_downloadMutex);
     WorkerHandle previous = m_linkTask;
     m_linkTask = StartWorkerThread(
@@ -40,6 +56,7 @@ void CCorvaneDlg::RunLinkTask(std::string name, std::function<void()> task) {
             return 1;
         },
         std::move(name));
+    return m_linkTask;
 }
 
 WorkerHandle CCorvaneDlg::StartOperation(std::function<int()> body, std::string name) {
@@ -48,8 +65,10 @@ WorkerHandle CCorvaneDlg::StartOperation(std::function<int()> body, std::string 
         std::lock_guard lock(m_downloadMutex);
         pending = m_linkTask;
     }
+    const WorkerLink link = LinkInUse();
     return StartWorkerThread(
-        [pending, body = std::move(body)] {
+        [pending, link, body = std::move(body)] {
+            t_workerLink = link;
             JoinUntilEnded(pending);
             return body();
         },
@@ -70,44 +89,45 @@ bool CCorvaneDlg::WaitForLinkTasks(std::chrono::milliseconds timeout) const {
     return !last || last->Join(timeout);
 }
 
-bool CCorvaneDlg::DownloadRunning() const {
+WorkerHandle CCorvaneDlg::RunningDownload() const {
     std::lock_guard lock(m_downloadMutex);
-    return m_download && m_download->IsRunning();
+    return m_download && m_download->Running() ? m_download->worker : nullptr;
 }
 
-void CCorvaneDlg::WaitForDownload() const {
-    WorkerHandle download;
-    {
-        std::lock_guard lock(m_downloadMutex);
-        download = m_download;
-    }
-    if (download && !download->IsCurrentThread())
-        JoinUntilEnded(download);
+bool CCorvaneDlg::DownloadRunning() const {
+    return RunningDownload() != nullptr;
 }
 
 bool CCorvaneDlg::ConfirmStopDownload() {
-    if (!DownloadRunning())
+    std::shared_ptr<DownloadRun> run;
+    {
+        std::lock_guard lock(m_downloadMutex);
+        run = m_download;
+    }
+    if (!run || !run->Running())
         return true;
-    const int frames = m_downloadFrames.load();
+    const int frames = run->frames;
     const int frame = std::min(std::max(GetProgressPosition(), 1), frames);
     if (!AskYesNo(StopQuestion(frame, frames)))
         return false;
-    m_stopDownload.store(true);
+    // The question does not hold the transfer: it may have ended meanwhile.
+    if (!run->Running()) {
+        MessageBox(kDownloadAlreadyEnded);
+        return true;
+    }
+    run->stop.store(true);
     return true;
 }
 
-bool CCorvaneDlg::StopRequested() const {
-    return m_stopDownload.load();
-}
-
-void CCorvaneDlg::AfterDownload(std::string name, std::function<void()> action) {
-    if (!DownloadRunning()) {
+void CCorvaneDlg::AfterDownload(WorkerHandle download, std::string name,
+                                std::function<void()> action) {
+    if (!download || !download->IsRunning()) {
         action();
         return;
     }
     StartWorkerThread(
-        [this, action = std::move(action)] {
-            WaitForDownload();
+        [this, download, action = std::move(action)] {
+            JoinUntilEnded(download);
             PostWork(action);
             return 1;
         },
@@ -116,32 +136,36 @@ void CCorvaneDlg::AfterDownload(std::string name, std::function<void()> action) 
 
 void CCorvaneDlg::StartDownload(int (*worker)(LaminatorView*), FirmwareRoute route,
                                 std::string name) {
-    const auto image = LoadedFirmware();
-    m_downloadFrames.store(FirmwareFrameCount(route, image ? image->size() : 0));
-    m_stopDownload.store(false);
-    // The transfer itself says how far a stopped download got, counting what the laminator
-    // took.
-    WorkerHandle download = StartOperation(
-        [this, worker] {
-            worker(static_cast<LaminatorView*>(this));
+    auto run = std::make_shared<DownloadRun>();
+    run->route = route;
+    run->image = LoadedFirmware();
+    run->frames = FirmwareFrameCount(route, run->image ? run->image->size() : 0);
+    run->worker = StartOperation(
+        [this, worker, run] {
+            DownloadView view(*this, *run);
+            // The transfer itself says how far a stopped download got, counting what the
+            // laminator took.
+            worker(&view);
             return 1;
         },
         std::move(name));
     std::lock_guard lock(m_downloadMutex);
-    m_download = std::move(download);
+    m_download = std::move(run);
 }
 
 void CCorvaneDlg::OnCancel() {
+    const WorkerHandle download = RunningDownload();
     if (!ConfirmStopDownload())
         return;
-    AfterDownload("closing the window", [this] { Dialog::OnCancel(); });
+    AfterDownload(download, "closing the window", [this] { Dialog::OnCancel(); });
 }
 
 void CCorvaneDlg::OnExit() {
+    const WorkerHandle download = RunningDownload();
     if (!ConfirmStopDownload())
         return;
     // Links stay open and other workers are not waited for: only a transfer is.
-    AfterDownload("Exit", [this] { EndProcess(1); });
+    AfterDownload(download, "Exit", [this] { EndProcess(1); });
 }
 
 void CCorvaneDlg::EndProcess(int status) {
@@ -156,13 +180,36 @@ void CCorvaneDlg::EndProcess(int status) {
 
 void CCorvaneDlg::OnWorkerFailure(const std::string& worker, const std::string& what) {
     // On the failed worker's thread: closing may wait for an exchange in flight.
-    StopStatusPoller();
-    CancelEthernetConnect();
-    CloseUsbLink();
-    CloseEthernet();
-    EthernetLinkActive.store(0);
-    for (int id : {kIdActivatePort, kIdDeactivatePort, kIdRead, kIdWrite, kIdResetDefault,
-                   kIdDownload, kIdBrowse})
-        EnableButton(id, true);
+    std::shared_ptr<DownloadRun> run;
+    {
+        std::lock_guard lock(m_downloadMutex);
+        run = m_download;
+    }
+    const bool downloadGoesOn = run && run->Running() && !run->worker->IsCurrentThread();
+    const bool downloadOnEthernet = downloadGoesOn && run->route == FirmwareRoute::Ethernet;
+    switch (LinkOfWorker()) {
+        case WorkerLink::Ethernet:
+            if (downloadOnEthernet)
+                break;  // the socket carries the running download
+            StopStatusPoller();
+            CancelEthernetConnect();
+            CloseEthernet();
+            EthernetLinkActive.store(0);
+            break;
+        case WorkerLink::Usb:
+            if (downloadGoesOn && !downloadOnEthernet)
+                break;  // the port carries the running download
+            StopStatusPoller();
+            CloseUsbLink();
+            NotePortClosedByEngine();
+            break;
+        case WorkerLink::None:
+            break;
+    }
+    SetOperationButtons(*this, true);
+    if (!downloadGoesOn) {
+        EnableButton(kIdDownload, true);
+        EnableButton(kIdBrowse, true);
+    }
     MessageBox(InternalErrorText(worker, what));
 }

@@ -99,6 +99,7 @@ struct Bench {
     QtMessageBoxSink boxes;
     ChoosingHost host;
     std::unique_ptr<CCorvaneDlg> dlg;
+    QWidget* window = nullptr;
 
     Bench() {
         char pattern[] = "/tmp/pellacor-stall-XXXXXX";
@@ -119,7 +120,7 @@ struct Bench {
         SetEthernetPort(sim->TcpPort(0));
         SetMessageBoxSink(&boxes);
         dlg = std::make_unique<CCorvaneDlg>(&host);
-        host.Show(*dlg);
+        window = host.Show(*dlg);
     }
     ~Bench() {
         boxes.SetAutoDismiss(true);
@@ -168,8 +169,12 @@ void Report(const char* action, double gap, double idle) {
     std::fflush(stdout);
 }
 
+// What cuts the download short in the measured loop: Deactivate Port or the title bar's close.
+enum class Interrupt { Deactivate, CloseWindow };
+
 // `windowThread`: the port is closed on the window thread instead, as Deactivate did.
-double DeactivateDuringDownload(Bench& b, bool yes, bool windowThread = false) {
+double DeactivateDuringDownload(Bench& b, bool yes, bool windowThread = false,
+                                Interrupt interrupt = Interrupt::Deactivate) {
     Answerer answers(b.boxes, yes);
     if (b.dlg->Item(kIdAutoDetect).GetCheck())
         dynamic_cast<QCheckBox*>(b.host.WidgetById(*b.dlg, kIdAutoDetect))->click();
@@ -195,9 +200,14 @@ double DeactivateDuringDownload(Bench& b, bool yes, bool windowThread = false) {
         [&] {
             if (!clicked) {
                 clicked = true;
-                QTimer::singleShot(0, b.ButtonOf(kIdDeactivatePort), &QPushButton::click);
+                if (interrupt == Interrupt::CloseWindow)
+                    QTimer::singleShot(0, b.window, &QWidget::close);
+                else
+                    QTimer::singleShot(0, b.ButtonOf(kIdDeactivatePort), &QPushButton::click);
                 return false;
             }
+            if (interrupt == Interrupt::CloseWindow)
+                return b.host.EndResult(*b.dlg).has_value() && RunningWorkerCount() == 0;
             return b.ButtonOf(kIdActivatePort)->isEnabled() && RunningWorkerCount() == 0;
         },
         120s);
@@ -225,6 +235,11 @@ int main(int argc, char** argv) {
         Bench b;
         Report("HID download 64 MiB, Deactivate Port, answer Yes",
                DeactivateDuringDownload(b, true), idle);
+    }
+    {
+        Bench b;
+        Report("HID download 64 MiB, close the window, answer Yes",
+               DeactivateDuringDownload(b, true, false, Interrupt::CloseWindow), idle);
     }
     {
         Bench b;

@@ -7,6 +7,7 @@
 #include "laminator/poll_control.h"
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
+#include "netsetup/connect_cancel.h"
 #include "netsetup/found_devices.h"
 #include "netsetup/net_config.h"
 #include "netsetup/net_resources.h"
@@ -296,8 +297,7 @@ void CNetWork::OnDisconnect() {
 int CNetWork::DisconnectWorker() {
     // A connect under way gives up; cancelled again until it has, so one that had not yet
     // begun when Disconnect was pressed cannot slip past the cancel.
-    while (m_connector && !m_connector->Join(std::chrono::milliseconds(50)))
-        CancelEthernetConnect();
+    CancelConnectUntilEnded(m_connector);
     CloseEthernetConnection();
     SetStatus(std::string(kStatusNotConnected));
     MessageBox(std::string(kMsgNotConnected));

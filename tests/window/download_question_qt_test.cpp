@@ -30,6 +30,7 @@
 #include "qt/qt_message_box_sink.h"
 #include "sim/simulator.h"
 #include "tests/qt/qt_test_support.h"
+#include "tests/support/link_hold.h"
 #include "tests/support/simulated_laminator.h"
 
 namespace {
@@ -51,32 +52,6 @@ Bytes Counting(std::size_t n) {
         b[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
     return b;
 }
-
-// Holds the link lock, so a transfer that has started waits before its first frame.
-class LinkHold {
-  public:
-    LinkHold()
-        : m_thread([this] {
-              LinkTransaction t;
-              m_held = true;
-              while (!m_release)
-                  std::this_thread::sleep_for(1ms);
-          }) {
-        while (!m_held)
-            std::this_thread::sleep_for(1ms);
-    }
-    ~LinkHold() { Release(); }
-    void Release() {
-        m_release = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-  private:
-    std::atomic<bool> m_held{false};
-    std::atomic<bool> m_release{false};
-    std::thread m_thread;
-};
 
 class DownloadQuestionTest : public ::testing::Test {
   protected:
