@@ -12,12 +12,10 @@
 #include <vector>
 
 #include "bench/null_view.h"
+#include "bench/simulator_over_tcp.h"
 #include "journal/journal_writer.h"
 #include "laminator/status_poller.h"
 #include "laminator/status_reading_observer.h"
-#include "link/ethernet_link.h"
-#include "link/link_flags.h"
-#include "sim/simulator.h"
 
 namespace {
 constexpr int kBlocks = 21;
@@ -42,10 +40,6 @@ double BlockMicroseconds(NullView& view, bool journal) {
     return us;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 }  // namespace
 
 int main() {
@@ -53,21 +47,9 @@ int main() {
         (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
     if (!mkdtemp(folder.data()))
         return 1;
-    pellacor::sim::SimOptions options;
-    options.tcpPort = 0;
-    options.udp = false;
-    pellacor::sim::Simulator sim(options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    pellacor::sim::Simulator sim(TcpOnlySimulatorOptions());
+    if (!ConnectToSimulatorOverTcp(sim))
         return 1;
-    }
-    SetEthernetPort(sim.TcpPort(0));
-    if (!ConnectEthernet(sim.TcpHost(0))) {
-        std::fprintf(stderr, "cannot connect to the simulator\n");
-        return 1;
-    }
-    EthernetLinkActive = 1;
     NullView view;
     {
         JournalOptions o;

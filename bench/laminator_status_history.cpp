@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "bench/null_view.h"
+#include "bench/simulator_over_tcp.h"
 #include "laminator/status_history.h"
 #include "laminator/status_poller.h"
-#include "link/ethernet_link.h"
-#include "link/link_flags.h"
-#include "sim/simulator.h"
 
 namespace {
 
@@ -30,28 +28,12 @@ double BlockMicroseconds(NullView& view, StatusHistory* history) {
            kCyclesPerBlock;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 }  // namespace
 
 int main() {
-    pellacor::sim::SimOptions options;
-    options.tcpPort = 0;
-    options.udp = false;
-    pellacor::sim::Simulator sim(options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    pellacor::sim::Simulator sim(TcpOnlySimulatorOptions());
+    if (!ConnectToSimulatorOverTcp(sim))
         return 1;
-    }
-    SetEthernetPort(sim.TcpPort(0));
-    if (!ConnectEthernet(sim.TcpHost(0))) {
-        std::fprintf(stderr, "cannot connect to the simulator\n");
-        return 1;
-    }
-    EthernetLinkActive = 1;
     NullView view;
     // A history already full, so every append also overwrites the oldest reading.
     StatusHistory history;
