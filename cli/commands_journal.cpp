@@ -7,8 +7,8 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/file_write.h"
 #include "cli/text_table.h"
+#include "framework/file_write.h"
 #include "framework/message_box.h"
 #include "journal/journal_db.h"
 #include "journal/journal_time.h"
