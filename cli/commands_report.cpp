@@ -250,7 +250,8 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
             plan.rounds = 1;
         }
         WatchStatus(context, plan, histories,
-                    [&](const Target& target, const nlohmann::json& entry, const StatusSample&) {
+                    [&](const Target& target, const nlohmann::json& entry,
+                        const std::vector<StatusSample>&) {
                         const int exit = entry["exit"].get<int>();
                         if (exit != kExitOk && exit != kExitInterrupted)
                             watchExits[target.Key()] = kExitFailure;

@@ -86,8 +86,7 @@ TEST_F(CtlJsonMessages, QuietSearchesHaveAnEmptyList) {
 TEST_F(CtlJsonMessages, NetconfigOfAnUnknownMacSaysWhyInTheDocument) {
     const ctltest::CtlRun run = Ctl({"netconfig", "02:00:00:00:00:99", "--name", "x"});
     EXPECT_EQ(run.exit, 3);
-    EXPECT_TRUE(Says(Document(run), "No laminator with MAC address 02:00:00:00:00:99"))
-        << run.out;
+    EXPECT_TRUE(Says(Document(run), "No laminator with MAC address 02:00:00:00:00:99")) << run.out;
 }
 
 TEST_F(CtlJsonMessages, FirmwareFileProblemsAreInTheDocument) {
