@@ -43,7 +43,7 @@ const char* kStyle =
     "svg .environment{fill:none;stroke:#2471a3;stroke-width:1.2;stroke-linecap:round}"
     "svg .set{stroke:#555;stroke-dasharray:6 4}"
     "svg .mark{stroke:#7d3c98;stroke-width:1;opacity:.5}svg .fault{stroke:#e67e22;opacity:.9}"
-    "svg .mark-label{font-size:8px;fill:#5b2c6f}"
+    "svg .mark-label{font-size:8px;fill:#5b2c6f}.messages .time{color:#666;margin-right:2mm}"
     ".legend span{margin-right:4mm}.r{color:#c0392b}.e{color:#2471a3}.s{color:#555}"
     "footer{margin-top:6mm;font-size:8pt;color:#666}";
 
@@ -298,8 +298,9 @@ std::string ReportXhtml(const ServiceReport& report) {
             html += "<p>None.</p>";
         } else {
             html += "<ul class=\"messages\">";
-            for (const std::string& m : s.messages)
-                html += "<li>" + XmlEscape(m) + "</li>";
+            for (const ReportMessage& m : s.messages)
+                html += "<li><span class=\"time\">" + IsoTime(m.timeMs) + "</span> " +
+                        XmlEscape(m.text) + "</li>";
             html += "</ul>";
         }
         html += "</section>\n";
@@ -348,8 +349,8 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                                 {"error", SampleErrorText(r)}});
         }
         std::vector<std::string> messages;
-        for (const std::string& m : s.messages)
-            messages.push_back(ShownText(m));
+        for (const ReportMessage& m : s.messages)
+            messages.push_back(ShownText(m.text));
         sections.push_back(
             {{"target", ShownText(s.target)},
              {"exit", s.exit},
