@@ -1,6 +1,6 @@
 // What status histories cost in memory: 4096 watched targets with one reading each (the
 // ceiling of --discovered) against their 50 MB budget, and one history filled to its
-// capacity against the 1.5 MB a full ring needs. Figures from the process's resident size.
+// capacity against the 2 MB a full ring needs. Figures from the process's resident size.
 #include <cstdio>
 #include <fstream>
 #include <memory>

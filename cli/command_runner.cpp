@@ -59,6 +59,9 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
 }
 
 int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
+    // What was said before the first laminator (a file's problem, a search's overflow) belongs
+    // to the whole run; each laminator's own messages go into its entry.
+    nlohmann::json messages = context.messages->Take();
     nlohmann::json entries = nlohmann::json::array();
     std::vector<int> codes;
     std::string text;
@@ -76,7 +79,10 @@ int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
     int exit = CombinedExit(codes.data(), static_cast<int>(codes.size()));
     if (CliView::Interrupted().load() && exit != kExitOk)
         exit = kExitInterrupted;
-    nlohmann::json doc = {{"command", context.command}, {"exit", exit}, {"laminators", entries}};
+    nlohmann::json doc = {{"command", context.command},
+                          {"exit", exit},
+                          {"laminators", entries},
+                          {"messages", messages}};
     PrintResult(context, doc, text);
     return exit;
 }

@@ -18,8 +18,8 @@ namespace {
 bool RefuseManyOrPrinter(const CommandContext& context, const char* what) {
     for (const Target& t : context.targets) {
         if (t.IsPrinterClass()) {
-            std::fprintf(stderr, "%s needs --usb or --tcp; the printing-class path has no reads.\n",
-                         what);
+            MessageBox(std::string(what) +
+                       " needs --usb or --tcp; the printing-class path has no reads.");
             return true;
         }
     }

@@ -2,7 +2,6 @@
 // laminator's network settings changed over the UDP protocol.
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include "cli/cli_journal.h"
 #include "cli/commands.h"
@@ -10,6 +9,7 @@
 #include "cli/json_text.h"
 #include "cli/network_search.h"
 #include "cli/text_table.h"
+#include "framework/message_box.h"
 #include "laminator/encodings.h"
 #include "link/ipv4_text.h"
 #include "link/usb_backend.h"
@@ -39,8 +39,8 @@ void AddSearchRow(TextTable& table, const SearchReply& r) {
     table.Add({ReplyDeviceId(r), ReplyMacText(r), ReplyName(r), ReplyFwBoot(r), ReplyIpText(r)});
 }
 
-// The laminators a search listed, as a table and as JSON; those beyond the list are said on
-// standard error and counted in "not-listed".
+// The laminators a search listed, as a table and as JSON; those beyond the list are said as a
+// message and counted in "not-listed".
 nlohmann::json ListFound(const CNetDiscovery& discovery, const std::vector<FoundLaminator>& found,
                          TextTable& table) {
     nlohmann::json list = nlohmann::json::array();
@@ -49,7 +49,7 @@ nlohmann::json ListFound(const CNetDiscovery& discovery, const std::vector<Found
         AddSearchRow(table, f.reply);
     }
     if (discovery.NotShown())
-        std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
+        MessageBox(NotListedText(discovery.NotShown()));
     return list;
 }
 
@@ -73,7 +73,7 @@ int RunDiscover(const CommandContext& context) {
     NetResult searched = kNetSuccess;
     const std::vector<FoundLaminator> found = SearchNetwork(discovery, searched);
     if (searched != kNetSuccess) {
-        std::fprintf(stderr, "The network search failed: %s.\n", NetResultText(searched).c_str());
+        MessageBox("The network search failed: " + NetResultText(searched) + ".");
         return kExitFailure;
     }
     TextTable table = SearchTable();
@@ -81,7 +81,8 @@ int RunDiscover(const CommandContext& context) {
     const nlohmann::json doc = {{"command", "discover"},
                                 {"exit", 0},
                                 {"laminators", list},
-                                {"not-listed", discovery.NotShown()}};
+                                {"not-listed", discovery.NotShown()},
+                                {"messages", context.messages->Take()}};
     PrintResult(context, doc, table.Render());
     return kExitOk;
 }
@@ -121,11 +122,11 @@ int RunList(const CommandContext& context, bool network) {
         doc["not-listed"] = discovery.NotShown();
         text += "\n" + found_table.Render();
         if (searched != kNetSuccess) {
-            std::fprintf(stderr, "The network search failed: %s.\n",
-                         NetResultText(searched).c_str());
+            MessageBox("The network search failed: " + NetResultText(searched) + ".");
             doc["exit"] = kExitFailure;
         }
     }
+    doc["messages"] = context.messages->Take();
     PrintResult(context, doc, text);
     return doc["exit"].get<int>();
 }
@@ -181,9 +182,8 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
             matches.push_back(f);
     }
     if (matches.empty()) {
-        std::fprintf(stderr, "No laminator with MAC address %s answered the search%s.\n",
-                     options.mac.c_str(),
-                     pickedAddress ? (" from " + options.address).c_str() : "");
+        MessageBox("No laminator with MAC address " + options.mac + " answered the search" +
+                   (pickedAddress ? " from " + options.address : std::string()) + ".");
         return kExitUnreachable;
     }
     // Two answers for one MAC: a clone or a stale entry; which to change is the user's call.
@@ -196,7 +196,7 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     }
     const FoundLaminator& match = matches.front();
     if ((result = discovery.ReadConfig(match)) != kNetSuccess) {
-        std::fprintf(stderr, "%s\n", NetReadFailedText(result).c_str());
+        MessageBox(NetReadFailedText(result));
         return kExitFailure;
     }
     const NetSettings before = discovery.m_settings;
@@ -217,7 +217,7 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
     if ((result = discovery.WriteConfig(target)) != kNetSuccess ||
         (result = discovery.FinishWrite(target)) != kNetSuccess) {
-        std::fprintf(stderr, "%s\n", NetWriteFailedText(result).c_str());
+        MessageBox(NetWriteFailedText(result));
         JournalNetworkChange(Lower(options.mac), operation, false, false,
                              {{"before", SettingsJson(before)},
                               {"sent", SettingsJson(settings)},
@@ -235,12 +235,11 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
     const bool asAsked = confirmed && SettingsJson(after) == SettingsJson(settings);
     const int exit = asAsked ? kExitOk : kExitFailure;
     if (!confirmed)
-        std::fprintf(stderr,
-                     "The settings were written but not confirmed: no read-back came from %s.\n",
-                     Ipv4Text(readBack.address).c_str());
+        MessageBox("The settings were written but not confirmed: no read-back came from " +
+                   Ipv4Text(readBack.address) + ".");
     else if (!asAsked)
-        std::fprintf(stderr, "The settings were written, but %s reports other values.\n",
-                     Ipv4Text(readBack.address).c_str());
+        MessageBox("The settings were written, but " + Ipv4Text(readBack.address) +
+                   " reports other values.");
     nlohmann::json journalDetails = {{"before", SettingsJson(before)},
                                      {"sent", SettingsJson(settings)}};
     if (confirmed)
@@ -270,6 +269,7 @@ int RunNetconfig(const CommandContext& context, const NetconfigOptions& options)
                           {"confirmed", asAsked}};
     if (!asAsked)
         doc["asked"] = SettingsJson(settings);
+    doc["messages"] = context.messages->Take();
     PrintResult(context, doc, table.Render());
     return exit;
 }

@@ -161,12 +161,13 @@ void AddNetworkSettings(ServiceReport& report) {
             return ReplyMacText(f.reply) == mac;
         });
         if (match == found.end()) {
-            section.messages.push_back("No laminator with MAC address " + mac +
-                                       " answered the network search.");
+            section.messages.push_back({NowMs(), "No laminator with MAC address " + mac +
+                                                     " answered the network search."});
         } else if (discovery.ReadConfig(*match) == kNetSuccess) {
             section.network = SettingsJson(discovery.m_settings);
         } else {
-            section.messages.push_back("Reading the network settings of " + mac + " failed.");
+            section.messages.push_back(
+                {NowMs(), "Reading the network settings of " + mac + " failed."});
         }
     }
 }
@@ -220,7 +221,7 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
             return UsageError(mismatch + "; --force compares with it all the same.");
     }
     StatusHistories histories;
-    std::map<std::string, std::vector<std::string>> messages;
+    std::map<std::string, std::vector<ReportMessage>> messages;
     std::map<std::string, int> watchExits;
     if (!options.fromCsv.empty()) {
         std::size_t dropped = 0;
@@ -233,7 +234,7 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
                 "The status file holds more readings than a report shows: "
                 "the oldest " +
                 std::to_string(dropped) + " readings are not shown.";
-            messages[context.targets.front().Key()].push_back(note);
+            messages[context.targets.front().Key()].push_back({NowMs(), note});
             if (!context.json)
                 std::fprintf(stderr, "%s\n", note.c_str());
         }
@@ -249,19 +250,21 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         } else {
             plan.rounds = 1;
         }
-        WatchStatus(context, plan, histories,
-                    [&](const Target& target, const nlohmann::json& entry, const StatusSample&) {
-                        const int exit = entry["exit"].get<int>();
-                        if (exit != kExitOk && exit != kExitInterrupted)
-                            watchExits[target.Key()] = kExitFailure;
-                        // A message that repeats every cycle is listed once per run of it.
-                        std::vector<std::string>& list = messages[target.Key()];
-                        for (const auto& m : entry["messages"]) {
-                            const std::string text = m.get<std::string>();
-                            if (list.size() < kMaxMessages && (list.empty() || list.back() != text))
-                                list.push_back(text);
-                        }
-                    });
+        WatchStatus(
+            context, plan, histories,
+            [&](const Target& target, const nlohmann::json& entry,
+                const std::vector<StatusSample>& added) {
+                const int exit = entry["exit"].get<int>();
+                if (exit != kExitOk && exit != kExitInterrupted)
+                    watchExits[target.Key()] = kExitFailure;
+                // A message that repeats every cycle is listed once per run of it.
+                std::vector<ReportMessage>& list = messages[target.Key()];
+                for (const auto& m : entry["messages"]) {
+                    const std::string text = m.get<std::string>();
+                    if (list.size() < kMaxMessages && (list.empty() || list.back().text != text))
+                        list.push_back({added.back().timeMs, text});
+                }
+            });
     }
 
     ServiceReport report;
@@ -302,7 +305,7 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
             section.exit = entry["exit"].get<int>();
             section.connected = section.exit != kExitUnreachable;
             for (const auto& m : entry["messages"])
-                messages[target.Key()].push_back(m.get<std::string>());
+                messages[target.Key()].push_back({NowMs(), m.get<std::string>()});
         }
         if (section.parameters.empty()) {  // not reached, or not asked: every value unread
             for (const ParameterInfo& info : Catalogue())

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <thread>
 
 #include "cli/commands.h"
@@ -11,7 +10,6 @@
 #include "cli/hex_input.h"
 #include "cli/json_text.h"
 #include "cli/progress_display.h"
-#include "cli/terminal_text.h"
 #include "cli/text_table.h"
 #include "framework/message_box.h"
 #include "laminator/firmware_download.h"
@@ -215,15 +213,13 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
     FirmwareLoad load = LoadFirmwareFile(file);
     if (!load.bytes) {
         for (const std::string& text : load.messages)
-            std::fprintf(stderr, "%s\n", EscapeControls(text).c_str());
+            MessageBox(text);
         return kExitUsage;
     }
     if (const std::optional<std::string> problem = FirmwareFormatProblem(file, *load.bytes)) {
-        std::fprintf(stderr, "%s\n", EscapeControls(*problem).c_str());
-        if (!force) {
-            std::fputs("Nothing was sent; --force sends the file as it is.\n", stderr);
-            return kExitUsage;
-        }
+        MessageBox(*problem);
+        if (!force)
+            return UsageError("Nothing was sent; --force sends the file as it is.");
     }
     const auto style = context.json              ? ProgressDisplay::Style::Json
                        : ::isatty(STDERR_FILENO) ? ProgressDisplay::Style::Bar

@@ -67,7 +67,7 @@ std::optional<std::vector<Target>> ResolveTargets(const TargetOptions& o, int& e
             return std::nullopt;
         }
         if (discovery.NotShown())
-            std::fprintf(stderr, "%s\n", NotListedText(discovery.NotShown()).c_str());
+            MessageBox(NotListedText(discovery.NotShown()));
         for (const FoundLaminator& f : found)
             targets.push_back(
                 {Target::Kind::Tcp, ReplyIpText(f.reply), ReplyIpText(f.reply), port, {}, {}});

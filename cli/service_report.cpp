@@ -10,6 +10,7 @@
 #include "laminator/descriptions.h"
 #include "laminator/status_csv.h"
 #include "laminator/status_events.h"
+#include "netsetup/net_resources.h"
 
 namespace {
 constexpr std::size_t kMaxEventsShown = 200;
@@ -42,6 +43,7 @@ const char* kStyle =
     "svg .environment{fill:none;stroke:#2471a3;stroke-width:1.2;stroke-linecap:round}"
     "svg .set{stroke:#555;stroke-dasharray:6 4}"
     "svg .mark{stroke:#7d3c98;stroke-width:1;opacity:.5}svg .fault{stroke:#e67e22;opacity:.9}"
+    "svg .mark-label{font-size:8px;fill:#5b2c6f}.messages .time{color:#666;margin-right:2mm}"
     ".legend span{margin-right:4mm}.r{color:#c0392b}.e{color:#2471a3}.s{color:#555}"
     "footer{margin-top:6mm;font-size:8pt;color:#666}";
 
@@ -194,6 +196,24 @@ std::string Summary(const ReportSection& s, bool withBaseline) {
 nlohmann::json OptionalNumber(const std::optional<double>& v) {
     return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
 }
+// The network settings under the labels of the window's settings dialog.
+std::string NetworkRows(const nlohmann::json& network) {
+    const std::pair<const char*, std::string_view> rows[] = {
+        {"name", kStringDeviceName},    {"method", kLabelIpMethod},
+        {"ip-address", kLabelStaticIp}, {"subnet-mask", kLabelSubnetMask},
+        {"gateway", kLabelGateway},
+    };
+    std::string html;
+    for (const auto& [key, label] : rows) {
+        if (!network.contains(key) || !network[key].is_string())
+            continue;
+        std::string value = network[key].get<std::string>();
+        if (std::string_view(key) == "method")
+            value = std::string(value == "static" ? kMethodStatic : kMethodDynamic);
+        html += "<tr><th>" + std::string(label) + "</th>" + Cell(XmlEscape(value)) + "</tr>";
+    }
+    return html;
+}
 }  // namespace
 
 std::string XmlEscape(const std::string& bytes) {
@@ -269,9 +289,7 @@ std::string ReportXhtml(const ServiceReport& report) {
         }
         if (s.network.is_object()) {
             html += "<h3>Network settings (network search)</h3><table class=\"network\"><tbody>";
-            for (const auto& [key, value] : s.network.items())
-                html += "<tr><th>" + XmlEscape(key) + "</th>" +
-                        Cell(XmlEscape(value.get<std::string>())) + "</tr>";
+            html += NetworkRows(s.network);
             html += "</tbody></table>";
         }
         html += Timeline(s);
@@ -280,14 +298,16 @@ std::string ReportXhtml(const ServiceReport& report) {
             html += "<p>None.</p>";
         } else {
             html += "<ul class=\"messages\">";
-            for (const std::string& m : s.messages)
-                html += "<li>" + XmlEscape(m) + "</li>";
+            for (const ReportMessage& m : s.messages)
+                html += "<li><span class=\"time\">" + IsoTime(m.timeMs) + "</span> " +
+                        XmlEscape(m.text) + "</li>";
             html += "</ul>";
         }
         html += "</section>\n";
     }
     html +=
-        "<footer>Values as the laminator reported them. Times in UTC.</footer>\n</body>\n"
+        "<footer>Values as the laminator reported them. Times in UTC; the chart's in local time "
+        "with its offset.</footer>\n</body>\n"
         "</html>\n";
     return html;
 }
@@ -329,8 +349,8 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                                 {"error", SampleErrorText(r)}});
         }
         std::vector<std::string> messages;
-        for (const std::string& m : s.messages)
-            messages.push_back(ShownText(m));
+        for (const ReportMessage& m : s.messages)
+            messages.push_back(ShownText(m.text));
         sections.push_back(
             {{"target", ShownText(s.target)},
              {"exit", s.exit},

@@ -20,6 +20,12 @@ struct ReportParameter {
     std::optional<std::string> baseline;      // the backup's value when it differs
 };
 
+// A message shown while the report was made, with when it was shown.
+struct ReportMessage {
+    std::int64_t timeMs = 0;
+    std::string text;
+};
+
 struct ReportSection {
     std::string target;
     int exit = 0;
@@ -30,7 +36,7 @@ struct ReportSection {
     std::vector<StatusSample> history;
     std::optional<double> setCelsius;
     WarmupFigures warmup;
-    std::vector<std::string> messages;
+    std::vector<ReportMessage> messages;
     nlohmann::json network;  // the settings a network search read for its MAC; null if none
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "cli/service_report.h"
 #include "laminator/chart_reduction.h"
@@ -11,6 +13,24 @@
 
 namespace {
 constexpr int kLeft = 44, kRight = 10, kTop = 22, kBottom = 28;
+
+// The time as the reader's clock shows it, with its offset so it is never taken for UTC:
+// "2026-12-10 08:15:02 +01:00" dated, "08:15:02" not.
+std::string LocalTime(std::int64_t ms, bool dated) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    if (!localtime_r(&seconds, &local))
+        return IsoTime(ms);
+    char text[64];
+    std::strftime(text, sizeof text, dated ? "%Y-%m-%d %H:%M:%S" : "%H:%M:%S", &local);
+    if (!dated)
+        return text;
+    const long offset = local.tm_gmtoff / 60;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, " %c%02ld:%02ld", offset < 0 ? '-' : '+',
+                  std::labs(offset) / 60, std::labs(offset) % 60);
+    return std::string(text) + zone;
+}
 
 std::string Num(double v) {
     char text[32];
@@ -90,14 +110,22 @@ std::string StatusChartSvg(const std::vector<StatusSample>& samples,
                std::to_string(height / 2) + "\" text-anchor=\"middle\">No readings</text></svg>";
         return svg;
     }
-    // Dated ends, so a chart printed on its own still says when.
-    const std::string start = IsoTime(f.t0), end = IsoTime(f.t1);
+    // Dated ends in local time, so a chart printed on its own still says when; plain times
+    // between them.
     svg += "<text class=\"axis\" x=\"" + std::to_string(kLeft) + "\" y=\"" +
-           std::to_string(height - 8) + "\">" + start.substr(0, 10) + " " + start.substr(11, 8) +
-           "</text>";
+           std::to_string(height - 8) + "\">" + LocalTime(f.t0, true) + "</text>";
     svg += "<text class=\"axis\" x=\"" + std::to_string(width - kRight) + "\" y=\"" +
-           std::to_string(height - 8) + "\" text-anchor=\"end\">" + end.substr(0, 10) + " " +
-           end.substr(11, 8) + " UTC</text>";
+           std::to_string(height - 8) + "\" text-anchor=\"end\">" + LocalTime(f.t1, true) +
+           "</text>";
+    for (int i = 1; i <= 2; ++i) {
+        const std::int64_t t = f.t0 + (f.t1 - f.t0) * i / 3;
+        const std::string x = Num(f.X(t));
+        svg += "<line class=\"grid\" x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" +
+               std::to_string(height - kBottom) + "\" y2=\"" +
+               std::to_string(height - kBottom + 4) + "\"/>";
+        svg += "<text class=\"axis\" x=\"" + x + "\" y=\"" + std::to_string(height - 8) +
+               "\" text-anchor=\"middle\">" + LocalTime(t, false) + "</text>";
+    }
     if (setCelsius) {
         svg += "<line class=\"set\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
                std::to_string(width - kRight) + "\" y1=\"" + Num(f.Y(*setCelsius)) + "\" y2=\"" +
@@ -110,12 +138,22 @@ std::string StatusChartSvg(const std::vector<StatusSample>& samples,
            TemperaturePath(drawn, f, &StatusSample::EnvironmentCelsius) + "\"/>";
     svg += "<path class=\"roller\" d=\"" + TemperaturePath(drawn, f, &StatusSample::RollerCelsius) +
            "\"/>";
+    // Each mark labelled on the paper, up the line; a mark too close to the last labelled one
+    // keeps its text in the hover title and the events table only.
+    double labelledX = -1e9;
     for (const StatusEvent& e : StatusEvents(samples)) {
-        const std::string x = Num(f.X(e.timeMs));
+        const double at = f.X(e.timeMs);
+        const std::string x = Num(at);
+        const std::string text = LocalTime(e.timeMs, false) + " " + XmlEscape(e.text);
         svg += "<line class=\"" + std::string(e.fault ? "mark fault" : "mark") + "\" x1=\"" + x +
                "\" x2=\"" + x + "\" y1=\"" + std::to_string(kTop) + "\" y2=\"" +
-               std::to_string(height - kBottom) + "\"><title>" + IsoTime(e.timeMs).substr(11, 8) +
-               " " + XmlEscape(e.text) + "</title></line>";
+               std::to_string(height - kBottom) + "\"><title>" + text + "</title></line>";
+        if (at - labelledX < 12)
+            continue;
+        labelledX = at;
+        const std::string y = std::to_string(height - kBottom - 4);
+        svg += "<text class=\"mark-label\" x=\"" + Num(at - 3) + "\" y=\"" + y +
+               "\" transform=\"rotate(-90 " + Num(at - 3) + " " + y + ")\">" + text + "</text>";
     }
     return svg + "</svg>";
 }

@@ -1,6 +1,7 @@
 #include "cli/status_watch.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -24,7 +25,7 @@ bool SleepUnlessInterrupted(double seconds) {
 
 int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHistories& histories,
                 const std::function<void(const Target&, const nlohmann::json&,
-                                         const StatusSample&)>& onReading) {
+                                         const std::vector<StatusSample>&)>& onReading) {
     // A cycle's record is its reading, not an operation, whichever command watches.
     CommandContext cycle = context;
     cycle.journalOperation = false;
@@ -34,6 +35,8 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
         const auto started = std::chrono::steady_clock::now();
         for (const Target& target : context.targets) {
             StatusHistory& history = histories[target.Key()];
+            history.SetCycle(std::chrono::milliseconds(
+                std::max<std::int64_t>(static_cast<std::int64_t>(plan.interval * 1000.0), 1)));
             const std::uint64_t before = history.Revision();
             std::string text;
             nlohmann::json entry = RunOnTarget(
@@ -45,15 +48,18 @@ int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHist
                 text);
             // A laminator that could not be reached had no cycle: still a gap in its history.
             if (history.Revision() == before) {
-                history.Append(StatusSample::Gap(NowMs()));
+                StatusSample gap = StatusSample::Gap(NowMs());
+                gap.steadyMs = SteadyNowMs();
+                history.Append(gap);
                 RecordUnreachedReading(target, *history.Latest());
             }
-            const StatusSample sample = *history.Latest();
-            entry["time"] = IsoTime(sample.timeMs);
+            const std::vector<StatusSample> added =
+                history.Newest(static_cast<std::size_t>(history.Revision() - before));
+            entry["time"] = IsoTime(added.back().timeMs);
             const int exit = entry["exit"].get<int>();
             if (exit != kExitOk)
                 worst = worst == kExitOk || worst == exit ? exit : kExitFailure;
-            onReading(target, entry, sample);
+            onReading(target, entry, added);
             if (CliView::Interrupted().load())
                 return worst;
         }
@@ -97,10 +103,13 @@ int RunStatus(const CommandContext& context, const StatusWatchOptions& options) 
     const std::vector<std::string> keys = StatusReadingKeys();
     const int exit = WatchStatus(
         context, plan, histories,
-        [&](const Target& target, const nlohmann::json& entry, const StatusSample& sample) {
+        [&](const Target& target, const nlohmann::json& entry,
+            const std::vector<StatusSample>& added) {
             if (options.csv) {
-                std::printf("%s%s\n", several ? (CsvField(target.Label()) + ",").c_str() : "",
-                            StatusCsvRow(sample).c_str());
+                // An unread stretch's gap row too, so the file shows where nothing was read.
+                for (const StatusSample& sample : added)
+                    std::printf("%s%s\n", several ? (CsvField(target.Label()) + ",").c_str() : "",
+                                StatusCsvRow(sample).c_str());
             } else if (context.json) {
                 std::printf(
                     "%s\n",

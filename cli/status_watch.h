@@ -19,11 +19,13 @@ struct WatchPlan {
     std::optional<std::int64_t> untilMs;  // or until this wall-clock time
 };
 
-// Called after each reading with the target, its JSON entry (with "time") and the sample the
-// cycle added. Returns the worst exit status. Ctrl-C ends it between readings.
+// Called after each reading with the target, its JSON entry (with "time") and what the cycle
+// added to the history, oldest first: its reading or gap last, before it the gap of a long
+// unread stretch when there was one. Returns the worst exit status. Ctrl-C ends it between
+// readings.
 int WatchStatus(const CommandContext& context, const WatchPlan& plan, StatusHistories& histories,
                 const std::function<void(const Target&, const nlohmann::json&,
-                                         const StatusSample&)>& onReading);
+                                         const std::vector<StatusSample>&)>& onReading);
 
 // Sleeps up to `seconds`; false once Ctrl-C was pressed.
 bool SleepUnlessInterrupted(double seconds);

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReportSection section;
     section.target = NextLine(rest);
     section.baselineMismatch = NextLine(rest);
-    section.messages.push_back(NextLine(rest));
+    section.messages.push_back({1798761600000, std::string(NextLine(rest))});
     // Each parameter takes a value and a baseline from the texts, as long as they last.
     const std::string_view csvMark = "\n\n";
     const std::size_t csvAt = rest.find(csvMark);

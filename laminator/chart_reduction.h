@@ -7,15 +7,12 @@
 
 #include "laminator/status_history.h"
 
-// More than this many cycles without a reading is a stretch nobody measured: no line
-// crosses it.
-inline constexpr int kUnreadCycles = 3;
-
 // The cycle the readings came at: the median step between neighbours (0 for fewer than
 // three readings).
 std::int64_t TypicalStepMs(const std::vector<StatusSample>& samples);
 // `samples` with a gap one cycle after each reading followed by more than kUnreadCycles
-// cycles of nothing (polling stopped, a message box held the poller).
+// cycles of nothing (polling stopped, a message box held the poller): a live history has
+// them already; a file written elsewhere may not.
 std::vector<StatusSample> BreakLongStretches(const std::vector<StatusSample>& samples);
 
 // `samples` oldest first, long stretches broken as above; columns span [t0, t1].

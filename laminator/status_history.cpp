@@ -15,11 +15,41 @@ std::int64_t NowMs() {
         .count();
 }
 
+std::int64_t SteadyNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int64_t ElapsedMs(const StatusSample& from, const StatusSample& to) {
+    if (from.steadyMs != 0 && to.steadyMs != 0)
+        return to.steadyMs - from.steadyMs;
+    return to.timeMs - from.timeMs;
+}
+
 StatusHistory::StatusHistory(std::size_t capacity)
     : m_capacity(std::max<std::size_t>(capacity, 1)) {}
 
+void StatusHistory::SetCycle(std::chrono::milliseconds cycle) {
+    std::lock_guard lock(m_mutex);
+    m_cycleMs = std::max<std::int64_t>(cycle.count(), 1);
+}
+
 void StatusHistory::Append(const StatusSample& sample) {
     std::lock_guard lock(m_mutex);
+    if (m_count > 0 && !sample.gap && sample.steadyMs != 0) {
+        const StatusSample& last = m_ring[(m_next + m_ring.size() - 1) % m_ring.size()];
+        if (!last.gap && last.steadyMs != 0 &&
+            sample.steadyMs - last.steadyMs > kUnreadCycles * m_cycleMs) {
+            StatusSample gap = StatusSample::Gap(last.timeMs + m_cycleMs);
+            gap.steadyMs = last.steadyMs + m_cycleMs;
+            Push(gap);
+        }
+    }
+    Push(sample);
+}
+
+void StatusHistory::Push(const StatusSample& sample) {
     // Storage grows with the readings: a target watched once costs one reading, not a ring.
     if (m_ring.size() < m_capacity) {
         m_ring.push_back(sample);
@@ -53,6 +83,16 @@ std::optional<StatusSample> StatusHistory::Latest() const {
     if (m_count == 0)
         return std::nullopt;
     return m_ring[(m_next + m_ring.size() - 1) % m_ring.size()];
+}
+
+std::vector<StatusSample> StatusHistory::Newest(std::size_t count) const {
+    std::lock_guard lock(m_mutex);
+    count = std::min(count, m_count);
+    std::vector<StatusSample> out;
+    out.reserve(count);
+    for (std::size_t i = count; i > 0; --i)
+        out.push_back(m_ring[(m_next + m_ring.size() - i) % m_ring.size()]);
+    return out;
 }
 
 std::size_t StatusHistory::Size() const {

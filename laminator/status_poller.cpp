@@ -48,7 +48,9 @@ std::optional<Reply> UsbQuery(PollerToken& token, std::string_view command,
     return ReceiveReply(LinkKind::Usb, 0, names);
 }
 
-void Record(const StatusSample& sample) {
+void Record(StatusSample sample) {
+    // Recorded live: the history measures the stretch since the last reading on this.
+    sample.steadyMs = SteadyNowMs();
     if (StatusHistory* history = CurrentStatusHistory())
         history->Append(sample);
     NotifyStatusReading(sample);

@@ -43,9 +43,11 @@ WarmupFigures ComputeWarmup(const std::vector<StatusSample>& samples,
         if (setCelsius && !inBand && near) {
             inBand = &s;
             peak = t;
-            // Readings carry wall time: a clock set back gives no negative duration.
-            if (fromBelow && s.timeMs >= first->timeMs)
-                f.secondsToBand = static_cast<double>(s.timeMs - first->timeMs) / 1000.0;
+            // On the steady clock where recorded live; a file's wall times set back give
+            // no negative duration.
+            const std::int64_t elapsed = ElapsedMs(*first, s);
+            if (fromBelow && elapsed >= 0)
+                f.secondsToBand = static_cast<double>(elapsed) / 1000.0;
         }
         if (inBand)
             peak = std::max(peak, t);

@@ -46,5 +46,12 @@ std::string NotListedText(std::size_t notListed);
 inline constexpr std::string_view kMethodStatic = "Static";
 inline constexpr std::string_view kMethodDynamic = "Dynamic";
 
+// The network settings dialog's field labels (without their colon), also used wherever
+// those settings are shown outside the window.
+inline constexpr std::string_view kLabelIpMethod = "IP Get Method";
+inline constexpr std::string_view kLabelStaticIp = "Static IP Address";
+inline constexpr std::string_view kLabelSubnetMask = "Static Subnet Mask";
+inline constexpr std::string_view kLabelGateway = "Static Gateway";
+
 DialogTemplate NetWorkDialogTemplate();
 DialogTemplate NetConfigDialogTemplate();

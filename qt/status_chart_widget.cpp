@@ -1,5 +1,6 @@
 #include "qt/status_chart_widget.h"
 
+#include <QDateTime>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,8 +13,23 @@
 #include "qt/control_text.h"
 
 namespace {
-constexpr double kLeft = 40, kRight = 10, kTop = 10, kBottom = 24;
+constexpr double kLeft = 56, kRight = 10, kTop = 10, kBottom = 24;
 constexpr double kMarkReach = 4;  // pixels either side of a mark that show its text
+constexpr int kTimeTicks = 4;     // time labels between the two dated ends
+
+// Local time, as the technician's watch shows it, with its offset so it is never taken for
+// UTC.
+QString LocalTime(std::int64_t ms, bool dated) {
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
+    if (!dated)
+        return t.toString(QStringLiteral("HH:mm:ss"));
+    const int offset = t.offsetFromUtc() / 60;
+    return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+           QStringLiteral(" %1%2:%3")
+               .arg(offset < 0 ? '-' : '+')
+               .arg(std::abs(offset) / 60, 2, 10, QChar('0'))
+               .arg(std::abs(offset) % 60, 2, 10, QChar('0'));
+}
 }  // namespace
 
 StatusChartWidget::StatusChartWidget(QWidget* parent) : QWidget(parent) {
@@ -36,6 +52,18 @@ void StatusChartWidget::SetData(std::vector<StatusSample> samples, std::optional
     if (m_set)
         m_high = std::max(m_high, *m_set + 20);
     m_high = std::ceil(m_high / 50) * 50;
+    m_setSeenMs.reset();
+    if (m_set) {
+        const auto centi = static_cast<std::uint16_t>(std::lround(*m_set * 100));
+        for (const StatusSample& s : samples) {
+            if (s.gap || s.setCenti == 0)
+                continue;
+            if (s.setCenti != centi)
+                m_setSeenMs.reset();
+            else if (!m_setSeenMs)
+                m_setSeenMs = s.timeMs;
+        }
+    }
     m_events = StatusEvents(samples);
     m_drawn =
         ReduceForChart(samples, m_since, m_until, std::max(1, static_cast<int>(Plot().width())));
@@ -70,11 +98,48 @@ std::optional<QString> StatusChartWidget::MarkTextAt(int x) const {
     return lines.join('\n');
 }
 
+std::optional<QString> StatusChartWidget::ReadingTextAt(int x) const {
+    const StatusSample* nearest = nullptr;
+    double distance = kMarkReach + 1;
+    for (const StatusSample& s : m_drawn) {
+        const double d = std::fabs(X(s.timeMs) - x);
+        if (!s.gap && d < distance) {
+            distance = d;
+            nearest = &s;
+        }
+    }
+    if (!nearest)
+        return std::nullopt;
+    return QStringLiteral("%1  roller %2 °C, environment %3 °C")
+        .arg(LocalTime(nearest->timeMs, false))
+        .arg(nearest->RollerCelsius(), 0, 'f', 2)
+        .arg(nearest->EnvironmentCelsius(), 0, 'f', 2);
+}
+
+bool StatusChartWidget::ShowsNoReadings() const {
+    return std::none_of(m_drawn.begin(), m_drawn.end(),
+                        [](const StatusSample& s) { return !s.gap; });
+}
+
+QString StatusChartWidget::SetLineLabel() const {
+    if (!m_set)
+        return {};
+    QString label = QStringLiteral("set %1 °C").arg(*m_set, 0, 'f', 1);
+    if (m_setSeenMs)
+        label += QStringLiteral(", read %1").arg(LocalTime(*m_setSeenMs, false));
+    return label;
+}
+
 bool StatusChartWidget::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
-        if (const auto text = MarkTextAt(help->pos().x()))
-            QToolTip::showText(help->globalPos(), *text, this);
+        QStringList lines;
+        if (const auto reading = ReadingTextAt(help->pos().x()))
+            lines << *reading;
+        if (const auto marks = MarkTextAt(help->pos().x()))
+            lines << *marks;
+        if (!lines.isEmpty())
+            QToolTip::showText(help->globalPos(), lines.join('\n'), this);
         else
             QToolTip::hideText();
         return true;
@@ -90,17 +155,33 @@ void StatusChartWidget::paintEvent(QPaintEvent*) {
     for (double c = 0; c <= m_high; c += 50) {
         p.drawLine(QPointF(plot.left(), Y(c)), QPointF(plot.right(), Y(c)));
         p.drawText(QRectF(0, Y(c) - 8, kLeft - 4, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(c));
+                   QStringLiteral("%1 °C").arg(c));
     }
+    // Dated ends, plain times between them: a long span may cross midnight.
     p.setPen(palette().text().color());
-    p.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), kBottom - 4), Qt::AlignLeft,
-               QString::fromStdString(IsoTime(m_since).substr(11, 8)));
-    p.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), kBottom - 4), Qt::AlignRight,
-               QString::fromStdString(IsoTime(m_until).substr(11, 8) + " UTC"));
+    const QRectF under(plot.left(), plot.bottom() + 4, plot.width(), kBottom - 4);
+    p.drawText(under, Qt::AlignLeft, LocalTime(m_since, true));
+    p.drawText(under, Qt::AlignRight, LocalTime(m_until, true));
+    const double endWidth = p.fontMetrics().horizontalAdvance(LocalTime(m_until, true)) + 8;
+    for (int i = 1; i <= kTimeTicks; ++i) {
+        const std::int64_t t = m_since + (m_until - m_since) * i / (kTimeTicks + 1);
+        const QString text = LocalTime(t, false);
+        const double half = p.fontMetrics().horizontalAdvance(text) / 2.0 + 4;
+        p.drawLine(QPointF(X(t), plot.bottom()), QPointF(X(t), plot.bottom() + 3));
+        // Only where the dated ends leave room.
+        if (X(t) - half > plot.left() + endWidth && X(t) + half < plot.right() - endWidth)
+            p.drawText(QRectF(X(t) - half, under.top(), 2 * half, under.height()), Qt::AlignHCenter,
+                       text);
+    }
+    if (ShowsNoReadings())
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No readings yet"));
     p.setClipRect(plot);
     if (m_set) {
         p.setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
         p.drawLine(QPointF(plot.left(), Y(*m_set)), QPointF(plot.right(), Y(*m_set)));
+        p.setPen(Qt::darkGray);
+        p.drawText(QRectF(plot.left() + 4, Y(*m_set) - 18, plot.width() - 8, 16),
+                   Qt::AlignLeft | Qt::AlignBottom, SetLineLabel());
     }
     for (const StatusEvent& e : m_events) {
         p.setPen(QPen(e.fault ? QColor(230, 126, 34) : QColor(125, 60, 152, 120), 1));

@@ -21,6 +21,12 @@ class StatusChartWidget : public QWidget {
     int PointCount() const { return static_cast<int>(m_drawn.size()); }
     // The texts of the marks within a few pixels of x, one line each.
     std::optional<QString> MarkTextAt(int x) const;
+    // The temperatures of the reading drawn nearest to x, when one is within a few pixels.
+    std::optional<QString> ReadingTextAt(int x) const;
+    // "No readings yet" while the span shown holds no reading.
+    bool ShowsNoReadings() const;
+    // The set line's label: its value and when the history first recorded it.
+    QString SetLineLabel() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,6 +40,7 @@ class StatusChartWidget : public QWidget {
     std::vector<StatusSample> m_drawn;
     std::vector<StatusEvent> m_events;
     std::optional<double> m_set;
+    std::optional<std::int64_t> m_setSeenMs;  // the first reading of the set value's last run
     std::int64_t m_since = 0, m_until = 1;
     double m_high = 200;
 };

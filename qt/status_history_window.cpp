@@ -70,12 +70,18 @@ StatusHistoryWindow::StatusHistoryWindow(StatusHistory& history,
                                   "<span style='color:#2471a3'>— environment</span>&nbsp;&nbsp;"
                                   "<span style='color:#555'>- - set temperature</span>"),
                    this);
-    top->addWidget(legend);
     layout->addLayout(top);
-    m_chart = new StatusChartWidget(this);
-    layout->addWidget(m_chart, 1);
-    m_warmup = new QLabel(this);
-    layout->addWidget(m_warmup);
+    // The legend, the chart and the figures together: what Save PNG keeps.
+    m_picture = new QWidget(this);
+    m_picture->setBackgroundRole(QPalette::Base);
+    m_picture->setAutoFillBackground(true);
+    auto* picture = new QVBoxLayout(m_picture);
+    picture->addWidget(legend);
+    m_chart = new StatusChartWidget(m_picture);
+    picture->addWidget(m_chart, 1);
+    m_warmup = new QLabel(m_picture);
+    picture->addWidget(m_warmup);
+    layout->addWidget(m_picture, 1);
     auto* buttons = new QHBoxLayout;
     auto* csv = new QPushButton(QStringLiteral("Save CSV…"), this);
     auto* png = new QPushButton(QStringLiteral("Save PNG…"), this);
@@ -141,7 +147,7 @@ void StatusHistoryWindow::SaveCsv(const QString& path, std::function<void(QStrin
 }
 
 void StatusHistoryWindow::SavePng(const QString& path, std::function<void(QString)> done) {
-    const QImage image = m_chart->grab().toImage();
+    const QImage image = m_picture->grab().toImage();
     OffThread(
         this,
         [image, path] {

@@ -38,6 +38,7 @@ class StatusHistoryWindow : public QWidget {
 
     StatusHistory& m_history;
     std::function<std::optional<double>()> m_setTemperature;
+    QWidget* m_picture = nullptr;  // legend, chart and figures
     StatusChartWidget* m_chart = nullptr;
     QComboBox* m_span = nullptr;
     QLabel* m_warmup = nullptr;

@@ -148,6 +148,11 @@ TEST_F(CtlReportInputs, ASilentOrAbsentLaminatorGivesAPageThatSaysSoInsteadOfEmp
     const std::string none = ReadFile(Path("refused.html"));
     EXPECT_NE(none.find("No connection to this laminator"), std::string::npos);
     EXPECT_EQ(none.find("class=\"parameters\""), std::string::npos);
+    // Each message says when it was shown.
+    const std::size_t messages = none.find("<ul class=\"messages\"><li><span class=\"time\">");
+    ASSERT_NE(messages, std::string::npos) << none;
+    EXPECT_NE(none.find("Z</span> Connnection has failed!", messages), std::string::npos)
+        << none.substr(messages, 200);
 }
 
 TEST_F(CtlReportInputs, ABackupOfAnotherLaminatorIsRefusedUnlessForcedAndThenMarked) {

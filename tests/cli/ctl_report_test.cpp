@@ -168,6 +168,15 @@ TEST_F(CtlReport, WithNetworkTheSettingsOfTheSearchAreInIt) {
     EXPECT_EQ(network["ip-address"], "127.0.0.1") << network;
     EXPECT_EQ(network["method"], "static");
     EXPECT_TRUE(run.Json()["laminators"][0]["messages"].empty());
+    // On the page under the window's labels, the method as the window names it.
+    ASSERT_EQ(RunCtl({"--search-address", m_lam.SearchAddress(), "--tcp", m_lam.Tcp(), "report",
+                      Path("visit.html"), "--network"})
+                  .exit,
+              0);
+    const std::string page = ReadFile(Path("visit.html"));
+    EXPECT_NE(page.find("<th>IP Get Method</th><td>Static</td>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<th>Static IP Address</th><td>127.0.0.1</td>"), std::string::npos);
+    EXPECT_EQ(page.find("<th>ip-address</th>"), std::string::npos);
     // Without --network no search is sent.
     EXPECT_TRUE(RunCtl(Args({"--json", "report", Path("visit.json")}))
                     .Json()["laminators"][0]["network"]

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 StatusSample Reading(std::int64_t timeMs, std::uint16_t roller) {
@@ -25,5 +27,32 @@ TEST(StatusChartSvg, ALoneReadingIsADotAndAGapBreaksTheLine) {
     EXPECT_EQ(std::count(d.begin(), d.end(), 'M'), 2) << d;
     EXPECT_EQ(d.find(" L"), std::string::npos) << d;
     EXPECT_NE(d.find(" h0"), std::string::npos) << d;
+}
+
+// Printed, the chart tells its times in the reader's local time with the offset, and each
+// change of state carries its text on the paper, not only in a hover title.
+TEST(StatusChartSvg, LocalTimesWithTheirOffsetAndMarksLabelledOnPaper) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    setenv("TZ", "XYZ-02:30", 1);  // 2 h 30 min east of UTC, no daylight saving
+    tzset();
+    std::vector<StatusSample> samples;
+    for (int i = 0; i < 60; ++i) {
+        StatusSample s = Reading(1798761600000 + 2000LL * i, 15000);
+        s.state = i < 30 ? 0x4D000101 : 0x4D000201;  // heating, then ready
+        samples.push_back(s);
+    }
+    const std::string svg = StatusChartSvg(samples, 150.0);
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_NE(svg.find(">2027-01-01 02:30:00 +02:30</text>"), std::string::npos) << svg;
+    EXPECT_NE(svg.find(">2027-01-01 02:31:58 +02:30</text>"), std::string::npos) << svg;
+    EXPECT_EQ(svg.find(" UTC<"), std::string::npos) << svg;
+    const std::size_t label = svg.find("class=\"mark-label\"");
+    ASSERT_NE(label, std::string::npos) << svg;
+    EXPECT_NE(svg.find("02:31:00 Ready for Laminating</text>", label), std::string::npos) << svg;
 }
 }  // namespace

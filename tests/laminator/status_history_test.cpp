@@ -51,6 +51,58 @@ TEST(StatusHistory, TheRingDropsTheOldestAndKeepsTheOrder) {
     EXPECT_TRUE(history.Snapshot().empty());
 }
 
+// Readings recorded live carry the steady clock; a stretch of more than three cycles with
+// none is recorded as a gap one cycle after the last reading, in the history itself and so
+// in every CSV written from it.
+TEST(StatusHistory, ALongUnreadStretchIsRecordedAsAGap) {
+    const auto live = [](std::int64_t steadyMs, std::int64_t wallMs) {
+        StatusSample s = Reading(wallMs, 15000);
+        s.steadyMs = steadyMs;
+        return s;
+    };
+    StatusHistory history;
+    history.Append(live(10000, 1000000));
+    history.Append(live(12000, 1002000));
+    history.Append(live(18000, 1008000));  // three cycles: still a line
+    // The poller held 52 s; the wall clock was set back meanwhile: the steady clock decides.
+    history.Append(live(70000, 900000));
+    std::vector<StatusSample> all = history.Snapshot();
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_FALSE(all[2].gap);
+    EXPECT_TRUE(all[3].gap);
+    EXPECT_EQ(all[3].timeMs, 1010000);
+    EXPECT_EQ(all[3].steadyMs, 20000);
+    EXPECT_EQ(ElapsedMs(all[2], all[4]), 52000);
+    const std::string csv = StatusCsv(all);
+    std::istringstream in(csv);
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[4], StatusCsvRow(StatusSample::Gap(1010000)));
+
+    // After a failed cycle no second gap; readings from a file (no steady time) are kept as
+    // they are; a watch's own interval is its cycle.
+    history.Append(StatusSample::Gap(910000));
+    history.Append(live(200000, 1100000));
+    history.Append(Reading(5000000, 15000));
+    history.Append(Reading(9000000, 15000));
+    all = history.Snapshot();
+    ASSERT_EQ(all.size(), 9u);
+    EXPECT_TRUE(all[5].gap);
+    EXPECT_FALSE(all[6].gap);
+    EXPECT_FALSE(all[7].gap);
+    EXPECT_FALSE(all[8].gap);
+    StatusHistory watched;
+    watched.SetCycle(std::chrono::milliseconds(10000));
+    watched.Append(live(0 + 1, 0));
+    watched.Append(live(30001, 30000));
+    EXPECT_EQ(watched.Size(), 2u);
+    watched.Append(live(70002, 70000));
+    EXPECT_EQ(watched.Size(), 4u);
+}
+
 TEST(StatusCsv, RoundTripsReadingsAndGaps) {
     StatusSample cards = Reading(1765000004123, 15012);
     cards.cardSensors = 5;  // "Card detected by channel 1, 3" holds a comma
@@ -193,6 +245,8 @@ TEST_P(StatusHistoryCycleTest, EachCycleAddsAReadingAndAFailedOneAGap) {
 }
 
 TEST_P(StatusHistoryCycleTest, ByDefaultTheSharedHistoryAndWithANullScopeNone) {
+    // Emptied first: a reading of an earlier test long ago would add an unread stretch's gap.
+    SharedStatusHistory().Clear();
     const std::uint64_t shared = SharedStatusHistory().Revision();
     ASSERT_TRUE(ReadStatusOnce(m_view, GetParam()));
     EXPECT_EQ(SharedStatusHistory().Revision(), shared + 1);

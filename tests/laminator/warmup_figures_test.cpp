@@ -98,6 +98,18 @@ std::vector<StatusSample> ClockSetBack() {
     return curve;
 }
 
+// The same readings recorded live: the steady clock ran on as recorded while the wall
+// clock was set back an hour in the middle of the warm-up.
+std::vector<StatusSample> LiveClockSetBack() {
+    std::vector<StatusSample> curve = Recorded();
+    const std::int64_t start = curve.front().timeMs;
+    for (StatusSample& s : curve)
+        s.steadyMs = 5000000 + (s.timeMs - start);
+    for (std::size_t i = 5; i < curve.size(); ++i)
+        curve[i].timeMs -= 3600000;
+    return curve;
+}
+
 }  // namespace
 
 TEST(WarmupFigures, FromTheHistoriesThatHappen) {
@@ -141,6 +153,8 @@ TEST(WarmupFigures, FromTheHistoriesThatHappen) {
         {"one reading", Curve({150.4}, 1), 150.0, none, 0.4, 0.0, 1},
         {"a clock set back an hour: no negative time", ClockSetBack(), 150.0, none, 0.0,
          149.91 - 149.33, 5},
+        {"recorded live, the wall clock set back: the steady clock's time", LiveClockSetBack(),
+         150.0, 28.188, 0.0, 149.91 - 149.33, 5},
         {"nothing read", {StatusSample::Gap(0)}, 150.0, none, none, none, 0},
     };
     const auto same = [](const std::optional<double>& a, const std::optional<double>& b) {

@@ -120,6 +120,35 @@ TEST_F(StatusHistoryWindowTest, OpensWithThePointsOfTheCyclesTheirMarksAndFigure
     window.SavePng(pngPath, [&](QString message) { png = message; });
     ASSERT_TRUE(PumpUntil([&] { return png.has_value(); }, std::chrono::seconds(10)));
     EXPECT_TRUE(std::filesystem::file_size(pngPath.toStdString()) > 0);
+    // The picture holds the legend and the figures with the chart.
+    const QImage picture(pngPath);
+    EXPECT_GT(picture.height(), window.Chart()->height() + 20);
+}
+
+TEST_F(StatusHistoryWindowTest, SaysWhenNothingWasReadAndShowsTheValuesUnderThePointer) {
+    StatusHistory history;
+    StatusHistoryWindow window(history, [] { return std::optional<double>(150.0); });
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.show();
+    window.Refresh();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.Chart()->ShowsNoReadings());
+    history.Append(StatusSample::Gap(NowMs()));
+    window.Refresh();
+    EXPECT_TRUE(window.Chart()->ShowsNoReadings());
+
+    Cycles(history, 3);
+    window.Refresh();
+    EXPECT_FALSE(window.Chart()->ShowsNoReadings());
+    std::optional<QString> value;
+    for (int x = window.Chart()->width() - 1; x > 0 && !value; --x)
+        value = window.Chart()->ReadingTextAt(x);
+    ASSERT_TRUE(value);
+    EXPECT_TRUE(value->contains("roller ") && value->contains(" °C, environment "))
+        << value->toStdString();
+    EXPECT_FALSE(window.Chart()->ReadingTextAt(0));  // five minutes ago: nothing read there
+    EXPECT_TRUE(window.Chart()->SetLineLabel().startsWith("set 150.0 °C"))
+        << window.Chart()->SetLineLabel().toStdString();
 }
 
 TEST_F(StatusHistoryWindowTest, TheLaminatorInfoBoxesOfferItInTheirContextMenu) {
