@@ -1,11 +1,13 @@
 // probe: what the tool assumes of a laminator's replies, checked once per query, for a first
 // field test. Reads only.
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/command_runner.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/json_text.h"
+#include "cli/terminal_text.h"
 #include "cli/text_table.h"
 #include "laminator/probe.h"
 
@@ -29,14 +31,16 @@ std::string CodeText(const std::optional<std::uint32_t>& code) {
 }
 
 nlohmann::json ExchangeJson(const ProbeExchange& e) {
-    nlohmann::json j = {{"query", e.query},
-                        {"command", e.command},
-                        {"sent", e.sent},
-                        {"received", e.received},
-                        {"length", e.length},
-                        {"milliseconds", static_cast<long long>(e.milliseconds + 0.5)},
-                        {"echoes-request", e.echoes},
-                        {"reply", HexText(e.reply)}};
+    nlohmann::json j = {
+        {"query", e.query},
+        {"command", e.command},
+        {"sent", e.sent},
+        {"received", e.received},
+        {"length", e.length},
+        {"milliseconds", static_cast<long long>(e.milliseconds + 0.5)},
+        // Unknown without a reply, not "no".
+        {"echoes-request", e.received ? nlohmann::json(e.echoes) : nlohmann::json()},
+        {"reply", HexText(e.reply)}};
     if (e.continues)
         j["continuation-received"] = e.continuationReceived;
     return j;
@@ -62,7 +66,7 @@ int RunProbe(const CommandContext& context) {
             table.Add({e.query, e.received ? "yes" : (e.sent ? "none" : "not sent"),
                        std::to_string(e.length),
                        std::to_string(static_cast<long long>(e.milliseconds + 0.5)),
-                       e.echoes ? "yes" : "no",
+                       !e.received ? "-" : (e.echoes ? "yes" : "no"),
                        !e.continues ? "-" : (e.continuationReceived ? "yes" : "missing")});
         }
         nlohmann::json fields = nlohmann::json::array();
@@ -77,9 +81,20 @@ int RunProbe(const CommandContext& context) {
             probe.stateCode ? nlohmann::json(CodeText(probe.stateCode)) : nlohmann::json();
         result.data["error-code"] =
             probe.errorCode ? nlohmann::json(CodeText(probe.errorCode)) : nlohmann::json();
-        result.text = table.Render() + "Information: serial number \"" + probe.serialNumber +
-                      "\", main version \"" + probe.mainVersion + "\"\nState " +
-                      CodeText(probe.stateCode) + ", error " + CodeText(probe.errorCode) + "\n";
+        // What the laminator did not answer is "not read", never an empty finding.
+        const auto answered = [&](const std::string& query) {
+            return std::any_of(
+                probe.exchanges.begin(), probe.exchanges.end(),
+                [&](const ProbeExchange& e) { return e.query == query && e.received; });
+        };
+        result.text = table.Render();
+        result.text += answered("information")
+                           ? "Information: serial number \"" + EscapeControls(probe.serialNumber) +
+                                 "\", main version \"" + EscapeControls(probe.mainVersion) + "\"\n"
+                           : std::string("Information: not read\n");
+        result.text += probe.stateCode ? "State " + CodeText(probe.stateCode) + ", error " +
+                                             CodeText(probe.errorCode) + "\n"
+                                       : std::string("State: not read\n");
         if (!probe.AllAnswered())
             result.exit = kExitFailure;
         return result;

@@ -67,6 +67,13 @@ TEST_F(CtlProbe, OverTcpThereIsNoCardChannelAndASilentLaminatorFails) {
     m_lam.Sim().SetFaults({*pellacor::sim::ParseFault("silent@tcp", &error)});
     const CtlRun silent = RunCtl({"--json", "--timeout", "0.2", "--tcp", m_lam.Tcp(), "probe"});
     EXPECT_EQ(silent.exit, 1) << silent.err;
+    // No reply says nothing about echoing, and nothing read is no finding.
+    const nlohmann::json unread = silent.Json()["laminators"][0];
+    EXPECT_TRUE(ExchangeOf(unread, "status")["echoes-request"].is_null());
+    EXPECT_TRUE(unread["state-code"].is_null());
+    const CtlRun text = RunCtl({"--timeout", "0.2", "--tcp", m_lam.Tcp(), "probe"});
+    EXPECT_NE(text.out.find("Information: not read"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("State: not read"), std::string::npos) << text.out;
     EXPECT_EQ(m_lam.ParameterWrites(), 0);
 }
 
