@@ -44,9 +44,21 @@ class JournalDb {
     std::vector<LaminatorRow> Laminators();
     std::vector<StoredOperation> Operations(const JournalQuery& query);
     std::vector<StoredReading> Readings(const JournalQuery& query);
+    // Operations and readings the query's laminator and period hold (its kind aside).
+    std::int64_t CountRecords(const JournalQuery& query);
 
+    // Where a retention run stands between its steps.
+    struct RetentionRun {
+        int phase = 0;  // to minutes, to hours, past the cap, space given back, done
+        bool dropped = false;
+        bool Done() const { return phase >= 4; }
+    };
+    // One short step of keeping the record bounded, its own transaction: a stretch thinned,
+    // a batch of the oldest readings dropped or some free pages given back, so a writer
+    // between records is never held up long. False on a failure.
+    bool RetentionStep(std::int64_t nowMs, std::int64_t limitBytes, RetentionRun& run);
     // Readings older than a week to one a minute, older than 90 days to one an hour (the
-    // extremes and the last state kept), a day at a time so writers are held up briefly.
+    // extremes and the last state kept): every step of it at once.
     bool Thin(std::int64_t nowMs);
     // Drops the oldest readings until the data takes at most `bytes`; operations stay.
     bool Limit(std::int64_t bytes);
@@ -56,7 +68,11 @@ class JournalDb {
   private:
     JournalDb(sqlite3* db, std::string path) : m_db(db), m_path(std::move(path)) {}
     bool Migrate(std::string& error);
-    bool ThinOlderThan(std::int64_t cutoffMs, std::int64_t spanMs);
+    // One stretch older than `cutoffMs` thinned to spans of `spanMs`; `more` false when
+    // none is left.
+    bool ThinStep(std::int64_t cutoffMs, std::int64_t spanMs, bool& more);
+    bool LimitStep(std::int64_t bytes, bool& more);
+    std::int64_t FreePages();
     // True for SQLITE_DONE; otherwise keeps the system's reason for LastError.
     bool Done(int rc);
 

@@ -103,3 +103,16 @@ std::vector<StoredReading> JournalDb::Readings(const JournalQuery& query) {
     }
     return rows;
 }
+
+std::int64_t JournalDb::CountRecords(const JournalQuery& query) {
+    std::int64_t count = 0;
+    for (const char* table : {"operations", "readings"}) {
+        SqlStatement s(m_db, std::string("SELECT count(*) FROM ") + table +
+                                 " x JOIN laminators l ON l.id = x.laminator WHERE " +
+                                 kLaminatorFilter + " AND ?4 = ?4");
+        BindQuery(s, query);
+        if (s.Step() == SQLITE_ROW)
+            count += s.Int(0);
+    }
+    return count;
+}

@@ -2,6 +2,11 @@
 
 #include "journal/journal_db.h"
 
+namespace {
+// How long an idle writer sleeps before it looks whether retention is due.
+constexpr std::chrono::seconds kIdleLook{60};
+}  // namespace
+
 JournalWriter::JournalWriter(JournalOptions options) : m_options(std::move(options)) {
     m_thread = std::thread([this] { Run(); });
 }
@@ -48,6 +53,50 @@ bool JournalWriter::Flush(std::chrono::milliseconds timeout) {
     return m_changed.wait_for(lock, timeout, [&] { return m_done >= target; });
 }
 
+bool JournalWriter::Settle(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t target = m_pushed;
+    return m_changed.wait_for(lock, timeout,
+                              [&] { return m_done >= target && !m_retentionPending; });
+}
+
+std::uint64_t JournalWriter::RetentionRuns() const {
+    std::lock_guard lock(m_mutex);
+    return m_retentionRuns;
+}
+
+std::int64_t JournalWriter::Now() const {
+    return m_options.clock ? m_options.clock() : NowMs();
+}
+
+bool JournalWriter::RetentionDue() {
+    if (!m_retentionPending) {
+        const std::int64_t now = Now();
+        // A clock set back counts as due, or it would wait as long as it went back.
+        m_retentionPending = now >= m_nextRetentionMs || now < m_retentionStartedMs;
+    }
+    return m_retentionPending;
+}
+
+void JournalWriter::RetentionStep(JournalDb& db) {
+    if (!m_retention) {
+        m_retention.emplace();
+        m_retentionStartedMs = Now();
+    }
+    const bool ok = db.RetentionStep(m_retentionStartedMs, m_options.limitBytes, *m_retention);
+    if (!ok)
+        Problem("The service record " + m_options.path + " could not be thinned (" +
+                db.LastError() + ").");
+    if (!ok || m_retention->Done()) {
+        m_retention.reset();
+        m_nextRetentionMs = m_retentionStartedMs + m_options.retentionEveryMs;
+        std::lock_guard lock(m_mutex);
+        m_retentionPending = false;
+        ++m_retentionRuns;
+        m_changed.notify_all();
+    }
+}
+
 std::uint64_t JournalWriter::Lost() const {
     std::lock_guard lock(m_mutex);
     return m_lost;
@@ -72,21 +121,28 @@ void JournalWriter::Run() {
     if (!run) {
         Problem("The service record is not kept: " + error + ".");
         db.reset();
-    } else {
-        // Retention before the first record: this thread is the caller's only in name.
-        if (!db->Thin(NowMs()) || !db->Limit(m_options.limitBytes))
-            Problem("The service record " + m_options.path + " could not be thinned (" +
-                    db->LastError() + ").");
     }
     std::unique_lock lock(m_mutex);
+    // Retention is due at the start; it goes in short steps while no record waits.
+    m_nextRetentionMs = Now();
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+        m_changed.wait_for(lock, kIdleLook, [&] {
+            return m_stop || !m_queue.empty() || (db && RetentionDue());
+        });
         if (m_stop) {
             // The owner gave up waiting (a journal locked or stalled): what is left is lost
             // rather than holding the tool up at its exit.
             m_lost += m_queue.size();
             m_queue.clear();
             return;
+        }
+        if (m_queue.empty()) {
+            if (db && m_retentionPending) {
+                lock.unlock();
+                RetentionStep(*db);
+                lock.lock();
+            }
+            continue;
         }
         Item item = std::move(m_queue.front());
         m_queue.pop_front();
@@ -97,6 +153,8 @@ void JournalWriter::Run() {
         if (!db)
             ++m_lost;
         ++m_done;
+        if (db)
+            RetentionDue();  // so Settle, woken now, sees a run that is due
         m_changed.notify_all();
     }
 }

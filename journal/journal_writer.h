@@ -10,13 +10,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <variant>
 
+#include "journal/journal_db.h"
 #include "journal/journal_records.h"
-
-class JournalDb;
 
 struct JournalOptions {
     std::string path;
@@ -25,6 +25,10 @@ struct JournalOptions {
     // Called once, from the writer thread, with a text naming the file and the reason.
     std::function<void(const std::string&)> onProblem;
     std::size_t queueCapacity = 10000;
+    // The wall clock retention judges ages by and schedules its runs on (NowMs when unset).
+    std::function<std::int64_t()> clock;
+    // Retention runs at the start and then at most this often, between records.
+    std::int64_t retentionEveryMs = 3'600'000;
 };
 
 class JournalWriter {
@@ -45,6 +49,10 @@ class JournalWriter {
     bool Flush(std::chrono::milliseconds timeout);
     // Records not kept because the queue was full or the journal failed.
     std::uint64_t Lost() const;
+    // Like Flush, and also until a retention run that is due has ended.
+    bool Settle(std::chrono::milliseconds timeout);
+    // Retention runs ended since the start.
+    std::uint64_t RetentionRuns() const;
 
   private:
     struct OperationItem {
@@ -63,6 +71,11 @@ class JournalWriter {
 
     void Push(Item item);
     void Run();
+    std::int64_t Now() const;
+    // With the lock held: whether a retention run is due, marking it pending if so.
+    bool RetentionDue();
+    // One step of the run in progress, without the lock; its end scheduled the next.
+    void RetentionStep(JournalDb& db);
     void Write(JournalDb& db, std::int64_t run, const Item& item);
     std::optional<std::int64_t> LaminatorOf(JournalDb& db, const std::string& link);
     void Problem(const std::string& text);
@@ -76,6 +89,12 @@ class JournalWriter {
     std::uint64_t m_lost = 0;
     bool m_stop = false;
     bool m_reported = false;
+    bool m_retentionPending = false;
+    std::uint64_t m_retentionRuns = 0;
+    // Writer thread only: the run in progress and when the next is due.
+    std::optional<JournalDb::RetentionRun> m_retention;
+    std::int64_t m_retentionStartedMs = 0;
+    std::int64_t m_nextRetentionMs = 0;
     // Writer thread only: where each link's records go in this run.
     std::map<std::string, std::int64_t> m_laminatorOfLink;
     std::thread m_thread;
