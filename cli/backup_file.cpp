@@ -238,3 +238,15 @@ std::optional<Backup> ReadBackupFile(const std::string& path, std::string& error
 bool WriteBackupFile(const std::string& path, const Backup& backup, std::string& error) {
     return WriteFileWhole(path, FormatBackup(backup), "The backup file", error);
 }
+
+std::string BackupMismatch(const Backup& backup, const std::string& model,
+                           const std::string& serial) {
+    const auto backupSerial = backup.identity.find("serial-number");
+    if (!model.empty() && model != backup.model)
+        return "The backup is of model \"" + backup.model + "\", the laminator is \"" + model +
+               "\"";
+    if (!serial.empty() && backupSerial != backup.identity.end() && backupSerial->second != serial)
+        return "The backup is of serial number \"" + backupSerial->second +
+               "\", the laminator is \"" + serial + "\"";
+    return {};
+}

@@ -33,5 +33,9 @@ std::string FormatBackup(const Backup& backup);
 std::optional<Backup> ParseBackup(std::string_view text, std::string& error);
 // Reads and parses the file, bounded by kMaxBackupBytes.
 std::optional<Backup> ReadBackupFile(const std::string& path, std::string& error);
+// Where the backup is not of the laminator with this model and serial number (either empty
+// when not known): the words for it, empty when it is.
+std::string BackupMismatch(const Backup& backup, const std::string& model,
+                           const std::string& serial);
 // Writes the document whole or not at all (a temporary file renamed over `path`).
 bool WriteBackupFile(const std::string& path, const Backup& backup, std::string& error);

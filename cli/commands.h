@@ -10,6 +10,7 @@
 namespace CLI {
 class App;
 }
+struct JournalQuery;
 
 int RunInfo(const CommandContext& context);
 int RunGet(const CommandContext& context, const std::vector<std::string>& names);
@@ -44,9 +45,16 @@ struct ReportOptions {
     std::string fromCsv;
     bool network = false;
     bool force = false;  // a baseline of another model or serial all the same
+    // A past period from the service record: no watch, no link.
+    std::string since, until, serial;
+    bool Past() const { return !since.empty() || !until.empty(); }
 };
 void AddReportOptions(CLI::App& report, ReportOptions& options);
 int RunReport(const CommandContext& context, const ReportOptions& options);
+// The laminator chosen by --serial or by the targets named (none: the only one the period
+// holds), reported from the service record at `journal`.
+int RunPastReport(const CommandContext& context, const ReportOptions& options,
+                  const std::string& journal);
 
 // With `verify`, the parameters are read back afterwards: only an answer confirms the reset.
 int RunReset(const CommandContext& context, bool confirmed, bool verify);
@@ -76,6 +84,10 @@ struct JournalListOptions {
     std::string file;
 };
 void AddJournalOptions(CLI::App& journal, JournalListOptions& options);
+// --since and --until into `query`, as every listing of the service record takes them; a
+// usage error's exit status when one is not a time.
+std::optional<int> ParsePeriod(const std::string& since, const std::string& until,
+                               JournalQuery& query);
 // The service record at `path` (empty: none is kept).
 int RunJournal(const CommandContext& context, const std::string& path,
                const JournalListOptions& options);

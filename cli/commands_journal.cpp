@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/journal_json.h"
 #include "cli/text_table.h"
 #include "framework/file_write.h"
 #include "framework/message_box.h"
@@ -23,45 +24,6 @@ std::string CsvField(const std::string& text) {
     for (char c : text)
         out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
-}
-
-nlohmann::json DetailsJson(const std::string& details) {
-    nlohmann::json j = nlohmann::json::parse(details, nullptr, false);
-    return j.is_discarded() ? nlohmann::json(details) : j;
-}
-
-nlohmann::json OperationJson(const StoredOperation& o) {
-    const OperationRecord& r = o.record;
-    return {{"time", IsoTime(r.timeMs)},
-            {"laminator", o.laminator},
-            {"serial", o.serial},
-            {"kind", r.kind},
-            {"result", r.result},
-            {"duration-ms", r.durationMs},
-            {"link", r.link},
-            {"user", r.user},
-            {"version", r.version},
-            {"message", r.message},
-            {"details", DetailsJson(r.details)}};
-}
-
-nlohmann::json ReadingJson(const StoredReading& r) {
-    const StatusSample& s = r.sample;
-    nlohmann::json j = {{"time", IsoTime(s.timeMs)},
-                        {"laminator", r.laminator},
-                        {"span-ms", r.spanMs},
-                        {"gap", s.gap}};
-    if (!s.gap) {
-        j["roller-temperature"] = s.RollerCelsius();
-        j["environment-temperature"] = s.EnvironmentCelsius();
-        j["state-code"] = s.state;
-        j["error-code"] = s.error;
-        if (r.spanMs > 0) {
-            j["roller-min"] = r.rollerMin / 100.0;
-            j["roller-max"] = r.rollerMax / 100.0;
-        }
-    }
-    return j;
 }
 
 std::string Celsius(std::uint16_t centi) {
@@ -241,6 +203,20 @@ int Import(const CommandContext& context, JournalDb& db, const JournalListOption
 }
 }  // namespace
 
+std::optional<int> ParsePeriod(const std::string& since, const std::string& until,
+                               JournalQuery& query) {
+    const std::int64_t now = NowMs();
+    for (const auto& [text, bound] :
+         {std::pair{&since, &query.sinceMs}, std::pair{&until, &query.untilMs}}) {
+        if (text->empty())
+            continue;
+        *bound = ParseJournalTime(*text, now);
+        if (!*bound)
+            return UsageError("\"" + *text + "\" is not a time such as 30d, 12h or 2026-12-01.");
+    }
+    return std::nullopt;
+}
+
 void AddJournalOptions(CLI::App& journal, JournalListOptions& options) {
     journal.add_option("--serial", options.serial, "One laminator, by serial number or key")
         ->type_name("SN");
@@ -268,15 +244,8 @@ int RunJournal(const CommandContext& context, const std::string& path,
     JournalQuery query;
     query.serial = options.serial;
     query.kind = options.kind;
-    const std::int64_t now = NowMs();
-    for (const auto& [text, bound] :
-         {std::pair{&options.since, &query.sinceMs}, std::pair{&options.until, &query.untilMs}}) {
-        if (text->empty())
-            continue;
-        *bound = ParseJournalTime(*text, now);
-        if (!*bound)
-            return UsageError("\"" + *text + "\" is not a time such as 30d, 12h or 2026-12-01.");
-    }
+    if (const std::optional<int> refused = ParsePeriod(options.since, options.until, query))
+        return *refused;
     std::unique_ptr<JournalDb> db = OpenForCommand(path);
     if (!db)
         return kExitFailure;

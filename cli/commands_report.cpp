@@ -1,7 +1,5 @@
 // report: everything the tool can read of each laminator, with its status over the visit,
 // as one page to hand over (or JSON).
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -17,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/network_search.h"
+#include "cli/report_page.h"
 #include "cli/service_report.h"
 #include "cli/status_watch.h"
 #include "framework/file_write.h"
@@ -33,18 +32,6 @@
 namespace {
 constexpr double kMaxMinutes = 24 * 60;
 constexpr std::size_t kMaxMessages = 500;
-
-bool WriteWhole(const std::string& path, const std::string& text, std::string& error) {
-    return WriteFileWhole(path, text, "The report", error);
-}
-
-// When the backup was saved, as its file says; 0 when unknown.
-std::int64_t FileTimeMs(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return 0;
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-}
 
 std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path,
                                                      const std::string& target,
@@ -105,18 +92,8 @@ std::string ReadText(ParamKey key) {
 
 // Where the backup's laminator is not this one: the words for it, empty when it is.
 std::string BaselineMismatch(const Backup& baseline) {
-    const std::string model = ReadText(ParamKey::LaminatorModel);
-    const std::string serial = ReadText(ParamKey::LaminatorSn);
-    const auto backupSerial = baseline.identity.find("serial-number");
-    std::string text;
-    if (!model.empty() && model != baseline.model)
-        text =
-            "The backup is of model \"" + baseline.model + "\", the laminator is \"" + model + "\"";
-    else if (!serial.empty() && backupSerial != baseline.identity.end() &&
-             backupSerial->second != serial)
-        text = "The backup is of serial number \"" + backupSerial->second +
-               "\", the laminator is \"" + serial + "\"";
-    return text;
+    return BackupMismatch(baseline, ReadText(ParamKey::LaminatorModel),
+                          ReadText(ParamKey::LaminatorSn));
 }
 
 // Before a watch that may last an hour: a baseline of another laminator is refused now,
@@ -192,6 +169,18 @@ void AddReportOptions(CLI::App& report, ReportOptions& options) {
         ->type_name("FILE");
     report.add_flag("--force", options.force,
                     "Compare with a baseline of another model or serial number all the same");
+    report
+        .add_option("--since", options.since,
+                    "Report a past period from the service record, from this time: 30d, 12h, "
+                    "15m or 2026-12-01[T08:00:00Z] (no laminator is asked)")
+        ->type_name("T");
+    report.add_option("--until", options.until, "The past period's end (now by default)")
+        ->type_name("T");
+    report
+        .add_option("--serial", options.serial,
+                    "The past period's laminator, by serial number or key (needed when the "
+                    "period holds several)")
+        ->type_name("SN");
 }
 
 int RunReport(const CommandContext& context, const ReportOptions& options) {
@@ -270,14 +259,8 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
     ServiceReport report;
     report.createdMs = NowMs();
     report.version = PELLACOR_VERSION;
-    report.baselineFile = options.baseline;
-    if (baseline) {
-        report.baselineModel = baseline->model;
-        const auto serial = baseline->identity.find("serial-number");
-        if (serial != baseline->identity.end())
-            report.baselineSerial = serial->second;
-        report.baselineDateMs = FileTimeMs(options.baseline);
-    }
+    if (baseline)
+        NameBaseline(report, options.baseline, *baseline);
     std::vector<int> codes;
     for (const Target& target : context.targets) {
         ReportSection section;
@@ -325,28 +308,5 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
     report.cutShort = CliView::Interrupted().load();
     if (report.cutShort)
         exit = kExitInterrupted;
-    report.exit = exit;
-    // A page needs no document of every reading.
-    nlohmann::json doc = context.json ? ReportJson(report) : nlohmann::json::object();
-    const std::string page =
-        context.json ? doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
-                     : ReportXhtml(report);
-    const bool written = WriteWhole(options.out, page, error);
-    if (!written) {
-        MessageBox(error);
-        if (exit == kExitOk)
-            exit = kExitFailure;
-    }
-    if (context.json) {
-        doc["command"] = context.command;
-        doc["exit"] = exit;
-        doc["file"] = written ? nlohmann::json(options.out) : nlohmann::json(nullptr);
-        doc["messages"] = context.messages->Take();
-        PrintResult(context, doc, "");
-    } else if (written) {
-        std::printf("Wrote %s (%zu laminator%s%s).\n", options.out.c_str(), report.sections.size(),
-                    report.sections.size() == 1 ? "" : "s",
-                    report.cutShort ? ", cut short by Ctrl-C" : "");
-    }
-    return exit;
+    return WriteReportPage(context, options.out, report, exit);
 }

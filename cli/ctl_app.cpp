@@ -290,6 +290,24 @@ int RunCommandLine(int argc, char** argv, StderrMessageSink& messages, std::stri
         command = context.command;
         return RunJournal(context, CliJournalPath(journalOptions), journalList);
     }
+    if (*report && reportOptions.Past()) {
+        // From the service record alone: the targets named only choose the laminator.
+        context.command = "report";
+        command = context.command;
+        if (targetOptions.discovered)
+            return UsageError(
+                "A past period is reported from the service record: choose the "
+                "laminator with --serial or a target other than --discovered.");
+        int exit = kExitOk;
+        if (!targetOptions.tcp.empty() || targetOptions.usb || targetOptions.usbPrinter ||
+            !targetOptions.usbSim.empty() || !targetOptions.usbSimPrinter.empty()) {
+            std::optional<std::vector<Target>> targets = ResolveTargets(targetOptions, exit);
+            if (!targets)
+                return exit;
+            context.targets = std::move(*targets);
+        }
+        return RunPastReport(context, reportOptions, CliJournalPath(journalOptions));
+    }
     StartCliJournal(journalOptions, context.json);
     if (netconfig->parsed() && netconfig->count("--name"))
         net.name = name;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/journal_json.h"
 #include "cli/json_text.h"
 #include "cli/parameter_names.h"
 #include "cli/shown_text.h"
@@ -14,6 +15,8 @@
 
 namespace {
 constexpr std::size_t kMaxEventsShown = 200;
+constexpr std::size_t kMaxOperationsShown = 500;
+constexpr std::size_t kMaxDetailsShown = 300;
 
 std::string Figure(const std::optional<double>& v, const char* unit) {
     if (!v)
@@ -117,8 +120,133 @@ std::string IdentityTable(const ReportSection& s) {
     return html + "</tbody></table>";
 }
 
+// Lowest and highest of each temperature: a thinned span's extremes are readings of it.
+std::string ExtremeRows(const std::vector<StatusSample>& history) {
+    bool any = false;
+    std::uint16_t rLow = 0, rHigh = 0, eLow = 0, eHigh = 0;
+    for (const StatusSample& r : history) {
+        if (r.gap)
+            continue;
+        rLow = any ? std::min(rLow, r.rollerCenti) : r.rollerCenti;
+        rHigh = any ? std::max(rHigh, r.rollerCenti) : r.rollerCenti;
+        eLow = any ? std::min(eLow, r.environmentCenti) : r.environmentCenti;
+        eHigh = any ? std::max(eHigh, r.environmentCenti) : r.environmentCenti;
+        any = true;
+    }
+    if (!any)
+        return {};
+    const auto range = [](std::uint16_t low, std::uint16_t high) {
+        return "lowest " + Figure(low / 100.0, "°C") + ", highest " + Figure(high / 100.0, "°C");
+    };
+    return "<tr class=\"roller-range\"><th>Roller temperature</th>" + Cell(range(rLow, rHigh)) +
+           "</tr><tr class=\"environment-range\"><th>Environment temperature</th>" +
+           Cell(range(eLow, eHigh)) + "</tr>";
+}
+
+// What the readings are: as taken, or the journal's thinned spans.
+std::string ReadingCounts(const ReportSection& s) {
+    if (!s.period) {
+        const auto gaps = static_cast<std::size_t>(std::count_if(
+            s.history.begin(), s.history.end(), [](const StatusSample& r) { return r.gap; }));
+        return std::to_string(s.history.size() - gaps) + " readings and " + std::to_string(gaps) +
+               " cycles without a reply, from " + IsoTime(s.history.front().timeMs) + " to " +
+               IsoTime(s.history.back().timeMs);
+    }
+    const std::vector<StoredReading>& kept = s.period->readings;
+    std::size_t taken = 0, thinned = 0, gaps = 0;
+    for (const StoredReading& r : kept) {
+        if (r.sample.gap)
+            ++gaps;
+        else if (r.spanMs > 0)
+            ++thinned;
+        else
+            ++taken;
+    }
+    return std::to_string(taken) + " readings as taken, " + std::to_string(thinned) +
+           " thinned minutes or hours (each with its lowest, highest and last state) and " +
+           std::to_string(gaps) + " cycles without a reply, from " +
+           IsoTime(kept.front().sample.timeMs) + " to " + IsoTime(kept.back().sample.timeMs);
+}
+
+std::string ValueText(const nlohmann::json& v) {
+    return v.is_string() ? v.get<std::string>() : v.dump();
+}
+
+// The details worth a line: old and new values, the file and its digest, else the object.
+std::string OperationDetails(const OperationRecord& r) {
+    nlohmann::json d = DetailsJson(r.details);
+    if (d.is_object())
+        d.erase("exit");  // the result column says it
+    std::string text;
+    if (d.is_object() && d.contains("changes") && d["changes"].is_array()) {
+        for (const auto& c : d["changes"]) {
+            if (!c.is_object())
+                continue;
+            text += (text.empty() ? "" : "; ") + ValueText(c.value("name", c.value("key", ""))) +
+                    ": " + ValueText(c.value("before", nlohmann::json())) + " → " +
+                    ValueText(c.value("after", nlohmann::json()));
+        }
+    }
+    if (d.is_object() && d.contains("file") && d["file"].is_object()) {
+        const nlohmann::json& f = d["file"];
+        text += (text.empty() ? "" : "; ") + std::string("file ") +
+                ValueText(f.value("name", nlohmann::json(""))) +
+                (f.contains("sha256") ? " (SHA-256 " + ValueText(f["sha256"]) + ")" : "");
+    }
+    if (text.empty() && !(d.is_object() && d.empty()))
+        text = d.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (text.size() > kMaxDetailsShown)
+        text = text.substr(0, kMaxDetailsShown) + "…";
+    return text;
+}
+
+std::string PeriodText(const ReportPeriod& p) {
+    return "From the service record, " +
+           (p.sinceMs ? IsoTime(*p.sinceMs) : std::string("its first record")) + " to " +
+           IsoTime(p.untilMs) +
+           ": the laminator was not asked; what is shown is what the journal kept.";
+}
+
+std::string PeriodIdentity(const ReportPeriod& p) {
+    const std::pair<const char*, const std::string*> rows[] = {
+        {"Serial number", &p.identity.serial},
+        {"Model", &p.identity.model},
+        {"MAC address", &p.identity.mac},
+        {"Last reached by", &p.identity.link},
+    };
+    std::string html = "<table class=\"identity\"><tbody>";
+    for (const auto& [label, value] : rows)
+        html += std::string("<tr><th>") + label + "</th>" +
+                Cell(value->empty() ? "<em>not known</em>" : XmlEscape(*value)) + "</tr>";
+    return html + "</tbody></table>";
+}
+
+std::string OperationsTable(const ReportPeriod& p) {
+    std::string html = "<h3>Operations</h3>";
+    if (p.operations.empty())
+        return html + "<p>None in this period.</p>";
+    html +=
+        "<table class=\"operations\"><thead><tr><th>Time (UTC)</th><th>What</th><th>Result</th>"
+        "<th>Message</th><th>Details</th></tr></thead><tbody>";
+    const std::size_t skip =
+        p.operations.size() > kMaxOperationsShown ? p.operations.size() - kMaxOperationsShown : 0;
+    if (skip > 0)
+        html +=
+            "<tr><td colspan=\"5\" class=\"note\">More operations than a page lists: only the "
+            "newest " +
+            std::to_string(kMaxOperationsShown) + " are shown.</td></tr>";
+    for (std::size_t i = skip; i < p.operations.size(); ++i) {
+        const OperationRecord& r = p.operations[i].record;
+        html += "<tr class=\"" + std::string(r.result == "done" ? "done" : "not-done") + "\">" +
+                Cell(IsoTime(r.timeMs)) + Cell(XmlEscape(r.kind)) + Cell(XmlEscape(r.result)) +
+                Cell(XmlEscape(r.message)) + Cell(XmlEscape(OperationDetails(r))) + "</tr>";
+    }
+    return html + "</tbody></table>";
+}
+
 std::string Timeline(const ReportSection& s) {
-    std::string html = "<h3>Status over the visit</h3>";
+    std::string html =
+        s.period ? "<h3>Status over the period</h3>" : "<h3>Status over the visit</h3>";
     if (s.history.empty())
         return html + "<p>No status was read.</p>";
     html +=
@@ -141,13 +269,8 @@ std::string Timeline(const ReportSection& s) {
     html += "<tr><th>Overshoot</th>" + Cell(Figure(s.warmup.overshoot, "°C")) + "</tr>";
     html += "<tr><th>Spread within 5 °C once ready</th>" + Cell(Figure(s.warmup.spread, "°C")) +
             "</tr>";
-    const auto gaps = static_cast<std::size_t>(std::count_if(
-        s.history.begin(), s.history.end(), [](const StatusSample& r) { return r.gap; }));
-    html += "<tr><th>Readings</th>" +
-            Cell(std::to_string(s.history.size() - gaps) + " readings and " + std::to_string(gaps) +
-                 " cycles without a reply, from " + IsoTime(s.history.front().timeMs) + " to " +
-                 IsoTime(s.history.back().timeMs)) +
-            "</tr></tbody></table>";
+    html += ExtremeRows(s.history);
+    html += "<tr><th>Readings</th>" + Cell(ReadingCounts(s)) + "</tr></tbody></table>";
     html +=
         "<table class=\"events\"><thead><tr><th>Time (UTC)</th><th>Change</th></tr></thead><tbody>";
     const std::vector<StatusEvent> events = StatusEvents(s.history, kMaxEventsShown + 1);
@@ -274,7 +397,11 @@ std::string ReportXhtml(const ServiceReport& report) {
                 "<p class=\"note baseline-mismatch\">Compared with the backup of another "
                 "laminator (--force): " +
                 XmlEscape(s.baselineMismatch) + ".</p>";
-        if (!s.connected) {
+        if (s.period) {
+            html += "<p class=\"period\">" + PeriodText(*s.period) + "</p>";
+            html += "<h3>Identity</h3>" + PeriodIdentity(*s.period);
+            html += OperationsTable(*s.period);
+        } else if (!s.connected) {
             html +=
                 "<p class=\"not-read\">The laminator was not read: the report was cut "
                 "short.</p>";
@@ -337,7 +464,25 @@ nlohmann::json ReportJson(const ServiceReport& report) {
             events.push_back(
                 {{"time", IsoTime(e.timeMs)}, {"text", ShownText(e.text)}, {"fault", e.fault}});
         nlohmann::json readings = nlohmann::json::array();
-        for (const StatusSample& r : s.history) {
+        nlohmann::json operations = nlohmann::json::array();
+        nlohmann::json period = nullptr;
+        if (s.period) {
+            const ReportPeriod& p = *s.period;
+            period = {{"since", p.sinceMs ? nlohmann::json(IsoTime(*p.sinceMs)) : nullptr},
+                      {"until", IsoTime(p.untilMs)},
+                      {"laminator", ShownText(p.key)},
+                      {"serial", ShownText(p.identity.serial)},
+                      {"model", ShownText(p.identity.model)},
+                      {"mac", ShownText(p.identity.mac)},
+                      {"link", ShownText(p.identity.link)}};
+            for (const StoredOperation& o : p.operations)
+                operations.push_back(OperationJson(o));
+            for (const StoredReading& r : p.readings)
+                readings.push_back(ReadingJson(r));
+        }
+        // A past period's readings are listed as kept, above; a visit's as read.
+        const std::vector<StatusSample> none;
+        for (const StatusSample& r : s.period ? none : s.history) {
             if (r.gap) {
                 readings.push_back({{"time", IsoTime(r.timeMs)}, {"gap", true}});
                 continue;
@@ -369,6 +514,8 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                {"overshoot", OptionalNumber(s.warmup.overshoot)},
                {"spread", OptionalNumber(s.warmup.spread)}}},
              {"events", events},
+             {"period", period},
+             {"operations", operations},
              {"readings", readings},
              {"messages", messages},
              {"network", s.network}});

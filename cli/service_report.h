@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/journal_records.h"
 #include "laminator/catalogue.h"
 #include "laminator/status_history.h"
 #include "laminator/warmup_figures.h"
@@ -26,6 +27,17 @@ struct ReportMessage {
     std::string text;
 };
 
+// A past period reported from the service record: the laminator was not asked; its
+// operations and readings (thinned spans with their extremes) are as the journal kept them.
+struct ReportPeriod {
+    std::optional<std::int64_t> sinceMs;
+    std::int64_t untilMs = 0;
+    std::string key;
+    LaminatorIdentity identity;
+    std::vector<StoredOperation> operations;
+    std::vector<StoredReading> readings;
+};
+
 struct ReportSection {
     std::string target;
     int exit = 0;
@@ -38,6 +50,7 @@ struct ReportSection {
     WarmupFigures warmup;
     std::vector<ReportMessage> messages;
     nlohmann::json network;  // the settings a network search read for its MAC; null if none
+    std::optional<ReportPeriod> period;  // set when reported from the service record
 };
 
 struct ServiceReport {

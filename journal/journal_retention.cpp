@@ -156,8 +156,8 @@ bool JournalDb::ThinStep(std::int64_t cutoffMs, std::int64_t spanMs, bool& more)
         Fold(buckets[{rows.Int(0), bucketStart}], r, rows.Int(1));
     }
     bool ok = rc == SQLITE_DONE;
-    SqlStatement drop(
-        m_db, "DELETE FROM readings WHERE time_ms >= ?1 AND time_ms < ?2 AND span_ms < ?3");
+    SqlStatement drop(m_db,
+                      "DELETE FROM readings WHERE time_ms >= ?1 AND time_ms < ?2 AND span_ms < ?3");
     drop.Bind(1, start).Bind(2, end).Bind(3, spanMs);
     ok = ok && drop.Step() == SQLITE_DONE;
     for (auto& [key, bucket] : buckets) {

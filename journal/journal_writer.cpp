@@ -126,9 +126,8 @@ void JournalWriter::Run() {
     // Retention is due at the start; it goes in short steps while no record waits.
     m_nextRetentionMs = Now();
     for (;;) {
-        m_changed.wait_for(lock, kIdleLook, [&] {
-            return m_stop || !m_queue.empty() || (db && RetentionDue());
-        });
+        m_changed.wait_for(lock, kIdleLook,
+                           [&] { return m_stop || !m_queue.empty() || (db && RetentionDue()); });
         if (m_stop) {
             // The owner gave up waiting (a journal locked or stalled): what is left is lost
             // rather than holding the tool up at its exit.

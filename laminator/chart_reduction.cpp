@@ -16,16 +16,40 @@ std::int64_t TypicalStepMs(const std::vector<StatusSample>& samples) {
     return *middle;
 }
 
+namespace {
+// The cadence around the step into `i`: the median step of its neighbours. A journal's
+// thinned minutes come every half minute, a watch's readings every two seconds; each part
+// is judged by its own.
+std::int64_t LocalStepMs(const std::vector<StatusSample>& samples, std::size_t i) {
+    constexpr std::size_t kAround = 8;
+    std::vector<std::int64_t> steps;
+    const std::size_t from = i > kAround ? i - kAround : 1;
+    const std::size_t to = std::min(samples.size(), i + kAround + 1);
+    for (std::size_t j = from; j < to; ++j) {
+        if (!samples[j].gap && !samples[j - 1].gap && samples[j].timeMs > samples[j - 1].timeMs)
+            steps.push_back(samples[j].timeMs - samples[j - 1].timeMs);
+    }
+    if (steps.empty())
+        return 0;
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return *middle;
+}
+}  // namespace
+
 std::vector<StatusSample> BreakLongStretches(const std::vector<StatusSample>& samples) {
-    const std::int64_t step = TypicalStepMs(samples);
-    if (step == 0)
+    const std::int64_t typical = TypicalStepMs(samples);
+    if (typical == 0)
         return samples;
     std::vector<StatusSample> out;
     out.reserve(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
         if (i > 0 && !samples[i].gap && !samples[i - 1].gap &&
-            samples[i].timeMs - samples[i - 1].timeMs > kUnreadCycles * step)
-            out.push_back(StatusSample::Gap(samples[i - 1].timeMs + step));
+            samples[i].timeMs - samples[i - 1].timeMs > kUnreadCycles * typical) {
+            const std::int64_t step = std::max(typical, LocalStepMs(samples, i));
+            if (samples[i].timeMs - samples[i - 1].timeMs > kUnreadCycles * step)
+                out.push_back(StatusSample::Gap(samples[i - 1].timeMs + step));
+        }
         out.push_back(samples[i]);
     }
     return out;

@@ -12,7 +12,8 @@
 std::int64_t TypicalStepMs(const std::vector<StatusSample>& samples);
 // `samples` with a gap one cycle after each reading followed by more than kUnreadCycles
 // cycles of nothing (polling stopped, a message box held the poller): a live history has
-// them already; a file written elsewhere may not.
+// them already; a file written elsewhere may not. The cycle is the one around the stretch,
+// so a journal's thinned minutes next to a watch's two-second readings stay a line.
 std::vector<StatusSample> BreakLongStretches(const std::vector<StatusSample>& samples);
 
 // `samples` oldest first, long stretches broken as above; columns span [t0, t1].

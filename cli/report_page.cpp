@@ -1,0 +1,51 @@
+#include "cli/report_page.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "cli/exit_codes.h"
+#include "framework/file_write.h"
+#include "framework/message_box.h"
+
+int WriteReportPage(const CommandContext& context, const std::string& out, ServiceReport& report,
+                    int exit) {
+    report.exit = exit;
+    // A page needs no document of every reading.
+    nlohmann::json doc = context.json ? ReportJson(report) : nlohmann::json::object();
+    const std::string page =
+        context.json ? doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
+                     : ReportXhtml(report);
+    std::string error;
+    const bool written = WriteFileWhole(out, page, "The report", error);
+    if (!written) {
+        MessageBox(error);
+        if (exit == kExitOk)
+            exit = kExitFailure;
+    }
+    if (context.json) {
+        doc["command"] = context.command;
+        doc["exit"] = exit;
+        doc["file"] = written ? nlohmann::json(out) : nlohmann::json(nullptr);
+        doc["messages"] = context.messages->Take();
+        PrintResult(context, doc, "");
+    } else if (written) {
+        std::printf("Wrote %s (%zu laminator%s%s).\n", out.c_str(), report.sections.size(),
+                    report.sections.size() == 1 ? "" : "s",
+                    report.cutShort ? ", cut short by Ctrl-C" : "");
+    }
+    return exit;
+}
+
+void NameBaseline(ServiceReport& report, const std::string& file, const Backup& baseline) {
+    report.baselineFile = file;
+    report.baselineModel = baseline.model;
+    const auto serial = baseline.identity.find("serial-number");
+    if (serial != baseline.identity.end())
+        report.baselineSerial = serial->second;
+    // When the backup was saved, as its file says; 0 when unknown.
+    struct stat st {};
+    if (stat(file.c_str(), &st) == 0)
+        report.baselineDateMs =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
