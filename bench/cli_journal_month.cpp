@@ -55,6 +55,7 @@ double MedianSeconds(std::vector<std::string> args) {
 }  // namespace
 
 int main() {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as it comes: filling takes a while
     std::string folder =
         (std::filesystem::temp_directory_path() / "pellacor-bench-XXXXXX").string();
     if (!mkdtemp(folder.data()))
