@@ -186,6 +186,10 @@ void AddReportOptions(CLI::App& report, ReportOptions& options) {
 int RunReport(const CommandContext& context, const ReportOptions& options) {
     if (RefusePrinterClass(context))
         return kExitUsage;
+    if (!options.serial.empty())
+        return UsageError(
+            "--serial chooses the laminator of a past period: it goes with --since "
+            "or --until.");
     if (options.minutes && !(*options.minutes >= 0 && *options.minutes <= kMaxMinutes))
         return UsageError("--minutes takes a number from 0 to 1440.");
     if (!options.fromCsv.empty() && context.targets.size() != 1)

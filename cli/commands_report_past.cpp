@@ -2,15 +2,21 @@
 // the same page as a watched visit. No laminator is asked and no link is opened.
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "cli/backup_file.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/journal_json.h"
+#include "cli/json_text.h"
+#include "cli/parameter_names.h"
+#include "cli/parameter_values.h"
 #include "cli/report_page.h"
 #include "framework/file_write.h"
 #include "framework/message_box.h"
 #include "journal/journal_db.h"
 #include "journal/journal_history.h"
+#include "laminator/limit_check.h"
 #include "laminator/status_csv.h"
 #include "laminator/warmup_figures.h"
 
@@ -50,6 +56,57 @@ std::string Chooser(const CommandContext& context, const std::string& serial) {
     for (const Target& t : context.targets)
         text += (text.empty() ? "reached by " : " or ") + t.Key();
     return text;
+}
+
+// The parameters as the period's confirmed operations last gave them, by key: the values a
+// `get` or `info` read, the new values a `set` read back.
+std::map<std::string, nlohmann::json> LastValues(const std::vector<StoredOperation>& operations) {
+    std::map<std::string, nlohmann::json> values;
+    const auto take = [&](const nlohmann::json& list, const char* field) {
+        if (!list.is_array())
+            return;
+        for (const auto& p : list) {
+            if (p.is_object() && p.contains("key") && p["key"].is_string() && p.contains(field) &&
+                !p[field].is_null())
+                values[p["key"].get<std::string>()] = p[field];
+        }
+    };
+    for (const StoredOperation& o : operations) {
+        if (o.record.result != "done")
+            continue;
+        const nlohmann::json d = DetailsJson(o.record.details);
+        if (!d.is_object())
+            continue;
+        if (d.contains("parameters"))
+            take(d["parameters"], "value");
+        if (d.contains("changes"))
+            take(d["changes"], "after");
+    }
+    return values;
+}
+
+// Every parameter with its last value in the period, judged against its limits and the
+// baseline as a visit's are; compared as the command line's JSON values, so 12.50 in a
+// backup is 12.5 from a listing.
+void FillParameters(ReportSection& section, const std::vector<StoredOperation>& operations,
+                    const Backup* baseline) {
+    const std::map<std::string, nlohmann::json> values = LastValues(operations);
+    for (const ParameterInfo& info : Catalogue()) {
+        ReportParameter rp;
+        rp.info = &info;
+        const auto found = values.find(StableKey(info.name));
+        if (found != values.end()) {
+            const nlohmann::json& v = found->second;
+            rp.value = v.is_string()
+                           ? JsonTextToBytes(v.get<std::string>()).value_or(v.get<std::string>())
+                           : v.dump();
+            rp.limitProblem = LimitProblem(info, *rp.value);
+            const std::string* old = baseline ? baseline->Value(info.key) : nullptr;
+            if (old && ValueJson(info, *old) != v)
+                rp.baseline = *old;
+        }
+        section.parameters.push_back(std::move(rp));
+    }
 }
 
 std::string PeriodWords(const JournalQuery& q) {
@@ -154,6 +211,7 @@ int RunPastReport(const CommandContext& context, const ReportOptions& options,
     ReportSection section;
     section.target = row.identity.serial.empty() ? row.key : row.identity.serial;
     section.connected = std::nullopt;
+    FillParameters(section, period.operations, baseline ? &*baseline : nullptr);
     section.history = HistoryOfReadings(period.readings);
     section.warmup = ComputeWarmup(section.history, std::nullopt);
     section.period = std::move(period);

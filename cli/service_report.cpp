@@ -401,6 +401,13 @@ std::string ReportXhtml(const ServiceReport& report) {
             html += "<p class=\"period\">" + PeriodText(*s.period) + "</p>";
             html += "<h3>Identity</h3>" + PeriodIdentity(*s.period);
             html += OperationsTable(*s.period);
+            if (NotReadCount(s) == s.parameters.size()) {
+                html += "<h3>Parameters</h3><p>None was read or written in this period.</p>";
+            } else {
+                html += "<p class=\"summary\">" + Summary(s, !report.baselineFile.empty()) + "</p>";
+                html += "<h3>Parameters as last read or written in the period</h3>" +
+                        ParameterTable(s, !report.baselineFile.empty());
+            }
         } else if (!s.connected) {
             html +=
                 "<p class=\"not-read\">The laminator was not read: the report was cut "

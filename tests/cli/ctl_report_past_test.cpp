@@ -149,4 +149,39 @@ TEST_F(CtlReportPast, SeveralLaminatorsNeedOneChosenByItsSerialOrItsLink) {
     ASSERT_EQ(linked.exit, 0) << linked.err;
     EXPECT_EQ(linked.Json()["laminators"][0]["readings"].size(), 2u);
 }
+TEST_F(CtlReportPast, TheParametersLastReadInThePeriodAreComparedWithABaseline) {
+    const std::string serial = FillJournal();
+    const std::string saved =
+        nlohmann::json::parse(FileText(Out("b.json")))["parameters"]["buzzer"];
+    const std::string now = saved == "Open" ? "Close" : "Open";
+    const auto ctl = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--tcp", m_lam.Tcp(), "--journal", Journal()});
+        return RunCtl(args).exit;
+    };
+    ASSERT_EQ(ctl({"set", "buzzer=" + now}), 0);
+    ASSERT_EQ(ctl({"get"}), 0);  // every group, the serial with them
+    const ctltest::CtlRun run = Report({"--json", "report", Out("p.json"), "--since", "1h",
+                                        "--serial", serial, "--baseline", Out("b.json")});
+    ASSERT_EQ(run.exit, 0) << run.err;
+    const nlohmann::json doc = run.Json();
+    int changed = 0;
+    for (const auto& p : doc["laminators"][0]["parameters"]) {
+        if (p["key"] == "buzzer") {
+            EXPECT_EQ(p["value"], now);
+            EXPECT_EQ(p["baseline"], saved);
+        }
+        changed += p["baseline"].is_null() ? 0 : 1;
+    }
+    EXPECT_EQ(changed, 1);  // numbers compare as numbers: nothing else differs
+    EXPECT_EQ(doc["laminators"][0]["not-read"], 0);
+
+    // A backup of another laminator is refused as for a visit.
+    std::string other = FileText(Out("b.json"));
+    other.replace(other.find(serial), serial.size(), "OTHER-1");
+    std::ofstream(Out("other.json"), std::ios::binary) << other;
+    EXPECT_EQ(Report({"report", Out("o.html"), "--since", "1h", "--serial", serial, "--baseline",
+                      Out("other.json")})
+                  .exit,
+              2);
+}
 }  // namespace
