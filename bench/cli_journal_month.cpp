@@ -89,10 +89,11 @@ int main() {
             std::fprintf(stderr, "filling: %s\n", db->LastError().c_str());
             return 1;
         }
-        std::printf("journal: %zu readings over 30 days, %zu operations; after thinning %lld "
-                    "readings, %.1f MB\n",
-                    month.readings.size(), month.operations.size(),
-                    static_cast<long long>(db->Readings({}).size()), db->UsedBytes() / 1e6);
+        std::printf(
+            "journal: %zu readings over 30 days, %zu operations; after thinning %lld "
+            "readings, %.1f MB\n",
+            month.readings.size(), month.operations.size(),
+            static_cast<long long>(db->Readings({}).size()), db->UsedBytes() / 1e6);
     }
     const double baseline = MedianSeconds({"--journal", journal, "journal", "--since", "1s"});
     std::printf("baseline (start-up, an empty period listed): %.3f s\n", baseline);
