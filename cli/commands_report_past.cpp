@@ -1,6 +1,7 @@
 // report --since/--until: a past period of one laminator from the service record, through
 // the same page as a watched visit. No laminator is asked and no link is opened.
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -212,8 +213,14 @@ int RunPastReport(const CommandContext& context, const ReportOptions& options,
     section.target = row.identity.serial.empty() ? row.key : row.identity.serial;
     section.connected = std::nullopt;
     FillParameters(section, period.operations, baseline ? &*baseline : nullptr);
+    // The set temperature the period last gave stands for all of it, as a visit's last read
+    // stands for the visit.
+    for (const ReportParameter& p : section.parameters) {
+        if (p.info->key == ParamKey::HeatingRollerTemperature && p.value && !p.value->empty())
+            section.setCelsius = std::atof(p.value->c_str());
+    }
     section.history = HistoryOfReadings(period.readings);
-    section.warmup = ComputeWarmup(section.history, std::nullopt);
+    section.warmup = ComputeWarmup(section.history, section.setCelsius);
     section.period = std::move(period);
     report.sections.push_back(std::move(section));
     return WriteReportPage(context, options.out, report, kExitOk);

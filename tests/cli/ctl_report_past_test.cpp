@@ -174,6 +174,10 @@ TEST_F(CtlReportPast, TheParametersLastReadInThePeriodAreComparedWithABaseline) 
     }
     EXPECT_EQ(changed, 1);  // numbers compare as numbers: nothing else differs
     EXPECT_EQ(doc["laminators"][0]["not-read"], 0);
+    // The set temperature read stands for the period: the warm-up figures are about it.
+    EXPECT_FALSE(doc["laminators"][0]["set-temperature"].is_null());
+    EXPECT_EQ(doc["laminators"][0]["warmup"]["set-temperature"],
+              doc["laminators"][0]["set-temperature"]);
 
     // A backup of another laminator is refused as for a visit.
     std::string other = FileText(Out("b.json"));
