@@ -511,7 +511,7 @@ nlohmann::json ReportJson(const ServiceReport& report) {
              {"baseline-mismatch", s.baselineMismatch.empty()
                                        ? nlohmann::json(nullptr)
                                        : nlohmann::json(ShownText(s.baselineMismatch))},
-             {"parameters", params},
+             {"parameters", std::move(params)},
              {"set-temperature", OptionalNumber(s.setCelsius)},
              {"warmup",
               {{"set-temperature", OptionalNumber(s.warmup.setCelsius)},
@@ -520,10 +520,10 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                {"seconds-to-within-5", OptionalNumber(s.warmup.secondsToBand)},
                {"overshoot", OptionalNumber(s.warmup.overshoot)},
                {"spread", OptionalNumber(s.warmup.spread)}}},
-             {"events", events},
-             {"period", period},
-             {"operations", operations},
-             {"readings", readings},
+             {"events", std::move(events)},
+             {"period", std::move(period)},
+             {"operations", std::move(operations)},
+             {"readings", std::move(readings)},
              {"messages", messages},
              {"network", s.network}});
     }
@@ -539,5 +539,5 @@ nlohmann::json ReportJson(const ServiceReport& report) {
          report.baselineDateMs > 0 ? nlohmann::json(IsoTime(report.baselineDateMs)) : nullptr},
         {"cut-short", report.cutShort},
         {"exit", report.exit},
-        {"laminators", sections}};
+        {"laminators", std::move(sections)}};
 }
