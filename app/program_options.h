@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/journal_session.h"
 #include "netsetup/search_target.h"
 
 struct ProgramOptions {
@@ -16,6 +17,7 @@ struct ProgramOptions {
     std::optional<SearchTarget> searchTarget;  // where the network search goes
     std::string screenshot;                    // render the window to this PNG and exit
     std::string trace;                         // frame trace file, "-" for standard error
+    JournalSettings journal;                   // the service record
     bool help = false;
     bool version = false;  // print "pellacor VERSION" and exit
 };

@@ -9,6 +9,7 @@
 #include "app/corvane_dlg.h"
 #include "app/link_setup.h"
 #include "app/program_options.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/mode_resender.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
         SetDefaultDialogHost(nullptr);
         return status;
     }
+    StartWindowJournal(options->journal, PELLACOR_VERSION);
     SetWindowShownHook([](QtDialogHost& h, Dialog& dialog, QWidget* window) {
         if (dynamic_cast<CCorvaneDlg*>(&dialog))
             AddStatusHistoryMenu(h, dialog, window);
@@ -86,6 +88,7 @@ int main(int argc, char** argv) {
     StopStatusPoller();
     StopModeResender();  // it never ends by itself
     WaitForAllWorkers(std::chrono::seconds(2));
+    StopJournal();  // what is queued is written, for a moment at most
     demo.reset();
     std::fflush(nullptr);
     std::quick_exit(status);
