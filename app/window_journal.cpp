@@ -94,6 +94,17 @@ std::string CurrentWindowLink() {
     return link.empty() ? WindowLinkKey(EthernetLinkActive.load() != 0) : link;
 }
 
+std::string ServiceRecordSubject() {
+    // Keyed as the journal keys it once identified: by serial, else by MAC.
+    LaminatorIdentity identity;
+    identity.link = CurrentWindowLink();
+    if (Store().WasRead(ParamKey::LaminatorSn))
+        identity.serial = Store().Get(ParamKey::LaminatorSn);
+    if (Store().WasRead(ParamKey::MacAddress))
+        identity.mac = Store().Get(ParamKey::MacAddress);
+    return identity.Key();
+}
+
 void RecordConnect(const std::string& link, bool connected) {
     if (connected)
         SetJournalLink(link);

@@ -20,6 +20,8 @@ void StartWindowJournal(const JournalSettings& settings, const std::string& vers
 // uses for the same link, so both join under one laminator.
 std::string WindowLinkKey(bool ethernet);
 std::string CurrentWindowLink();
+// The laminator the Service record window shows: its serial once read, else the link.
+std::string ServiceRecordSubject();
 
 // Connects and disconnects; a connect also points the status readings at the link.
 void RecordConnect(const std::string& link, bool connected);

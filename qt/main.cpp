@@ -19,6 +19,7 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
+#include "qt/service_record_window.h"
 #include "qt/status_history_menu.h"
 #include "qt/window_hooks.h"
 
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
         return status;
     }
     StartWindowJournal(options->journal, PELLACOR_VERSION);
+    SetServiceRecordSource({[path = JournalPathOf(options->journal)] { return path; },
+                            &ServiceRecordSubject,
+                            [] { FlushJournal(std::chrono::seconds(1)); }});
     SetWindowShownHook([](QtDialogHost& h, Dialog& dialog, QWidget* window) {
         if (dynamic_cast<CCorvaneDlg*>(&dialog))
             AddStatusHistoryMenu(h, dialog, window);
