@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -188,8 +189,15 @@ void ServiceRecordWindow::Show(std::uint64_t query, std::int64_t sinceMs, std::i
                                  QString::fromStdString(o.record.result),
                              Failed(o.record.result)});
         }
-        m_table->resizeColumnsToContents();
-        m_table->horizontalHeader()->setStretchLastSection(true);
+        // Widths from the texts that can occur, not from every cell: measuring a few
+        // hundred rows would hold the window up.
+        const QFontMetrics metrics = m_table->fontMetrics();
+        int whatWidth = metrics.horizontalAdvance(QStringLiteral("What"));
+        for (int i = 1; i < m_kind->count(); ++i)
+            whatWidth = std::max(whatWidth, metrics.horizontalAdvance(m_kind->itemText(i)));
+        m_table->setColumnWidth(0, metrics.horizontalAdvance(Local(0)) + 16);
+        m_table->setColumnWidth(1, whatWidth + 16);
+        m_table->setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("interrupted")) + 16);
     }
     m_table->setUpdatesEnabled(true);
     m_chart->SetData(m_view->chart, std::nullopt, sinceMs, untilMs, true);
