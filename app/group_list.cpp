@@ -1,8 +1,8 @@
 // The group list and the parameter list display of the main window.
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
-#include "app/window_journal.h"
 #include "app/operations.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/catalogue.h"

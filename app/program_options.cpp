@@ -29,6 +29,10 @@ void DefineOptions(CLI::App& app, ProgramOptions& o, std::string& searchAddress,
         ->type_name("ADDRESS[:PORT]");
     app.add_option("--screenshot", o.screenshot, "render the main window to FILE.png and exit")
         ->type_name("FILE.png");
+    app.add_option("--service-record", o.serviceRecord,
+                   "with --screenshot: render the Service record window of the laminator SN "
+                   "(over the last hour) instead")
+        ->type_name("SN");
     app.add_option("--trace", o.trace,
                    "write every frame sent and received to FILE (- for standard error)")
         ->type_name("FILE");

@@ -64,9 +64,8 @@ void CCorvaneDlg::OnResetDefault() {
             poller = StopPollerForReset();
             m_autoDetect = 0;
         }
-        StartOperation(
-            [this, poller] { return RecordedReset(*this, LinkKind::Ethernet, poller); },
-            "NetResetWorker");
+        StartOperation([this, poller] { return RecordedReset(*this, LinkKind::Ethernet, poller); },
+                       "NetResetWorker");
         MessageBox(std::string(kStringEthernetNotConnected));
         EthernetLinkActive.store(0);
         UpdateData(false);

@@ -6,8 +6,8 @@
 #include "framework/message_box.h"
 #include "journal/journal_session.h"
 #include "journal/sha256.h"
-#include "laminator/link_exchange.h"
 #include "laminator/catalogue.h"
+#include "laminator/link_exchange.h"
 #include "laminator/mode_commands.h"
 #include "laminator/model_workers.h"
 #include "laminator/param_store.h"
@@ -200,7 +200,9 @@ int RecordedRawSend(LaminatorView& view) {
     WindowOperation op("send");
     std::vector<std::uint8_t> reply;
     const bool sent = SendRawCommand(*link, text, &reply);
-    op.Finish(!sent ? "failed" : reply.empty() ? "sent" : "done",
+    op.Finish(!sent           ? "failed"
+              : reply.empty() ? "sent"
+                              : "done",
               {{"bytes", text}, {"reply", Hex(reply)}});
     return 1;
 }
@@ -223,11 +225,13 @@ int RecordedDownload(LaminatorView& view, FirmwareRoute route, const std::string
     nlohmann::json file = {{"name", path}};
     if (image) {
         file["size"] = image->size();
-        file["sha256"] = Sha256Hex(std::string_view(
-            reinterpret_cast<const char*>(image->data()), image->size()));
+        file["sha256"] = Sha256Hex(
+            std::string_view(reinterpret_cast<const char*>(image->data()), image->size()));
     }
     const char* routes[] = {"printer-class", "hid", "ethernet"};
-    op.Finish(result.Complete() ? "done" : result.stopped ? "stopped" : "failed",
+    op.Finish(result.Complete() ? "done"
+              : result.stopped  ? "stopped"
+                                : "failed",
               {{"file", file},
                {"route", routes[static_cast<int>(route)]},
                {"frames", result.frames},

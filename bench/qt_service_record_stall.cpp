@@ -7,8 +7,8 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QTableWidget>
 #include <QElapsedTimer>
+#include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     if (!FillMonth(path, now))
         return 1;
     QApplication app(argc, argv);
-    const ServiceRecordSource source{[path] { return path; }, [] { return std::string("BENCH-1"); },
-                                     {}};
+    const ServiceRecordSource source{
+        [path] { return path; }, [] { return std::string("BENCH-1"); }, {}};
     // The machine is shared: each figure is the median of five runs.
     const auto median = [](const std::function<double()>& run) {
         std::vector<double> gaps;

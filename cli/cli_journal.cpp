@@ -1,9 +1,6 @@
 #include "cli/cli_journal.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <mutex>
 
 #include "cli/exit_codes.h"
 #include "journal/journal_session.h"
@@ -35,14 +32,14 @@ std::string CliJournalPath(const CliJournalOptions& options) {
 }
 
 void StartCliJournal(const CliJournalOptions& options, bool json) {
-    StartJournal({options.file, options.off, options.limitMb}, PELLACOR_VERSION,
-                 [json](const std::string& text) {
-                     if (json)
-                         std::fprintf(stderr, "%s\n",
-                                      nlohmann::json({{"message", text}}).dump().c_str());
-                     else
-                         std::fprintf(stderr, "%s\n", text.c_str());
-                 });
+    StartJournal(
+        {options.file, options.off, options.limitMb}, PELLACOR_VERSION,
+        [json](const std::string& text) {
+            if (json)
+                std::fprintf(stderr, "%s\n", nlohmann::json({{"message", text}}).dump().c_str());
+            else
+                std::fprintf(stderr, "%s\n", text.c_str());
+        });
 }
 
 void StopCliJournal() {
@@ -62,8 +59,8 @@ void JournalTargetDone(const Target& target, const JournalOperation& operation,
     // A status reading is its own record; the watch's cycles are not operations.
     if (!operation.recorded || operation.command == "status")
         return;
-    OperationRecord r = BeginRecord(operation.command, target.Label(),
-                                    {operation.startMs, operation.started});
+    OperationRecord r =
+        BeginRecord(operation.command, target.Label(), {operation.startMs, operation.started});
     r.result = ResultOf(entry);
     nlohmann::json details = entry;
     details.erase("target");

@@ -57,8 +57,7 @@ ServiceRecordView LoadServiceRecord(const std::string& path, const std::string& 
     });
     if (laminator.empty() || !found) {
         view.problem = "The service record " + path + " holds nothing of " +
-                       (laminator.empty() ? std::string("this laminator") : laminator) +
-                       " yet.";
+                       (laminator.empty() ? std::string("this laminator") : laminator) + " yet.";
         return view;
     }
     JournalQuery query;

@@ -64,6 +64,20 @@ int main(int argc, char** argv) {
         std::printf("pellacor: demo laminator\n%s\n", demo->Describe().c_str());
 
     int status = 0;
+    if (!options->screenshot.empty() && !options->serviceRecord.empty()) {
+        ServiceRecordWindow record({[path = JournalPathOf(options->journal)] { return path; },
+                                    [sn = options->serviceRecord] { return sn; },
+                                    {}});
+        record.setAttribute(Qt::WA_DeleteOnClose, false);
+        record.SetPeriodMinutes(60);
+        record.show();
+        while (record.Loading())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        status = SaveWindowPng(&record, options->screenshot) ? 0 : 1;
+        if (status)
+            std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
+        return status;
+    }
     if (!options->screenshot.empty()) {
         CCorvaneDlg dlg(&host);
         QWidget* window = host.Show(dlg);
@@ -79,8 +93,7 @@ int main(int argc, char** argv) {
     }
     StartWindowJournal(options->journal, PELLACOR_VERSION);
     SetServiceRecordSource({[path = JournalPathOf(options->journal)] { return path; },
-                            &ServiceRecordSubject,
-                            [] { FlushJournal(std::chrono::seconds(1)); }});
+                            &ServiceRecordSubject, [] { FlushJournal(std::chrono::seconds(1)); }});
     SetWindowShownHook([](QtDialogHost& h, Dialog& dialog, QWidget* window) {
         if (dynamic_cast<CCorvaneDlg*>(&dialog))
             AddStatusHistoryMenu(h, dialog, window);

@@ -22,8 +22,9 @@ constexpr struct {
     int minutes;
     const char* label;
 } kPeriods[] = {
-    {5, "Last 5 minutes"},     {60, "Last hour"},         {8 * 60, "Last 8 hours"},
-    {24 * 60, "Last day"},     {7 * 24 * 60, "Last 7 days"}, {30 * 24 * 60, "Last 30 days"},
+    {5, "Last 5 minutes"},          {60, "Last hour"},
+    {8 * 60, "Last 8 hours"},       {24 * 60, "Last day"},
+    {7 * 24 * 60, "Last 7 days"},   {30 * 24 * 60, "Last 30 days"},
     {90 * 24 * 60, "Last 90 days"},
 };
 constexpr int kDefaultPeriod = 3;  // the last day
@@ -70,9 +71,8 @@ ServiceRecordWindow::ServiceRecordWindow(ServiceRecordSource source, QWidget* ow
     layout->addWidget(m_status);
     auto* split = new QSplitter(Qt::Horizontal, this);
     m_table = new QTableWidget(0, 4, split);
-    m_table->setHorizontalHeaderLabels(
-        {QStringLiteral("Time"), QStringLiteral("What"), QStringLiteral("Result"),
-         QStringLiteral("Details")});
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("What"),
+                                        QStringLiteral("Result"), QStringLiteral("Details")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -185,8 +185,7 @@ void ServiceRecordWindow::Show(std::uint64_t query, std::int64_t sinceMs, std::i
                 m_table->setItem(i, c, item);
             }
             marks.push_back({o.record.timeMs,
-                             what + QStringLiteral(": ") +
-                                 QString::fromStdString(o.record.result),
+                             what + QStringLiteral(": ") + QString::fromStdString(o.record.result),
                              Failed(o.record.result)});
         }
         // Widths from the texts that can occur, not from every cell: measuring a few

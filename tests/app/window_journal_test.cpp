@@ -1,8 +1,9 @@
 // The window's operations in the service record, against the simulator: what each one did,
 // with "done" only where the laminator confirmed and the message the window showed.
+#include "app/window_journal.h"
+
 #include <nlohmann/json.hpp>
 
-#include "app/window_journal.h"
 #include "app_fixture.h"
 #include "journal/journal_db.h"
 #include "journal/sha256.h"
@@ -64,7 +65,8 @@ TEST_F(WindowJournalTest, ReadWriteAndDownloadAreRecordedWithTheirDetailsUnderTh
     const std::vector<std::uint8_t> file = testsupport::SRecordFile(4000);
     const std::string path = (m_dir / "fw.mot").string();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
     host.nextFileChoice = path;
     Click(kIdBrowse);
     Settle();
@@ -126,7 +128,8 @@ TEST_F(WindowJournalTest, ADownloadTheLaminatorDidNotTakeIsNotDone) {
     const std::vector<std::uint8_t> file = testsupport::SRecordFile(4000);
     const std::string path = (m_dir / "fw.mot").string();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
     host.nextFileChoice = path;
     Click(kIdBrowse);
     Settle();
