@@ -31,7 +31,7 @@ void DefineOptions(CLI::App& app, ProgramOptions& o, std::string& searchAddress,
         ->type_name("FILE.png");
     app.add_option("--service-record", o.serviceRecord,
                    "with --screenshot: render the Service record window of the laminator SN "
-                   "(over the last hour) instead")
+                   "(or journal key) over the last 5 minutes instead")
         ->type_name("SN");
     app.add_option("--trace", o.trace,
                    "write every frame sent and received to FILE (- for standard error)")

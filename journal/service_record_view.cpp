@@ -117,10 +117,12 @@ std::string OperationDetailsLine(const OperationRecord& record) {
     std::vector<std::string> parts;
     if (d.is_object()) {
         if (d.contains("changes") && d["changes"].is_array()) {
+            // The window keeps old and new, pellacorctl before and after (as read back).
             for (const nlohmann::json& c : d["changes"]) {
                 if (c.is_object())
-                    parts.push_back(Text(c, "name") + ": " + Text(c, "old") + " → " +
-                                    Text(c, "new"));
+                    parts.push_back(Text(c, "name") + ": " +
+                                    Text(c, c.contains("old") ? "old" : "before") + " → " +
+                                    Text(c, c.contains("new") ? "new" : "after"));
             }
         }
         if (d.contains("old") && d.contains("new"))

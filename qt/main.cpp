@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
                                     [sn = options->serviceRecord] { return sn; },
                                     {}});
         record.setAttribute(Qt::WA_DeleteOnClose, false);
-        record.SetPeriodMinutes(60);
+        record.SetPeriodMinutes(5);
+        record.resize(1400, 560);
         record.show();
         while (record.Loading())
             QApplication::processEvents(QEventLoop::AllEvents, 50);

@@ -81,8 +81,8 @@ ServiceRecordWindow::ServiceRecordWindow(ServiceRecordSource source, QWidget* ow
     m_chart = new StatusChartWidget(split);
     split->addWidget(m_table);
     split->addWidget(m_chart);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
     layout->addWidget(split, 1);
     connect(m_period, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
     connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
