@@ -44,11 +44,9 @@ TEST(ServiceRecordView, ThinnedMinutesBesideRawReadingsAreALineWithTheirExtremes
     EXPECT_EQ(view.readings, 120 + 300);
     EXPECT_TRUE(std::none_of(view.chart.begin(), view.chart.end(),
                              [](const StatusSample& s) { return s.gap; }));
-    const auto [low, high] =
-        std::minmax_element(view.chart.begin(), view.chart.end(),
-                            [](const StatusSample& a, const StatusSample& b) {
-                                return a.rollerCenti < b.rollerCenti;
-                            });
+    const auto [low, high] = std::minmax_element(
+        view.chart.begin(), view.chart.end(),
+        [](const StatusSample& a, const StatusSample& b) { return a.rollerCenti < b.rollerCenti; });
     EXPECT_EQ(low->rollerCenti, 14000);
     EXPECT_EQ(high->rollerCenti, 16000);
 }
