@@ -138,7 +138,7 @@ class CCorvaneDlg : public Dialog, public LaminatorView {
     WorkerHandle RunningDownload() const;
     // Runs `action` once `download` has ended (at once when it is null or has ended).
     void AfterDownload(WorkerHandle download, std::string name, std::function<void()> action);
-    void StartDownload(int (*worker)(LaminatorView*), FirmwareRoute route, std::string name);
+    void StartDownload(FirmwareRoute route, std::string name);
     // A worker failed: the link it used is closed, the user told; a running download keeps
     // its controls.
     void OnWorkerFailure(const std::string& worker, const std::string& what);

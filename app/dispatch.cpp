@@ -5,6 +5,7 @@
 #include "app/corvane_dlg.h"
 #include "app/main_window_links.h"
 #include "app/operations.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/param_store.h"
@@ -43,6 +44,7 @@ void CCorvaneDlg::OnActivatePort() {
             finish(false);  // the failure handler reports it
             throw;
         }
+        RecordConnect(WindowLinkKey(false), open);
         if (open && hid) {
             UsbLinkActive.store(1);
             // Not when a Deactivate was clicked meanwhile: the port is about to close.
@@ -72,15 +74,19 @@ void CCorvaneDlg::OnDeactivatePort() {
         // A poller an Activate clicked earlier started after the click above.
         if (!EthernetLinkActive.load())
             StopStatusPoller();
+        const bool wasOpen = UsbLinkActive.load() != 0;
         CloseUsbLink();
+        if (wasOpen)
+            RecordDisconnect(WindowLinkKey(false));
         PostWork([this, click] { FinishPortChange(click, PortState::Closed); });
     });
 }
 
 void CCorvaneDlg::OnRead() {
     if (EthernetLinkActive.load()) {
-        StartOperation(&NetParameterReader, "NetParameterReader");
-        StartOperation(&ModelReadWorker, "ModelReadWorker");
+        StartOperation([this] { return RecordedRead(*this, &NetParameterReader); },
+                       "NetParameterReader");
+        StartOperation([this] { return RecordedModelRead(*this); }, "ModelReadWorker");
         return;
     }
     if (!m_useHid)
@@ -91,16 +97,18 @@ void CCorvaneDlg::OnRead() {
     }
     if (!PortTakenAsOpen())
         return;
-    StartOperation(&UsbParameterReader, "UsbParameterReader");
-    StartOperation(&ModelReadWorker, "ModelReadWorker");
+    StartOperation([this] { return RecordedRead(*this, &UsbParameterReader); },
+                   "UsbParameterReader");
+    StartOperation([this] { return RecordedModelRead(*this); }, "ModelReadWorker");
 }
 
 void CCorvaneDlg::OnWrite() {
     if (!ValidateParameters(*this))
         return;
     if (EthernetLinkActive.load()) {
-        StartOperation(&NetParameterWriter, "NetParameterWriter");
-        StartOperation(&ModelWriteWorker, "ModelWriteWorker");
+        StartOperation([this] { return RecordedWrite(*this, &NetParameterWriter); },
+                       "NetParameterWriter");
+        StartOperation([this] { return RecordedModelWrite(*this); }, "ModelWriteWorker");
         return;
     }
     if (!m_useHid)
@@ -111,8 +119,9 @@ void CCorvaneDlg::OnWrite() {
     }
     if (!PortTakenAsOpen())
         return;
-    StartOperation(&ModelWriteWorker, "ModelWriteWorker");
-    StartOperation(&UsbParameterWriter, "UsbParameterWriter");
+    StartOperation([this] { return RecordedModelWrite(*this); }, "ModelWriteWorker");
+    StartOperation([this] { return RecordedWrite(*this, &UsbParameterWriter); },
+                   "UsbParameterWriter");
 }
 
 void CCorvaneDlg::OnEthernetConfig() {
@@ -150,12 +159,18 @@ void CCorvaneDlg::OnEthernetCheck() {
         RunLinkTask("Ethernet port", [this, download, connect, autoDetect, address, cancelled] {
             JoinUntilEnded(download);
             StopStatusPoller();
+            const bool wasConnected = EthernetLinkActive.load() != 0;
             CloseEthernet();
+            if (wasConnected)
+                RecordDisconnect(CurrentWindowLink());
             if (!connect) {
                 EthernetLinkActive.store(0);
                 return;
             }
             const bool connected = !cancelled->load() && ConnectEthernet(address);
+            if (!cancelled->load())
+                RecordConnect("tcp:" + address + ":" + std::to_string(GetEthernetPort()),
+                              connected && !cancelled->load());
             if (!connected || cancelled->load()) {
                 if (connected)
                     CloseEthernet();  // unticked while it connected
@@ -198,9 +213,9 @@ void CCorvaneDlg::OnAutoDetect() {
 }
 
 void CCorvaneDlg::OnModelRead() {
-    StartOperation(&ModelReadWorker, "ModelReadWorker");
+    StartOperation([this] { return RecordedModelRead(*this); }, "ModelReadWorker");
 }
 
 void CCorvaneDlg::OnModelWrite() {
-    StartOperation(&ModelWriteWorker, "ModelWriteWorker");
+    StartOperation([this] { return RecordedModelWrite(*this); }, "ModelWriteWorker");
 }

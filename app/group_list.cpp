@@ -2,6 +2,7 @@
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
 #include "app/operations.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/catalogue.h"
@@ -58,8 +59,9 @@ void CCorvaneDlg::OnGroupSelChange() {
     }
     if (EthernetLinkActive.load()) {
         UsbLinkActive.store(0);
-        StartOperation(&NetParameterReader, "NetParameterReader");
-        StartOperation(&ModelReadWorker, "ModelReadWorker");
+        StartOperation([this] { return RecordedRead(*this, &NetParameterReader); },
+                       "NetParameterReader");
+        StartOperation([this] { return RecordedModelRead(*this); }, "ModelReadWorker");
         return;
     }
     if (!ProbeHidLaminator())
@@ -74,8 +76,9 @@ void CCorvaneDlg::OnGroupSelChange() {
         return;
     }
     UsbLinkActive.store(1);
-    StartOperation(&UsbParameterReader, "UsbParameterReader");
-    StartOperation(&ModelReadWorker, "ModelReadWorker");
+    StartOperation([this] { return RecordedRead(*this, &UsbParameterReader); },
+                   "UsbParameterReader");
+    StartOperation([this] { return RecordedModelRead(*this); }, "ModelReadWorker");
 }
 
 long CCorvaneDlg::OnParamListClick(const Event& e) {

@@ -29,9 +29,22 @@ void DefineOptions(CLI::App& app, ProgramOptions& o, std::string& searchAddress,
         ->type_name("ADDRESS[:PORT]");
     app.add_option("--screenshot", o.screenshot, "render the main window to FILE.png and exit")
         ->type_name("FILE.png");
+    app.add_option("--service-record", o.serviceRecord,
+                   "with --screenshot: render the Service record window of the laminator SN "
+                   "(or journal key) over the last 5 minutes instead")
+        ->type_name("SN");
     app.add_option("--trace", o.trace,
                    "write every frame sent and received to FILE (- for standard error)")
         ->type_name("FILE");
+    app.add_option("--journal", o.journal.file,
+                   "keep the service record in FILE (default "
+                   "$XDG_STATE_HOME/pellacor/journal.sqlite)")
+        ->type_name("FILE");
+    app.add_flag("--no-journal", o.journal.off, "keep no service record");
+    app.add_option("--journal-limit", o.journal.limitMb,
+                   "hold the service record to MB megabytes (default 200)")
+        ->type_name("MB")
+        ->check(CLI::Range(1.0, 1e6));
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/journal_session.h"
 #include "netsetup/search_target.h"
 
 struct ProgramOptions {
@@ -15,7 +16,9 @@ struct ProgramOptions {
     std::optional<std::uint16_t> tcpPort;      // the laminator's command port (9100)
     std::optional<SearchTarget> searchTarget;  // where the network search goes
     std::string screenshot;                    // render the window to this PNG and exit
-    std::string trace;                         // frame trace file, "-" for standard error
+    std::string serviceRecord;  // with screenshot: that laminator's Service record window
+    std::string trace;          // frame trace file, "-" for standard error
+    JournalSettings journal;    // the service record
     bool help = false;
     bool version = false;  // print "pellacor VERSION" and exit
 };

@@ -4,6 +4,7 @@
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
 #include "app/operations.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "link/link_flags.h"
@@ -11,10 +12,6 @@
 namespace {
 constexpr const char* kDownloadAlreadyRunning =
     "A firmware download is already running; wait until it has ended.";
-
-LaminatorView* AsView(CCorvaneDlg* dlg) {
-    return static_cast<LaminatorView*>(dlg);
-}
 
 // The running poller, asked to stop; the reset lets it finish before its frame goes out.
 WorkerHandle StopPollerForReset() {
@@ -46,12 +43,12 @@ void CCorvaneDlg::ReleaseFirmware() {
 
 void CCorvaneDlg::OnSwitchMode() {
     UpdateData(true);
-    StartOperation(&ModeSwitchWorker, "ModeSwitchWorker");
+    StartOperation([this] { return RecordedModeSwitch(*this); }, "ModeSwitchWorker");
 }
 
 void CCorvaneDlg::OnSend() {
     UpdateData(true);
-    StartOperation(&RawCommandWorker, "RawCommandWorker");
+    StartOperation([this] { return RecordedRawSend(*this); }, "RawCommandWorker");
 }
 
 void CCorvaneDlg::OnResendCheck() {
@@ -67,7 +64,7 @@ void CCorvaneDlg::OnResetDefault() {
             poller = StopPollerForReset();
             m_autoDetect = 0;
         }
-        StartOperation([this, poller] { return NetResetWorker(AsView(this), poller); },
+        StartOperation([this, poller] { return RecordedReset(*this, LinkKind::Ethernet, poller); },
                        "NetResetWorker");
         MessageBox(std::string(kStringEthernetNotConnected));
         EthernetLinkActive.store(0);
@@ -81,7 +78,7 @@ void CCorvaneDlg::OnResetDefault() {
     m_autoDetect = 0;
     UpdateData(false);
     if (portActive)
-        StartOperation([this, poller] { return UsbResetWorker(AsView(this), poller); },
+        StartOperation([this, poller] { return RecordedReset(*this, LinkKind::Usb, poller); },
                        "UsbResetWorker");
 }
 
@@ -149,20 +146,19 @@ void CCorvaneDlg::OnDownload() {
     }
     if (EthernetLinkActive.load()) {
         Item(kIdDownload).Enable(false);
-        StartDownload(&NetDownloadWorker, FirmwareRoute::Ethernet, "NetDownloadWorker");
+        StartDownload(FirmwareRoute::Ethernet, "NetDownloadWorker");
         EthernetLinkActive.store(0);
         UpdateData(false);
         return;
     }
     Item(kIdBrowse).Enable(false);
     if (!m_useHid) {
-        StartDownload(&PrinterClassDownloadWorker, FirmwareRoute::PrinterClass,
-                      "PrinterClassDownloadWorker");
+        StartDownload(FirmwareRoute::PrinterClass, "PrinterClassDownloadWorker");
         return;
     }
     if (PortTakenAsOpen()) {
         Item(kIdDownload).Enable(false);
-        StartDownload(&HidDownloadWorker, FirmwareRoute::Hid, "HidDownloadWorker");
+        StartDownload(FirmwareRoute::Hid, "HidDownloadWorker");
         return;
     }
     MessageBox(std::string(kStringActivatePort));

@@ -9,6 +9,7 @@
 #include "app/control_ids.h"
 #include "app/corvane_dlg.h"
 #include "app/download_run.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "laminator/poll_control.h"
 #include "link/ethernet_link.h"
@@ -134,19 +135,22 @@ void CCorvaneDlg::AfterDownload(WorkerHandle download, std::string name,
         std::move(name));
 }
 
-void CCorvaneDlg::StartDownload(int (*worker)(LaminatorView*), FirmwareRoute route,
-                                std::string name) {
+void CCorvaneDlg::StartDownload(FirmwareRoute route, std::string name) {
+    std::string path;
+    {
+        std::lock_guard lock(m_membersMutex);
+        path = m_firmwarePath;
+    }
     auto run = std::make_shared<DownloadRun>();
     run->route = route;
     run->image = LoadedFirmware();
     run->frames = FirmwareFrameCount(route, run->image ? run->image->size() : 0);
     run->worker = StartOperation(
-        [this, worker, run] {
+        [this, route, path, run] {
             DownloadView view(*this, *run);
             // The transfer itself says how far a stopped download got, counting what the
             // laminator took.
-            worker(&view);
-            return 1;
+            return RecordedDownload(view, route, path);
         },
         std::move(name));
     std::lock_guard lock(m_downloadMutex);

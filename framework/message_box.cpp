@@ -4,7 +4,16 @@
 
 namespace {
 std::atomic<MessageBoxSink*> g_sink{nullptr};
+thread_local MessageCapture* t_capture = nullptr;
 }  // namespace
+
+MessageCapture::MessageCapture() : m_outer(t_capture) {
+    t_capture = this;
+}
+
+MessageCapture::~MessageCapture() {
+    t_capture = m_outer;
+}
 
 void SetMessageBoxSink(MessageBoxSink* sink) {
     g_sink.store(sink);
@@ -16,6 +25,8 @@ MessageBoxSink* GetMessageBoxSink() {
 }
 
 void MessageBox(const std::string& text) {
+    for (MessageCapture* c = t_capture; c; c = c->m_outer)
+        c->m_texts.push_back(text);
     GetMessageBoxSink()->Show(kMessageBoxCaption, text);
 }
 

@@ -30,6 +30,22 @@ void MessageBox(const std::string& text);
 // A Yes/No question with the same caption; true only when the user chose Yes.
 bool AskYesNo(const std::string& text);
 
+// The texts of the boxes shown on this thread while it lives (nested captures each get
+// them): what an operation's record says the screen said.
+class MessageCapture {
+  public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+    const std::vector<std::string>& Texts() const { return m_texts; }
+
+  private:
+    friend void MessageBox(const std::string& text);
+    MessageCapture* m_outer;
+    std::vector<std::string> m_texts;
+};
+
 // Records every box in order and dismisses it at once: the headless host and the tests.
 class RecordingMessageBoxSink : public MessageBoxSink {
   public:

@@ -9,6 +9,7 @@
 #include "app/corvane_dlg.h"
 #include "app/link_setup.h"
 #include "app/program_options.h"
+#include "app/window_journal.h"
 #include "framework/message_box.h"
 #include "framework/worker.h"
 #include "laminator/mode_resender.h"
@@ -18,6 +19,7 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
 #include "qt/screenshot.h"
+#include "qt/service_record_window.h"
 #include "qt/status_history_menu.h"
 #include "qt/window_hooks.h"
 
@@ -62,6 +64,21 @@ int main(int argc, char** argv) {
         std::printf("pellacor: demo laminator\n%s\n", demo->Describe().c_str());
 
     int status = 0;
+    if (!options->screenshot.empty() && !options->serviceRecord.empty()) {
+        ServiceRecordWindow record({[path = JournalPathOf(options->journal)] { return path; },
+                                    [sn = options->serviceRecord] { return sn; },
+                                    {}});
+        record.setAttribute(Qt::WA_DeleteOnClose, false);
+        record.SetPeriodMinutes(5);
+        record.resize(1400, 560);
+        record.show();
+        while (record.Loading())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        status = SaveWindowPng(&record, options->screenshot) ? 0 : 1;
+        if (status)
+            std::fprintf(stderr, "pellacor: cannot write %s\n", options->screenshot.c_str());
+        return status;
+    }
     if (!options->screenshot.empty()) {
         CCorvaneDlg dlg(&host);
         QWidget* window = host.Show(dlg);
@@ -75,6 +92,9 @@ int main(int argc, char** argv) {
         SetDefaultDialogHost(nullptr);
         return status;
     }
+    StartWindowJournal(options->journal, PELLACOR_VERSION);
+    SetServiceRecordSource({[path = JournalPathOf(options->journal)] { return path; },
+                            &ServiceRecordSubject, [] { FlushJournal(std::chrono::seconds(1)); }});
     SetWindowShownHook([](QtDialogHost& h, Dialog& dialog, QWidget* window) {
         if (dynamic_cast<CCorvaneDlg*>(&dialog))
             AddStatusHistoryMenu(h, dialog, window);
@@ -86,6 +106,7 @@ int main(int argc, char** argv) {
     StopStatusPoller();
     StopModeResender();  // it never ends by itself
     WaitForAllWorkers(std::chrono::seconds(2));
+    StopJournal();  // what is queued is written, for a moment at most
     demo.reset();
     std::fflush(nullptr);
     std::quick_exit(status);

@@ -40,7 +40,7 @@ StatusChartWidget::StatusChartWidget(QWidget* parent) : QWidget(parent) {
 }
 
 void StatusChartWidget::SetData(std::vector<StatusSample> samples, std::optional<double> setCelsius,
-                                std::int64_t sinceMs, std::int64_t untilMs) {
+                                std::int64_t sinceMs, std::int64_t untilMs, bool reduced) {
     m_since = sinceMs;
     m_until = std::max(untilMs, sinceMs + 1);
     m_set = setCelsius;
@@ -65,8 +65,14 @@ void StatusChartWidget::SetData(std::vector<StatusSample> samples, std::optional
         }
     }
     m_events = StatusEvents(samples);
-    m_drawn =
-        ReduceForChart(samples, m_since, m_until, std::max(1, static_cast<int>(Plot().width())));
+    m_drawn = reduced ? std::move(samples)
+                      : ReduceForChart(samples, m_since, m_until,
+                                       std::max(1, static_cast<int>(Plot().width())));
+    update();
+}
+
+void StatusChartWidget::SetOperationMarks(std::vector<ChartOperationMark> marks) {
+    m_operations = std::move(marks);
     update();
 }
 
@@ -92,6 +98,10 @@ std::optional<QString> StatusChartWidget::MarkTextAt(int x) const {
         if (std::fabs(X(e.timeMs) - x) <= kMarkReach)
             lines << QString::fromStdString(IsoTime(e.timeMs).substr(11, 8) + " UTC  ") +
                          ToQString(e.text);
+    }
+    for (const ChartOperationMark& m : m_operations) {
+        if (std::fabs(X(m.timeMs) - x) <= kMarkReach)
+            lines << LocalTime(m.timeMs, true) + QStringLiteral("  ") + m.text;
     }
     if (lines.isEmpty())
         return std::nullopt;
@@ -186,6 +196,19 @@ void StatusChartWidget::paintEvent(QPaintEvent*) {
     for (const StatusEvent& e : m_events) {
         p.setPen(QPen(e.fault ? QColor(230, 126, 34) : QColor(125, 60, 152, 120), 1));
         p.drawLine(QPointF(X(e.timeMs), plot.top()), QPointF(X(e.timeMs), plot.bottom()));
+    }
+    // Operations: a line under a small flag at the top, red when the operation failed.
+    for (const ChartOperationMark& m : m_operations) {
+        const QColor color = m.failed ? QColor(192, 57, 43) : QColor(30, 132, 73);
+        const double x = X(m.timeMs);
+        p.setPen(QPen(color, 1, Qt::DotLine));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        QPainterPath flag;
+        flag.moveTo(x, plot.top());
+        flag.lineTo(x + 6, plot.top() + 4);
+        flag.lineTo(x, plot.top() + 8);
+        flag.closeSubpath();
+        p.fillPath(flag, color);
     }
     const auto line = [&](double (StatusSample::*celsius)() const, const QColor& color) {
         QPainterPath path;

@@ -10,13 +10,24 @@
 #include "laminator/status_events.h"
 #include "laminator/status_history.h"
 
+// An operation drawn on the chart as a mark of its own.
+struct ChartOperationMark {
+    std::int64_t timeMs = 0;
+    QString text;
+    bool failed = false;
+};
+
 class StatusChartWidget : public QWidget {
   public:
     explicit StatusChartWidget(QWidget* parent = nullptr);
 
     // What to draw: the readings from `sinceMs` to `untilMs`.
+    // `reduced`: the samples were reduced for a chart already (on a worker) and are drawn
+    // as they are.
     void SetData(std::vector<StatusSample> samples, std::optional<double> setCelsius,
-                 std::int64_t sinceMs, std::int64_t untilMs);
+                 std::int64_t sinceMs, std::int64_t untilMs, bool reduced = false);
+    void SetOperationMarks(std::vector<ChartOperationMark> marks);
+    int OperationMarkCount() const { return static_cast<int>(m_operations.size()); }
     // Readings drawn (after the reduction to the widget's width).
     int PointCount() const { return static_cast<int>(m_drawn.size()); }
     // The texts of the marks within a few pixels of x, one line each.
@@ -39,6 +50,7 @@ class StatusChartWidget : public QWidget {
 
     std::vector<StatusSample> m_drawn;
     std::vector<StatusEvent> m_events;
+    std::vector<ChartOperationMark> m_operations;
     std::optional<double> m_set;
     std::optional<std::int64_t> m_setSeenMs;  // the first reading of the set value's last run
     std::int64_t m_since = 0, m_until = 1;

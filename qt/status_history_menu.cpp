@@ -6,6 +6,7 @@
 
 #include "laminator/laminator_view.h"
 #include "qt/qt_dialog_host.h"
+#include "qt/service_record_window.h"
 #include "qt/status_history_window.h"
 
 namespace {
@@ -22,6 +23,9 @@ void AddEntry(QWidget* widget, QWidget* window) {
             QObject::connect(menu->addAction(QString::fromUtf8(kStatusHistoryMenuText)),
                              &QAction::triggered, window,
                              [window] { OpenStatusHistoryWindow(window); });
+            QObject::connect(menu->addAction(QString::fromUtf8(kServiceRecordMenuText)),
+                             &QAction::triggered, window,
+                             [window] { OpenServiceRecordWindow(window); });
             menu->exec(widget->mapToGlobal(at));
             menu->deleteLater();
         });

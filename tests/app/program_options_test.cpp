@@ -26,6 +26,21 @@ TEST(ProgramOptions, EveryOptionIsTaken) {
     EXPECT_FALSE(o->help);
 }
 
+TEST(ProgramOptions, TheServiceRecordOptionsAreTakenAndALimitBelowOneMegabyteRefused) {
+    std::string error;
+    std::optional<ProgramOptions> o =
+        Parse({"--journal", "j.sqlite", "--journal-limit", "50"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->journal.file, "j.sqlite");
+    EXPECT_EQ(o->journal.limitMb, 50.0);
+    EXPECT_FALSE(o->journal.off);
+    o = Parse({"--no-journal"}, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_TRUE(o->journal.off);
+    EXPECT_FALSE(Parse({"--journal-limit", "0"}, error));
+    EXPECT_EQ(JournalPathOf({"", true, {}}), "");
+}
+
 TEST(ProgramOptions, NothingGivenMeansTheDefaults) {
     std::string error;
     const std::optional<ProgramOptions> o = Parse({}, error);
@@ -55,7 +70,8 @@ TEST(ProgramOptions, BadArgumentsSayWhy) {
 TEST(ProgramOptions, UsageListsEveryOption) {
     const std::string usage = ProgramUsage();
     for (const char* option : {"--demo", "--usb-sim", "--usb-sim-printer", "--tcp-port",
-                               "--search-address", "--screenshot", "--help"})
+                               "--search-address", "--screenshot", "--service-record", "--journal",
+                               "--no-journal", "--journal-limit", "--help"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 }  // namespace

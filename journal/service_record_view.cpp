@@ -1,0 +1,162 @@
+#include "journal/service_record_view.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "journal/journal_db.h"
+#include "laminator/chart_reduction.h"
+
+namespace {
+// A thinned span drawn by its lowest and highest temperatures; the reduction keeps both.
+void AppendSamples(const StoredReading& r, std::vector<StatusSample>& out) {
+    if (r.spanMs <= 0 || r.sample.gap) {
+        out.push_back(r.sample);
+        return;
+    }
+    StatusSample low = r.sample;
+    low.timeMs = r.sample.timeMs - r.spanMs / 2;
+    low.rollerCenti = r.rollerMin;
+    low.environmentCenti = r.environmentMin;
+    StatusSample high = r.sample;
+    high.rollerCenti = r.rollerMax;
+    high.environmentCenti = r.environmentMax;
+    out.push_back(low);
+    out.push_back(high);
+}
+
+std::string Text(const nlohmann::json& j, const char* key) {
+    if (!j.contains(key))
+        return {};
+    const nlohmann::json& v = j[key];
+    return v.is_string() ? v.get<std::string>() : v.dump();
+}
+}  // namespace
+
+ServiceRecordView LoadServiceRecord(const std::string& path, const std::string& laminator,
+                                    std::int64_t sinceMs, std::int64_t untilMs, int columns) {
+    ServiceRecordView view;
+    std::error_code ec;
+    if (path.empty()) {
+        view.problem = "No service record is kept (--no-journal).";
+        return view;
+    }
+    if (!std::filesystem::exists(path, ec)) {
+        view.problem = "No service record yet: " + path + " does not exist.";
+        return view;
+    }
+    std::string error;
+    std::unique_ptr<JournalDb> db = JournalDb::Open(path, error, 1000);
+    if (!db) {
+        view.problem = "The service record cannot be read: " + error + ".";
+        return view;
+    }
+    const std::vector<LaminatorRow> known = db->Laminators();
+    const bool found = std::any_of(known.begin(), known.end(), [&](const LaminatorRow& r) {
+        return r.key == laminator || (!laminator.empty() && r.identity.serial == laminator);
+    });
+    if (laminator.empty() || !found) {
+        view.problem = "The service record " + path + " holds nothing of " +
+                       (laminator.empty() ? std::string("this laminator") : laminator) + " yet.";
+        return view;
+    }
+    JournalQuery query;
+    query.serial = laminator;
+    query.sinceMs = sinceMs;
+    query.untilMs = untilMs;
+    view.operations = db->Operations(query);
+    for (const StoredOperation& o : view.operations)
+        view.details.push_back(OperationDetailsLine(o.record));
+    const std::vector<StoredReading> readings = db->Readings(query);
+    view.readings = static_cast<std::int64_t>(readings.size());
+    // Raw readings, minutes and hours each reduced apart: a minute between thinned readings
+    // is their cycle, not a stretch nobody measured.
+    std::vector<StatusSample> run;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        AppendSamples(readings[i], run);
+        if (i + 1 == readings.size() || readings[i + 1].spanMs != readings[i].spanMs) {
+            const std::vector<StatusSample> reduced =
+                ReduceForChart(run, sinceMs, untilMs, std::max(1, columns));
+            view.chart.insert(view.chart.end(), reduced.begin(), reduced.end());
+            run.clear();
+        }
+    }
+    return view;
+}
+
+std::string OperationWhat(const std::string& kind) {
+    static const std::pair<const char*, const char*> kWhat[] = {
+        {"get", "Parameters read"},
+        {"set", "Parameters written"},
+        {"backup", "Backup"},
+        {"restore", "Restore"},
+        {"firmware", "Firmware download"},
+        {"reset", "Reset to defaults"},
+        {"mode", "Mode switch"},
+        {"send", "Command sent"},
+        {"model-read", "Model name read"},
+        {"model-name", "Model name written"},
+        {"netconfig", "Network settings"},
+        {"network-read", "Network settings read"},
+        {"network-write", "Network settings written"},
+        {"connect", "Connected"},
+        {"disconnect", "Disconnected"},
+        {"info", "Information read"},
+        {"probe", "Probe"},
+        {"report", "Service report"},
+    };
+    for (const auto& [k, what] : kWhat) {
+        if (kind == k)
+            return what;
+    }
+    return kind;
+}
+
+std::string OperationDetailsLine(const OperationRecord& record) {
+    const nlohmann::json d = nlohmann::json::parse(record.details, nullptr, false);
+    std::vector<std::string> parts;
+    if (d.is_object()) {
+        if (d.contains("changes") && d["changes"].is_array()) {
+            // The window keeps old and new, pellacorctl before and after (as read back).
+            for (const nlohmann::json& c : d["changes"]) {
+                if (c.is_object())
+                    parts.push_back(Text(c, "name") + ": " +
+                                    Text(c, c.contains("old") ? "old" : "before") + " → " +
+                                    Text(c, c.contains("new") ? "new" : "after"));
+            }
+        }
+        if (d.contains("old") && d.contains("new"))
+            parts.push_back(Text(d, "old") + " → " + Text(d, "new"));
+        if (d.contains("file") && d["file"].is_object()) {
+            const nlohmann::json& f = d["file"];
+            std::string file = Text(f, "name");
+            if (f.contains("size"))
+                file += ", " + Text(f, "size") + " bytes";
+            if (f.contains("sha256"))
+                file += ", SHA-256 " + Text(f, "sha256");
+            parts.push_back(file);
+        }
+        if (d.contains("acknowledged") && d.contains("frames"))
+            parts.push_back(Text(d, "acknowledged") + " of " + Text(d, "frames") +
+                            " frames acknowledged");
+        if (d.contains("values") && d["values"].is_object() && parts.empty()) {
+            std::string values;
+            for (const auto& [k, v] : d["values"].items())
+                values += (values.empty() ? "" : ", ") + k + " " +
+                          (v.is_string() ? v.get<std::string>() : v.dump());
+            parts.push_back(values);
+        }
+        if (d.contains("bytes"))
+            parts.push_back(Text(d, "bytes") + " → " +
+                            (Text(d, "reply").empty() ? "no reply" : Text(d, "reply")));
+    }
+    if (!record.message.empty()) {
+        std::string message = record.message;
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        parts.push_back(message);
+    }
+    std::string line;
+    for (const std::string& p : parts)
+        line += (line.empty() ? "" : "; ") + p;
+    return line;
+}
