@@ -8,6 +8,7 @@
 #include "cli/parameter_names.h"
 #include "cli/shown_text.h"
 #include "cli/status_chart_svg.h"
+#include "journal/service_record_view.h"
 #include "laminator/descriptions.h"
 #include "laminator/status_csv.h"
 #include "laminator/status_events.h"
@@ -168,33 +169,9 @@ std::string ReadingCounts(const ReportSection& s) {
            IsoTime(kept.front().sample.timeMs) + " to " + IsoTime(kept.back().sample.timeMs);
 }
 
-std::string ValueText(const nlohmann::json& v) {
-    return v.is_string() ? v.get<std::string>() : v.dump();
-}
-
-// The details worth a line: old and new values, the file and its digest, else the object.
+// The details as the window's service record shows them; the message has its own column.
 std::string OperationDetails(const OperationRecord& r) {
-    nlohmann::json d = DetailsJson(r.details);
-    if (d.is_object())
-        d.erase("exit");  // the result column says it
-    std::string text;
-    if (d.is_object() && d.contains("changes") && d["changes"].is_array()) {
-        for (const auto& c : d["changes"]) {
-            if (!c.is_object())
-                continue;
-            text += (text.empty() ? "" : "; ") + ValueText(c.value("name", c.value("key", ""))) +
-                    ": " + ValueText(c.value("before", nlohmann::json())) + " → " +
-                    ValueText(c.value("after", nlohmann::json()));
-        }
-    }
-    if (d.is_object() && d.contains("file") && d["file"].is_object()) {
-        const nlohmann::json& f = d["file"];
-        text += (text.empty() ? "" : "; ") + std::string("file ") +
-                ValueText(f.value("name", nlohmann::json(""))) +
-                (f.contains("sha256") ? " (SHA-256 " + ValueText(f["sha256"]) + ")" : "");
-    }
-    if (text.empty() && !(d.is_object() && d.empty()))
-        text = d.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = OperationDetailsLine(r, false);
     if (text.size() > kMaxDetailsShown)
         text = text.substr(0, kMaxDetailsShown) + "…";
     return text;

@@ -5,26 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include "journal/journal_db.h"
+#include "journal/journal_history.h"
 #include "laminator/chart_reduction.h"
 
 namespace {
-// A thinned span drawn by its lowest and highest temperatures; the reduction keeps both.
-void AppendSamples(const StoredReading& r, std::vector<StatusSample>& out) {
-    if (r.spanMs <= 0 || r.sample.gap) {
-        out.push_back(r.sample);
-        return;
-    }
-    StatusSample low = r.sample;
-    low.timeMs = r.sample.timeMs - r.spanMs / 2;
-    low.rollerCenti = r.rollerMin;
-    low.environmentCenti = r.environmentMin;
-    StatusSample high = r.sample;
-    high.rollerCenti = r.rollerMax;
-    high.environmentCenti = r.environmentMax;
-    out.push_back(low);
-    out.push_back(high);
-}
-
 std::string Text(const nlohmann::json& j, const char* key) {
     if (!j.contains(key))
         return {};
@@ -71,12 +55,12 @@ ServiceRecordView LoadServiceRecord(const std::string& path, const std::string& 
     view.readings = static_cast<std::int64_t>(readings.size());
     // Raw readings, minutes and hours each reduced apart: a minute between thinned readings
     // is their cycle, not a stretch nobody measured.
-    std::vector<StatusSample> run;
+    std::vector<StoredReading> run;
     for (std::size_t i = 0; i < readings.size(); ++i) {
-        AppendSamples(readings[i], run);
+        run.push_back(readings[i]);
         if (i + 1 == readings.size() || readings[i + 1].spanMs != readings[i].spanMs) {
             const std::vector<StatusSample> reduced =
-                ReduceForChart(run, sinceMs, untilMs, std::max(1, columns));
+                ReduceForChart(HistoryOfReadings(run), sinceMs, untilMs, std::max(1, columns));
             view.chart.insert(view.chart.end(), reduced.begin(), reduced.end());
             run.clear();
         }
@@ -112,15 +96,17 @@ std::string OperationWhat(const std::string& kind) {
     return kind;
 }
 
-std::string OperationDetailsLine(const OperationRecord& record) {
-    const nlohmann::json d = nlohmann::json::parse(record.details, nullptr, false);
+std::string OperationDetailsLine(const OperationRecord& record, bool withMessage) {
+    nlohmann::json d = nlohmann::json::parse(record.details, nullptr, false);
+    if (d.is_object())
+        d.erase("exit");  // the result says it
     std::vector<std::string> parts;
     if (d.is_object()) {
         if (d.contains("changes") && d["changes"].is_array()) {
             // The window keeps old and new, pellacorctl before and after (as read back).
             for (const nlohmann::json& c : d["changes"]) {
                 if (c.is_object())
-                    parts.push_back(Text(c, "name") + ": " +
+                    parts.push_back(Text(c, c.contains("name") ? "name" : "key") + ": " +
                                     Text(c, c.contains("old") ? "old" : "before") + " → " +
                                     Text(c, c.contains("new") ? "new" : "after"));
             }
@@ -149,8 +135,11 @@ std::string OperationDetailsLine(const OperationRecord& record) {
         if (d.contains("bytes"))
             parts.push_back(Text(d, "bytes") + " → " +
                             (Text(d, "reply").empty() ? "no reply" : Text(d, "reply")));
+        // Details of a kind no line above knows are shown as they were kept.
+        if (parts.empty() && !d.empty())
+            parts.push_back(d.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
-    if (!record.message.empty()) {
+    if (withMessage && !record.message.empty()) {
         std::string message = record.message;
         std::replace(message.begin(), message.end(), '\n', ' ');
         parts.push_back(message);

@@ -25,5 +25,5 @@ ServiceRecordView LoadServiceRecord(const std::string& path, const std::string& 
 // "Firmware download" for "firmware"; a kind no table knows is its own name.
 std::string OperationWhat(const std::string& kind);
 // The details in a line: old → new values, a file with its digest, frames acknowledged, a
-// reply; the message when nothing else is known.
-std::string OperationDetailsLine(const OperationRecord& record);
+// reply; other details as kept; then the message shown, unless `withMessage` is false.
+std::string OperationDetailsLine(const OperationRecord& record, bool withMessage = true);
