@@ -29,6 +29,8 @@ bool CloseFile(int fd);
 
 // Writes all of `data`; only async-signal-safe calls.
 bool WriteFileAll(int fd, const void* data, std::size_t size);
+// One write: bytes written, -1 on failure.
+long WriteFileSome(int fd, const void* data, std::size_t size);
 // Bytes read, 0 at the end, -1 on failure.
 long ReadFile(int fd, void* data, std::size_t capacity);
 // The last failed read or write may succeed when tried again (interrupted, or nothing ready

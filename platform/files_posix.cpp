@@ -50,6 +50,10 @@ bool WriteFileAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+long WriteFileSome(int fd, const void* data, std::size_t size) {
+    return write(fd, data, size);
+}
+
 long ReadFile(int fd, void* data, std::size_t capacity) {
     for (;;) {
         const ssize_t n = read(fd, data, capacity);

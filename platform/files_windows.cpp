@@ -78,6 +78,10 @@ bool WriteFileAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+long WriteFileSome(int fd, const void* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+}
+
 long ReadFile(int fd, void* data, std::size_t capacity) {
     const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(capacity, 1u << 30));
     return _read(fd, data, chunk);
