@@ -37,20 +37,23 @@ bool SetTimeout(SocketId id, int option, std::chrono::milliseconds limit) {
                       sizeof value) == 0;
 }
 
-// A blocking call asked not to wait: Windows has no per-call flag, so the socket is made
-// non-blocking for the call and given back.
+// A call asked not to wait: Windows has no per-call flag, and cannot tell whether a socket is
+// non-blocking, so the call is made only once the socket is ready.
 template <typename Call>
-long WithoutWaiting(SocketId id, Blocking how, Call call) {
-    if (how == Blocking::Wait)
-        return call();
-    u_long on = 1;
-    ioctlsocket(Native(id), FIONBIO, &on);
-    const long result = call();
-    const int error = WSAGetLastError();
-    u_long off = 0;
-    ioctlsocket(Native(id), FIONBIO, &off);
-    WSASetLastError(error);
-    return result;
+long WithoutWaiting(SocketId id, Blocking how, SHORT readiness, Call call) {
+    if (how == Blocking::NoWait) {
+        WSAPOLLFD entry{};
+        entry.fd = Native(id);
+        entry.events = readiness;
+        const int ready = WSAPoll(&entry, 1, 0);
+        if (ready < 0)
+            return -1;
+        if (ready == 0) {
+            WSASetLastError(WSAEWOULDBLOCK);
+            return -1;
+        }
+    }
+    return call();
 }
 }  // namespace
 
@@ -257,14 +260,14 @@ long PendingBytes(SocketId id) {
 
 long Send(SocketId id, const void* data, std::size_t size, Blocking how) {
     // Windows raises no signal for a peer that has gone: a plain send is safe.
-    return WithoutWaiting(id, how, [&] {
+    return WithoutWaiting(id, how, POLLWRNORM, [&] {
         return static_cast<long>(
             send(Native(id), static_cast<const char*>(data), static_cast<int>(size), 0));
     });
 }
 
 long Receive(SocketId id, void* data, std::size_t capacity, Blocking how) {
-    return WithoutWaiting(id, how, [&] {
+    return WithoutWaiting(id, how, POLLRDNORM, [&] {
         return static_cast<long>(
             recv(Native(id), static_cast<char*>(data), static_cast<int>(capacity), 0));
     });
@@ -280,7 +283,7 @@ long SendTo(SocketId id, const void* data, std::size_t size, Endpoint to) {
 long ReceiveFrom(SocketId id, void* buffer, std::size_t room, Endpoint* from, Blocking how) {
     sockaddr_in sender{};
     int length = sizeof sender;
-    const long n = WithoutWaiting(id, how, [&] {
+    const long n = WithoutWaiting(id, how, POLLRDNORM, [&] {
         return static_cast<long>(recvfrom(Native(id), static_cast<char*>(buffer),
                                           static_cast<int>(room), 0,
                                           reinterpret_cast<sockaddr*>(&sender), &length));
