@@ -300,4 +300,35 @@ long ReceiveFrom(SocketId id, void* buffer, std::size_t room, Endpoint* from, Bl
     return n;
 }
 
+bool ParseIpv4Text(const std::string& text, std::uint32_t& address) {
+    in_addr a{};
+    if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+        return false;
+    address = ntohl(a.s_addr);
+    return true;
+}
+
+std::optional<std::uint32_t> ResolveIpv4(const std::string& name, std::string& error) {
+    if (!StartSockets()) {
+        error = "Windows sockets did not start";
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int failed = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || !found) {
+        WSASetLastError(failed);
+        error = LastSocketErrorText();
+        if (found)
+            freeaddrinfo(found);
+        return std::nullopt;
+    }
+    const std::uint32_t address =
+        ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(found);
+    return address;
+}
+
 }  // namespace platform
