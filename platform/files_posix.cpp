@@ -113,6 +113,13 @@ bool FolderTakesNewFiles(const std::string& folder) {
     return access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+std::optional<std::int64_t> ModifiedMs(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)

@@ -143,6 +143,17 @@ bool FolderTakesNewFiles(const std::string& folder) {
     return true;
 }
 
+std::optional<std::int64_t> ModifiedMs(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000) - 11644473600000LL;
+}
+
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
     const HANDLE file = CreateFileW(Wide(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -106,6 +106,10 @@ long ProcessId() {
     return static_cast<long>(::getpid());
 }
 
+void IgnoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 void BinaryStandardOutput() {}
 
 bool StandardErrorIsTerminal() {

@@ -121,6 +121,8 @@ long ProcessId() {
     return static_cast<long>(GetCurrentProcessId());
 }
 
+void IgnoreBrokenPipes() {}
+
 void BinaryStandardOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
