@@ -63,8 +63,8 @@ bool WriteFileWhole(const std::string& path, std::string_view text, const std::s
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = path + ".part" + std::to_string(platform::ProcessId()) + "-" +
-                    std::to_string(attempt);
+        temporary =
+            path + ".part" + std::to_string(platform::ProcessId()) + "-" + std::to_string(attempt);
         fd = platform::CreateNewFile(temporary);
         if (fd < 0 && !platform::LastFileErrorWasExists())
             break;

@@ -148,7 +148,8 @@ std::optional<std::int64_t> ParseIsoTime(const std::string& text) {
     utc.tm_hour = number(11, 2);
     utc.tm_min = number(14, 2);
     utc.tm_sec = number(17, 2);
-    return static_cast<std::int64_t>(platform::FromUtcFields(utc)) * 1000 + (withMs ? number(20, 3) : 0);
+    return static_cast<std::int64_t>(platform::FromUtcFields(utc)) * 1000 +
+           (withMs ? number(20, 3) : 0);
 }
 
 std::string StatusCsvHeader() {

@@ -1,7 +1,3 @@
-#include "platform/files.h"
-
-#include "platform/sockets.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -9,6 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/files.h"
+#include "platform/sockets.h"
 
 namespace platform {
 

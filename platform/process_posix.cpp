@@ -1,5 +1,3 @@
-#include "platform/process.h"
-
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+
+#include "platform/process.h"
 
 namespace platform {
 

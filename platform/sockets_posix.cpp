@@ -1,5 +1,3 @@
-#include "platform/sockets.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -13,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/sockets.h"
 
 namespace platform {
 
@@ -45,29 +45,29 @@ int Flags(Blocking how) {
 
 SocketError LastSocketError() {
     switch (errno) {
-    case 0:
-        return SocketError::None;
-    case EAGAIN:
+        case 0:
+            return SocketError::None;
+        case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
+        case EWOULDBLOCK:
 #endif
-        return SocketError::TimedOut;
-    case EINTR:
-        return SocketError::Interrupted;
-    case ECONNRESET:
-    case EPIPE:
-    case ENOTCONN:
-        return SocketError::PeerGone;
-    case ECONNREFUSED:
-        return SocketError::Refused;
-    case EMSGSIZE:
-        return SocketError::Oversized;
-    case EINPROGRESS:
-        return SocketError::InProgress;
-    case EADDRINUSE:
-        return SocketError::AddressInUse;
-    default:
-        return SocketError::Other;
+            return SocketError::TimedOut;
+        case EINTR:
+            return SocketError::Interrupted;
+        case ECONNRESET:
+        case EPIPE:
+        case ENOTCONN:
+            return SocketError::PeerGone;
+        case ECONNREFUSED:
+            return SocketError::Refused;
+        case EMSGSIZE:
+            return SocketError::Oversized;
+        case EINPROGRESS:
+            return SocketError::InProgress;
+        case EADDRINUSE:
+            return SocketError::AddressInUse;
+        default:
+            return SocketError::Other;
     }
 }
 
@@ -162,8 +162,7 @@ ConnectStart StartConnect(SocketId id, Endpoint to) {
     if (connect(id, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0)
         return ConnectStart::Connected;
     // An interrupted connect goes on in the background, as one in progress does.
-    return errno == EINPROGRESS || errno == EINTR ? ConnectStart::InProgress
-                                                  : ConnectStart::Failed;
+    return errno == EINPROGRESS || errno == EINTR ? ConnectStart::InProgress : ConnectStart::Failed;
 }
 
 bool ConnectSucceeded(SocketId id) {

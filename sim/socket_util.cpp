@@ -24,8 +24,7 @@ platform::Endpoint EndpointOf(const uint8_t a[4], uint16_t port) {
                               port};
 }
 
-Fd BindInet(platform::SocketKind kind, const std::string& host, uint16_t port,
-            std::string* error) {
+Fd BindInet(platform::SocketKind kind, const std::string& host, uint16_t port, std::string* error) {
     std::string ignored;
     std::string& why = error ? *error : ignored;
     std::uint32_t address = 0;

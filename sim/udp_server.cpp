@@ -49,7 +49,8 @@ platform::SocketId UdpServer::SocketFor(LaminatorUnit& unit) {
     auto own = m_ownSockets.find(ip);
     if (own == m_ownSockets.end()) {
         std::string ignored;
-        own = m_ownSockets.emplace(ip, BindInet(platform::SocketKind::Datagram, text, 0, &ignored)).first;
+        own = m_ownSockets.emplace(ip, BindInet(platform::SocketKind::Datagram, text, 0, &ignored))
+                  .first;
     }
     return own->second.Valid() ? own->second.Get() : m_socket.Get();
 }
@@ -106,8 +107,7 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const platform::Endpoin
             SendFlood(m_socket.Get(), to, first.flood, m_log);
         }
         if (first.trickle > 0 && !m_units.empty()) {
-            Trickle(BuildSearchReply(m_units.front()->engine.State()), peer,
-                    first.trickle);
+            Trickle(BuildSearchReply(m_units.front()->engine.State()), peer, first.trickle);
         }
         return;
     }
@@ -169,8 +169,7 @@ void UdpServer::HandleAddressed(LaminatorUnit& u, const UdpRequest& q, const uin
     }
 }
 
-void UdpServer::Trickle(std::vector<uint8_t> reply, const platform::Endpoint& peer,
-                        int repeats) {
+void UdpServer::Trickle(std::vector<uint8_t> reply, const platform::Endpoint& peer, int repeats) {
     const platform::Endpoint to = peer;
     m_tricklers.emplace_back([this, reply = std::move(reply), to, repeats] {
         for (int i = 0; i < repeats; ++i) {

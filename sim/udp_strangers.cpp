@@ -54,7 +54,8 @@ void SendStrayFragments(const platform::Endpoint& peer, FrameLog& log) {
     SendFrom("127.0.0.11", peer, ghost.data(), 7, log, "stray piece from 127.0.0.11");
 }
 
-void SendRogueSettings(const platform::Endpoint& peer, const std::array<uint8_t, 6>& mac, FrameLog& log) {
+void SendRogueSettings(const platform::Endpoint& peer, const std::array<uint8_t, 6>& mac,
+                       FrameLog& log) {
     std::vector<uint8_t> r(kSettingsReplySize, 0);
     r[0] = 0xFF;
     r[1] = static_cast<uint8_t>(kSettingsReplySize - 3);

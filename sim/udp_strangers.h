@@ -17,7 +17,8 @@ namespace pellacor::sim {
 void SendStrayFragments(const platform::Endpoint& peer, FrameLog& log);
 
 // From 127.0.0.12: a settings reply for `mac` naming "ROGUE" with a static 10.66.66.66.
-void SendRogueSettings(const platform::Endpoint& peer, const std::array<uint8_t, 6>& mac, FrameLog& log);
+void SendRogueSettings(const platform::Endpoint& peer, const std::array<uint8_t, 6>& mac,
+                       FrameLog& log);
 
 // `count` distinct search replies from `fd`, paced so loopback keeps them all.
 void SendFlood(platform::SocketId fd, const platform::Endpoint& peer, int count, FrameLog& log);
