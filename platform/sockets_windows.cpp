@@ -113,9 +113,11 @@ SocketId OpenSocket(SocketKind kind) {
     if (!StartSockets())
         return kNoSocket;
     const bool stream = kind == SocketKind::Stream;
+    // Overlapped as socket() makes them: without it the send and receive time-outs are
+    // not kept.
     const SOCKET s =
         WSASocketW(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
-                   nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+                   nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
         return kNoSocket;
     if (!stream) {
