@@ -24,6 +24,7 @@
 #include "laminator/param_store.h"
 #include "laminator/status_csv.h"
 #include "netsetup/net_discovery.h"
+#include "platform/files.h"
 
 #ifndef PELLACOR_VERSION
 #define PELLACOR_VERSION "0"

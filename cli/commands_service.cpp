@@ -1,5 +1,4 @@
 // status, reset, mode, send and firmware: the window's service buttons.
-#include <unistd.h>
 
 #include <array>
 #include <charconv>
@@ -25,6 +24,7 @@
 #include "link/command_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
+#include "platform/process.h"
 
 namespace {
 struct Reading {
@@ -221,9 +221,9 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         if (!force)
             return UsageError("Nothing was sent; --force sends the file as it is.");
     }
-    const auto style = context.json              ? ProgressDisplay::Style::Json
-                       : ::isatty(STDERR_FILENO) ? ProgressDisplay::Style::Bar
-                                                 : ProgressDisplay::Style::Lines;
+    const auto style = context.json                          ? ProgressDisplay::Style::Json
+                       : platform::StandardErrorIsTerminal() ? ProgressDisplay::Style::Bar
+                                                             : ProgressDisplay::Style::Lines;
     return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
         ProgressDisplay progress(style, load.bytes->size(), target.Label());
@@ -243,6 +243,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.data["bytes-sent"] = bytesSent;
         result.textSurvivesLinkFailure = true;
         result.data["complete"] = transfer.Complete();
+        result.data["confirmed"] = !transfer.notConfirmed;
         if (transfer.stopped) {
             result.exit = kExitInterrupted;
         } else if (!transfer.Complete()) {
@@ -251,7 +252,9 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.text = "Sent " + std::to_string(transfer.framesSent) + " of " +
                       std::to_string(transfer.frames) + " frames (" + std::to_string(bytesSent) +
                       " of " + std::to_string(load.bytes->size()) + " bytes)" +
-                      (transfer.Complete() ? ".\n" : "; the download is not complete.\n");
+                      (transfer.Complete()     ? ".\n"
+                       : transfer.notConfirmed ? "; sent, not confirmed by the laminator.\n"
+                                               : "; the download is not complete.\n");
         return result;
     });
 }

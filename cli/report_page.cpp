@@ -1,12 +1,11 @@
 #include "cli/report_page.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "cli/exit_codes.h"
 #include "framework/file_write.h"
 #include "framework/message_box.h"
+#include "platform/files.h"
 
 int WriteReportPage(const CommandContext& context, const std::string& out, ServiceReport& report,
                     int exit) {
@@ -44,8 +43,5 @@ void NameBaseline(ServiceReport& report, const std::string& file, const Backup& 
     if (serial != baseline.identity.end())
         report.baselineSerial = serial->second;
     // When the backup was saved, as its file says; 0 when unknown.
-    struct stat st {};
-    if (stat(file.c_str(), &st) == 0)
-        report.baselineDateMs =
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    report.baselineDateMs = platform::ModifiedMs(file).value_or(0);
 }

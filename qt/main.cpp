@@ -2,7 +2,6 @@
 // against the built-in simulated laminator with --demo.
 #include <QApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 
 #include "app/corvane_app.h"
@@ -15,6 +14,7 @@
 #include "laminator/mode_resender.h"
 #include "laminator/poll_control.h"
 #include "link/frame_trace.h"
+#include "platform/process.h"
 #include "qt/app_icon.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
@@ -24,7 +24,7 @@
 #include "qt/window_hooks.h"
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);  // a laminator that drops the connection is a message
+    platform::IgnoreBrokenPipes();  // a laminator that drops the connection is a message
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<ProgramOptions> options = ParseProgramOptions(args, error);
@@ -108,6 +108,5 @@ int main(int argc, char** argv) {
     WaitForAllWorkers(std::chrono::seconds(2));
     StopJournal();  // what is queued is written, for a moment at most
     demo.reset();
-    std::fflush(nullptr);
-    std::quick_exit(status);
+    platform::QuickExit(status);  // flushes the C streams
 }
