@@ -1,18 +1,12 @@
 #pragma once
 // A private folder for a test's service record, removed at the end.
-#include <stdlib.h>
-
 #include <filesystem>
-#include <string>
+
+#include "tests/support/private_folder.h"
 
 class JournalTestFolder {
   public:
-    JournalTestFolder() {
-        std::string path =
-            (std::filesystem::temp_directory_path() / "pellacor-journal-XXXXXX").string();
-        if (mkdtemp(path.data()))
-            m_path = path;
-    }
+    JournalTestFolder() : m_path(testsupport::MakePrivateFolder("pellacor-journal")) {}
     ~JournalTestFolder() {
         std::error_code ignored;
         if (!m_path.empty())
