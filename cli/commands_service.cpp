@@ -1,5 +1,4 @@
 // status, reset, mode, send and firmware: the window's service buttons.
-#include <unistd.h>
 
 #include <array>
 #include <charconv>
@@ -19,6 +18,7 @@
 #include "laminator/mode_commands.h"
 #include "laminator/param_store.h"
 #include "laminator/reset_default.h"
+#include "platform/process.h"
 #include "laminator/status_events.h"
 #include "laminator/status_history.h"
 #include "laminator/status_poller.h"
@@ -222,7 +222,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
             return UsageError("Nothing was sent; --force sends the file as it is.");
     }
     const auto style = context.json              ? ProgressDisplay::Style::Json
-                       : ::isatty(STDERR_FILENO) ? ProgressDisplay::Style::Bar
+                       : platform::StandardErrorIsTerminal() ? ProgressDisplay::Style::Bar
                                                  : ProgressDisplay::Style::Lines;
     return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
@@ -243,6 +243,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.data["bytes-sent"] = bytesSent;
         result.textSurvivesLinkFailure = true;
         result.data["complete"] = transfer.Complete();
+        result.data["confirmed"] = !transfer.notConfirmed;
         if (transfer.stopped) {
             result.exit = kExitInterrupted;
         } else if (!transfer.Complete()) {
@@ -251,7 +252,9 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.text = "Sent " + std::to_string(transfer.framesSent) + " of " +
                       std::to_string(transfer.frames) + " frames (" + std::to_string(bytesSent) +
                       " of " + std::to_string(load.bytes->size()) + " bytes)" +
-                      (transfer.Complete() ? ".\n" : "; the download is not complete.\n");
+                      (transfer.Complete()       ? ".\n"
+                       : transfer.notConfirmed ? "; sent, not confirmed by the laminator.\n"
+                                               : "; the download is not complete.\n");
         return result;
     });
 }

@@ -57,12 +57,21 @@ void ReportFailure(const TransferResult& result) {
     }
     if (result.Complete())
         return;
+    if (result.notConfirmed && !result.notTaken) {
+        ReportLinkMessage(DownloadNotConfirmedText(result.framesSent, result.frames));
+        return;
+    }
     ReportLinkMessage(result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
                                       : DownloadFailedText(result.framesSent + 1, result.frames));
 }
 
-// Over TCP the frames sent count only as far as the laminator acknowledged them.
+// Over TCP the frames sent count only as far as the laminator acknowledged them; where the
+// system cannot say, they stay sent and unconfirmed.
 void CountOnlyTaken(TransferResult& result, const TcpDelivery& delivery) {
+    if (!delivery.CountKnown()) {
+        result.notConfirmed = true;
+        return;
+    }
     const auto taken = static_cast<int>(
         std::min<std::uint64_t>(delivery.BytesTaken() / kFrameBytes, result.frames));
     result.framesSent = std::min(result.framesSent, taken);
@@ -96,6 +105,11 @@ std::string DownloadFailedText(int frame, int frames) {
 std::string DownloadNotTakenText(int frames, int of) {
     return "Download failed: the laminator took only " + std::to_string(frames) + " of " +
            std::to_string(of) + " frames!";
+}
+
+std::string DownloadNotConfirmedText(int framesSent, int frames) {
+    return "Download sent: " + std::to_string(framesSent) + " of " + std::to_string(frames) +
+           " frames sent, not confirmed by the laminator.";
 }
 
 std::string DownloadStoppedText(int framesSent, int frames) {
@@ -177,6 +191,10 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
                                                             [&] { return view.StopRequested(); });
         if (wait == TcpDelivery::Wait::Stopped) {
             StopTaken(result, delivery);
+            return result;
+        }
+        if (wait == TcpDelivery::Wait::Unknown) {
+            result.notConfirmed = true;
             return result;
         }
         if (wait != TcpDelivery::Wait::Taken) {

@@ -24,6 +24,9 @@ std::size_t FirmwareBytesSent(FirmwareRoute route, std::size_t length, int frame
 std::string DownloadFailedText(int frame, int frames);
 // "Download failed: the laminator took only 3 of 17 frames!"
 std::string DownloadNotTakenText(int frames, int of);
+// "Download sent: 17 of 17 frames sent, not confirmed by the laminator." where the system
+// cannot tell what the laminator acknowledged.
+std::string DownloadNotConfirmedText(int framesSent, int frames);
 // "Download stopped: 3 of 17 frames sent." after the user stopped a transfer.
 std::string DownloadStoppedText(int framesSent, int frames);
 
@@ -55,7 +58,10 @@ struct TransferResult {
     int frames = 0;
     bool stopped = false;   // the view asked to stop; the frames sent went out whole
     bool notTaken = false;  // over TCP: the connection broke, or frames were not acknowledged
-    bool Complete() const { return framesSent == frames && !notTaken; }
+    // Over TCP where the system does not tell what the laminator acknowledged: the frames
+    // were sent, and nothing confirms they were taken.
+    bool notConfirmed = false;
+    bool Complete() const { return framesSent == frames && !notTaken && !notConfirmed; }
 };
 
 // Sends `bytes` frame by frame as one transaction under the link lock, moving the progress

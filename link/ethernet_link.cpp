@@ -1,27 +1,16 @@
 #include "link/ethernet_link.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "link/fd_io.h"
 #include "link/frame_trace.h"
 #include "link/ipv4_text.h"
 #include "link/link_buffers.h"
 #include "link/reply_wait.h"
+#include "platform/sockets.h"
 
 std::atomic<int> EthernetSocket{0};
 
@@ -29,14 +18,13 @@ namespace {
 // Bytes of an earlier reply still waiting on the socket (a reply longer than its reader
 // needed, or one that came after a time-out) would otherwise answer this request.
 void DiscardStaleReplies(int fd) {
-    int pending = 0;
     // Asking first keeps the usual case, nothing waiting, free of any receive.
-    if (ioctl(fd, FIONREAD, &pending) != 0 || pending <= 0) {
+    if (platform::PendingBytes(fd) <= 0) {
         return;
     }
     std::uint8_t junk[1024];
     for (;;) {
-        const ssize_t got = recv(fd, junk, sizeof junk, MSG_DONTWAIT);
+        const long got = platform::Receive(fd, junk, sizeof junk, platform::Blocking::NoWait);
         if (got <= 0) {
             return;
         }
@@ -68,29 +56,18 @@ std::atomic<std::uint64_t> g_doubtTransaction{0};
 std::mutex g_addressLock;
 std::string g_address;
 
-bool SetBlocking(int fd, bool blocking) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0) {
-        return false;
-    }
-    return fcntl(fd, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
-}
-
 bool FailAttempt(int fd) {
-    close(fd);
+    platform::CloseSocket(fd);
     EthernetSocket = -1;
     return false;
 }
 
 // Waits for the connect in progress; a refusal shows up as the socket's pending error.
-bool ConnectWithin(int fd, const sockaddr_in& address, std::uint64_t generation) {
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        return true;
+bool ConnectWithin(int fd, platform::Endpoint address, std::uint64_t generation) {
+    const platform::ConnectStart start = platform::StartConnect(fd, address);
+    if (start != platform::ConnectStart::InProgress) {
+        return start == platform::ConnectStart::Connected;
     }
-    if (errno != EINPROGRESS && errno != EINTR) {
-        return false;
-    }
-    // poll rather than select: a descriptor above FD_SETSIZE must not overflow an fd_set.
     const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -98,7 +75,8 @@ bool ConnectWithin(int fd, const sockaddr_in& address, std::uint64_t generation)
         if (left.count() <= 0 || g_connectGeneration.load() != generation) {
             return false;
         }
-        const int ready = WaitFd(fd, POLLOUT | POLLIN, std::min(left, kCancelCheck));
+        const int ready = platform::WaitSocket(fd, platform::kWritable | platform::kReadable,
+                                               std::min(left, kCancelCheck));
         if (ready < 0) {
             return false;
         }
@@ -106,21 +84,20 @@ bool ConnectWithin(int fd, const sockaddr_in& address, std::uint64_t generation)
             break;
         }
     }
-    int pending = 0;
-    socklen_t size = sizeof pending;
-    return getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending == 0;
+    return platform::ConnectSucceeded(fd);
 }
 
 void SetTimeouts(int fd) {
-    timeval limit{};
     const std::chrono::milliseconds wait = NetReplyTimeout();
-    limit.tv_sec = static_cast<time_t>(wait.count() / 1000);
-    limit.tv_usec = static_cast<suseconds_t>((wait.count() % 1000) * 1000);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    platform::SetSendTimeout(fd, wait);
+    platform::SetReceiveTimeout(fd, wait);
     // Frames are small request/reply pairs: waiting to coalesce them only adds latency.
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    platform::SetNoDelay(fd);
+}
+
+// The receive that ran out of time, as opposed to a broken connection.
+bool ReceiveTimedOut(long result) {
+    return result < 0 && platform::LastSocketError() == platform::SocketError::TimedOut;
 }
 
 // Opens the connection anew after a reply in doubt. One attempt: when it fails, the link
@@ -140,10 +117,10 @@ void Resynchronise() {
 }
 
 // One blocking receive bounded by the socket's receive time-out.
-ssize_t ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
+long ReceiveOnce(int fd, std::uint8_t* data, std::size_t capacity) {
     for (;;) {
-        const ssize_t got = recv(fd, data, capacity, 0);
-        if (got >= 0 || errno != EINTR) {
+        const long got = platform::Receive(fd, data, capacity);
+        if (got >= 0 || platform::LastSocketError() != platform::SocketError::Interrupted) {
             return got;
         }
     }
@@ -161,11 +138,13 @@ bool ReceiveUpTo(int fd, std::size_t& got, std::size_t until,
             deadline
                 ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
                 : kRestGrace;
-        if (left.count() <= 0 || WaitFd(fd, POLLIN, left) <= 0) {
+        if (left.count() <= 0 || platform::WaitSocket(fd, platform::kReadable, left) <= 0) {
             return false;
         }
-        const ssize_t chunk = recv(fd, RxBuffer.data() + got, until - got, MSG_DONTWAIT);
-        if (chunk < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const long chunk = platform::Receive(fd, RxBuffer.data() + got, until - got,
+                                             platform::Blocking::NoWait);
+        if (chunk < 0 && (platform::LastSocketError() == platform::SocketError::TimedOut ||
+                          platform::LastSocketError() == platform::SocketError::Interrupted)) {
             continue;
         }
         if (chunk <= 0) {
@@ -182,9 +161,9 @@ std::size_t ReceiveExpected(int fd, std::size_t expected, bool& timedOut) {
     const Clock::time_point deadline = Clock::now() + NetReplyTimeout();
     // The first bytes usually have to be waited for: one blocking receive, bounded by the
     // socket's receive time-out, saves a poll per exchange.
-    const ssize_t first = ReceiveOnce(fd, RxBuffer.data(), expected);
+    const long first = ReceiveOnce(fd, RxBuffer.data(), expected);
     if (first <= 0) {
-        timedOut = first < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        timedOut = ReceiveTimedOut(first);
         return 0;
     }
     std::size_t got = static_cast<std::size_t>(first);
@@ -204,9 +183,6 @@ std::uint16_t GetEthernetPort() {
 
 bool ConnectEthernet(const std::string& address) {
     const std::uint64_t generation = g_connectGeneration.load();
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(GetEthernetPort());
     // The same reading as every address field: inet_addr would turn an unparsable text into
     // the broadcast address.
     const std::optional<Ipv4Octets> octets = ParseIpv4(address);
@@ -214,19 +190,19 @@ bool ConnectEthernet(const std::string& address) {
         EthernetSocket = -1;
         return false;
     }
-    std::memcpy(&target.sin_addr, octets->data(), octets->size());
+    const platform::Endpoint target{Ipv4Number(*octets), GetEthernetPort()};
     // Only one socket is kept: an old one would otherwise be lost open.
     if (EthernetSocket > 0) {
         CloseEthernet();
     }
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const int fd = platform::OpenSocket(platform::SocketKind::Stream);
+    if (fd == platform::kNoSocket) {
         EthernetSocket = -1;
         ReportLinkMessage("Error reading network port!!!");
         return false;
     }
-    if (!SetBlocking(fd, false) || !ConnectWithin(fd, target, generation) ||
-        !SetBlocking(fd, true)) {
+    if (!platform::SetNonBlocking(fd, true) || !ConnectWithin(fd, target, generation) ||
+        !platform::SetNonBlocking(fd, false)) {
         return FailAttempt(fd);
     }
     SetTimeouts(fd);
@@ -249,7 +225,7 @@ void CloseEthernet() {
     g_replyInDoubt = false;
     const int fd = EthernetSocket.exchange(0);
     if (fd > 0) {
-        close(fd);
+        platform::CloseSocket(fd);
     }
 }
 
@@ -277,8 +253,8 @@ int SendTxBuffer(bool discardStale) {
         std::min<std::size_t>(static_cast<std::size_t>(TxLength), TxBuffer.size());
     std::size_t total = 0;
     while (total < length) {
-        const ssize_t sent = send(fd, TxBuffer.data() + total, length - total, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
+        const long sent = platform::Send(fd, TxBuffer.data() + total, length - total);
+        if (sent < 0 && platform::LastSocketError() == platform::SocketError::Interrupted) {
             continue;
         }
         if (sent <= 0) {
@@ -309,10 +285,7 @@ void SetEthernetSendTimeout(std::chrono::milliseconds limit) {
     if (fd <= 0) {
         return;
     }
-    timeval value{};
-    value.tv_sec = static_cast<time_t>(limit.count() / 1000);
-    value.tv_usec = static_cast<suseconds_t>((limit.count() % 1000) * 1000);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
+    platform::SetSendTimeout(fd, limit);
 }
 
 bool NetReceive(std::size_t expected) {
@@ -324,9 +297,9 @@ bool NetReceive(std::size_t expected) {
     bool timedOut = false;
     if (fd > 0) {
         if (expected == 0) {
-            const ssize_t chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
+            const long chunk = ReceiveOnce(fd, RxBuffer.data(), RxBuffer.size());
             got = chunk > 0 ? static_cast<std::size_t>(chunk) : 0;
-            timedOut = chunk < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            timedOut = ReceiveTimedOut(chunk);
             if (got > 0) {
                 ReceiveUpTo(fd, got, kReplyBlock, std::nullopt);
             }

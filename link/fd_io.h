@@ -1,16 +1,18 @@
 #pragma once
-// Time-limited reads and writes on a file descriptor, shared by the backends whose devices
-// are plain descriptors (the printing class, the simulator's sockets).
+// Time-limited reads and writes on a descriptor, shared by the backends whose devices are
+// plain descriptors (the printing class, the simulator's sockets).
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 #include "link/frame_trace.h"
+#include "platform/sockets.h"
 
 enum class FdKind { Stream, Socket };
 
-// Waits until `fd` is ready for `events` (poll flags): 1 ready, 0 time-out, -1 failure.
-int WaitFd(int fd, short events, std::chrono::milliseconds timeout);
+// Waits until `fd` is ready for `wanted` (platform::kReadable / kWritable): 1 ready, 0
+// time-out, -1 failure.
+int WaitFd(int fd, FdKind kind, unsigned wanted, std::chrono::milliseconds timeout);
 // Writes all `length` bytes within the time-out; bytes written, -1 on failure or time-out.
 int WriteWithin(int fd, FdKind kind, const std::uint8_t* data, std::size_t length,
                 std::chrono::milliseconds timeout);

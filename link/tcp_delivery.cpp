@@ -1,43 +1,27 @@
 #include "link/tcp_delivery.h"
 
-// linux/tcp.h, not netinet/tcp.h: only the kernel's tcp_info has the acknowledged count.
-#include <linux/tcp.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <cstddef>
+#include <atomic>
 #include <thread>
 
 #include "link/ethernet_link.h"
 
 namespace {
-// The kernel's state number for an established connection (netinet/tcp.h names it, but
-// cannot be included next to linux/tcp.h).
-constexpr std::uint8_t kTcpEstablished = 1;
+std::atomic<TcpDeliveryReader> g_reader{nullptr};
 
-struct Connection {
-    bool open = false;  // no error, and the laminator has not closed its side
-    std::uint64_t acked = 0;
-};
-
-Connection Look(int fd) {
-    Connection c;
-    tcp_info info{};
-    socklen_t size = sizeof info;
-    if (fd <= 0 || getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
-        return c;
-    if (size >= offsetof(tcp_info, tcpi_bytes_acked) + sizeof info.tcpi_bytes_acked)
-        c.acked = info.tcpi_bytes_acked;
-    int error = 0;
-    socklen_t errorSize = sizeof error;
-    getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorSize);
-    c.open = error == 0 && info.tcpi_state == kTcpEstablished;
-    return c;
+platform::TcpDeliveryCount Read(int fd) {
+    const TcpDeliveryReader reader = g_reader.load();
+    return reader ? reader(fd) : platform::ReadTcpDeliveryCount(fd);
 }
 }  // namespace
 
-TcpDelivery::TcpDelivery(int fd) : m_fd(fd), m_ackedBefore(Look(fd).acked) {
+void SetTcpDeliveryReader(TcpDeliveryReader reader) {
+    g_reader = reader;
+}
+
+TcpDelivery::TcpDelivery(int fd) : m_fd(fd) {
+    const platform::TcpDeliveryCount before = Read(fd);
+    m_countKnown = before.known;
+    m_ackedBefore = before.acked;
     SetEthernetSendTimeout(kTransferSendTimeout);
 }
 
@@ -45,24 +29,27 @@ TcpDelivery::~TcpDelivery() {
     SetEthernetSendTimeout(kEthernetIoTimeout);
 }
 
+platform::TcpDeliveryCount TcpDelivery::Look() const {
+    return Read(m_fd);
+}
+
 bool TcpDelivery::PeerGone() const {
     if (m_fd <= 0)
         return true;
-    pollfd p{m_fd, POLLRDHUP, 0};
-    if (poll(&p, 1, 0) < 0)
-        return false;
-    return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+    return platform::WaitSocket(m_fd, platform::kHangUp, std::chrono::milliseconds(0)) > 0;
 }
 
 TcpDelivery::Wait TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milliseconds noProgress,
                                           const std::function<bool()>& stop) const {
+    if (!m_countKnown)
+        return PeerGone() ? Wait::Broken : Wait::Unknown;
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastProgress = Clock::now();
-    std::uint64_t lastAcked = Look(m_fd).acked;
+    std::uint64_t lastAcked = Look().acked;
     for (;;) {
-        const Connection c = Look(m_fd);
+        const platform::TcpDeliveryCount c = Look();
         // Acknowledged is taken, whatever the laminator did with the connection afterwards.
-        if (c.acked >= m_ackedBefore && c.acked - m_ackedBefore >= sent)
+        if (c.known && c.acked >= m_ackedBefore && c.acked - m_ackedBefore >= sent)
             return Wait::Taken;
         if (!c.open)
             return Wait::Broken;
@@ -80,13 +67,14 @@ TcpDelivery::Wait TcpDelivery::AwaitTaken(std::uint64_t sent, std::chrono::milli
 }
 
 std::uint64_t TcpDelivery::BytesTaken() const {
-    const std::uint64_t acked = Look(m_fd).acked;
-    return acked > m_ackedBefore ? acked - m_ackedBefore : 0;
+    const platform::TcpDeliveryCount c = Look();
+    if (!m_countKnown || !c.known)
+        return 0;
+    return c.acked > m_ackedBefore ? c.acked - m_ackedBefore : 0;
 }
 
 void TcpDelivery::DropUnsentOnClose() const {
     if (m_fd <= 0)
         return;
-    const linger abort{1, 0};
-    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    platform::ResetOnClose(m_fd);
 }

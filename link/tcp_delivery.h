@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/tcp_delivery_count.h"
+
 // A laminator loading firmware may stop reading while it erases flash.
 inline constexpr std::chrono::milliseconds kTransferSendTimeout{10000};
 // After the last frame, how long the laminator may acknowledge nothing more before the
@@ -24,10 +26,14 @@ class TcpDelivery {
 
     // The laminator closed or reset the connection.
     bool PeerGone() const;
-    enum class Wait { Taken, Broken, Stalled, Stopped };
+    // False where the system does not tell what the laminator acknowledged: the bytes then
+    // count as sent, never as taken.
+    bool CountKnown() const { return m_countKnown; }
+    enum class Wait { Taken, Broken, Stalled, Stopped, Unknown };
     // Waits until the laminator acknowledged `sent` bytes of this transfer, for as long as
     // the acknowledged count keeps growing: gives up once `noProgress` passed without one
-    // more acknowledged byte, when the connection broke, or when `stop` says so.
+    // more acknowledged byte, when the connection broke, or when `stop` says so. Unknown
+    // at once where the system cannot say.
     Wait AwaitTaken(std::uint64_t sent, std::chrono::milliseconds noProgress,
                     const std::function<bool()>& stop = {}) const;
     // Bytes of this transfer the laminator acknowledged.
@@ -37,6 +43,14 @@ class TcpDelivery {
     void DropUnsentOnClose() const;
 
   private:
+    platform::TcpDeliveryCount Look() const;
+
     int m_fd;
+    bool m_countKnown = false;
     std::uint64_t m_ackedBefore = 0;
 };
+
+// Replaces the system's count for the transfers that start from now on; nullptr gives it
+// back. For tests of a system that cannot say.
+using TcpDeliveryReader = platform::TcpDeliveryCount (*)(platform::SocketId);
+void SetTcpDeliveryReader(TcpDeliveryReader reader);

@@ -7,19 +7,19 @@
 
 #include "netsetup/search_collection.h"
 #include "netsetup/search_target.h"
+#include "platform/sockets.h"
 
 class DiscoverySocket {
   public:
     explicit DiscoverySocket(const SearchTarget& target) : m_target(target) {}
-    ~DiscoverySocket() { Close(); }
     DiscoverySocket(const DiscoverySocket&) = delete;
     DiscoverySocket& operator=(const DiscoverySocket&) = delete;
 
     // A fresh non-blocking socket that may broadcast; it is bound by its first send.
     bool Open();
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
+    bool IsOpen() const { return m_socket.Valid(); }
+    platform::SocketId Fd() const { return m_socket.Get(); }
 
     // True when at least one whole copy of the datagram was sent.
     bool Send(const std::uint8_t* data, std::size_t size);
@@ -34,5 +34,5 @@ class DiscoverySocket {
     bool SendOutOfEveryInterface(const std::uint8_t* data, std::size_t size);
 
     SearchTarget m_target;
-    int m_fd = -1;
+    platform::Socket m_socket;
 };

@@ -1,9 +1,5 @@
 #include "netsetup/net_discovery.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
 
@@ -18,14 +14,12 @@ struct CNetDiscovery::StartHandshake {
 };
 
 CNetDiscovery::CNetDiscovery(const SearchTarget& target)
-    : m_socket(target), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    : m_socket(target) {}
 
 CNetDiscovery::~CNetDiscovery() {
     StopCollection();
     JoinReceiver();
     m_socket.Close();
-    if (m_wakeFd >= 0)
-        close(m_wakeFd);
 }
 
 bool CNetDiscovery::ClaimIdle() {
@@ -84,10 +78,7 @@ bool CNetDiscovery::WaitForReplyOrIdle(std::chrono::milliseconds timeout) const 
 
 void CNetDiscovery::StopCollection() {
     m_stopCollection.store(true);
-    if (m_wakeFd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
-    }
+    m_wake.Raise();
 }
 
 bool CNetDiscovery::IsCollectionStopped() const {
@@ -110,8 +101,8 @@ bool CNetDiscovery::SendPacket(const std::vector<std::uint8_t>& request) {
 
 bool CNetDiscovery::WaitReadable(Clock::time_point deadline) const {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    pollfd ready{m_socket.Fd(), POLLIN, 0};
-    return left > 0 && poll(&ready, 1, static_cast<int>(left)) > 0 && (ready.revents & POLLIN);
+    return left > 0 && platform::WaitSocket(m_socket.Fd(), platform::kReadable,
+                                            std::chrono::milliseconds(left)) > 0;
 }
 
 bool CNetDiscovery::ReceiveSettings(std::uint32_t from, const MacBytes& mac) {
@@ -166,9 +157,7 @@ NetResult CNetDiscovery::Search() {
     m_dropped.store(0);
     m_notShown.store(0);
     m_stopCollection.store(false);
-    std::uint64_t pending = 0;
-    while (m_wakeFd >= 0 && read(m_wakeFd, &pending, sizeof pending) > 0) {
-    }
+    m_wake.Clear();
     if (!Reopen()) {
         SetIdle();
         return kNetSendFailed;
@@ -241,11 +230,12 @@ void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        pollfd fds[2] = {{m_socket.Fd(), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, static_cast<int>(std::min(left, kReplyTimeout).count()));
+        platform::WaitEntry entries[2] = {{m_socket.Fd(), platform::kReadable},
+                                          {m_wake.Id(), platform::kReadable}};
+        const int ready = platform::WaitSockets(entries, 2, std::min(left, kReplyTimeout));
         if (IsCollectionStopped() || ready == 0)
             break;  // 500 ms without a datagram: the collection is over
-        if (ready < 0 || !(fds[0].revents & POLLIN))
+        if (ready < 0 || !entries[0].ready)
             continue;
         if (!DrainInto(collection, deadline))
             break;

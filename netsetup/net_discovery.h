@@ -17,6 +17,7 @@
 #include "netsetup/net_protocol.h"
 #include "netsetup/search_collection.h"
 #include "netsetup/search_target.h"
+#include "platform/wakeup.h"
 
 class CNetDiscovery {
   public:
@@ -102,7 +103,7 @@ class CNetDiscovery {
     mutable std::condition_variable m_signal;
 
     std::thread m_receiver;
-    int m_wakeFd = -1;  // tells the receive thread to end now
+    platform::Wakeup m_wake;  // tells the receive thread to end now
     std::atomic<bool> m_stopCollection{false};
     std::atomic<std::size_t> m_dropped{0};
     std::atomic<std::size_t> m_notShown{0};

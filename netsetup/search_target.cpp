@@ -1,7 +1,5 @@
 #include "netsetup/search_target.h"
 
-#include <arpa/inet.h>
-
 #include <atomic>
 #include <charconv>
 
@@ -13,11 +11,7 @@ std::atomic<std::uint64_t> g_target{std::uint64_t{0xFFFFFFFFu} << 16 | kDiscover
 }  // namespace
 
 std::string SearchTarget::Text() const {
-    in_addr a{};
-    a.s_addr = htonl(address);
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(port);
+    return Ipv4Text(address) + ":" + std::to_string(port);
 }
 
 std::optional<SearchTarget> ParseSearchTarget(const std::string& text, std::string& error) {

@@ -1,0 +1,13 @@
+#pragma once
+// Calendar fields of a time, in UTC or local time, and back from UTC fields: the reentrant
+// C calls have other names on each system.
+#include <ctime>
+
+namespace platform {
+
+bool UtcFields(std::time_t seconds, std::tm& fields);
+bool LocalFields(std::time_t seconds, std::tm& fields);
+// The time that `fields` name in UTC (fields out of range are carried over, as timegm does).
+std::time_t FromUtcFields(std::tm fields);
+
+}  // namespace platform
