@@ -11,22 +11,15 @@ set(PELLACOR_WINDOWS_PENDING
   cli/main.cpp
   cli/status_chart_svg.cpp
   cli/targets.cpp
-  framework/file_write.cpp
   journal/journal_records.cpp
   laminator/encodings.cpp
   laminator/firmware_image.cpp
   laminator/status_csv.cpp
-  link/ethernet_link.cpp
-  link/fd_io.cpp
   link/frame_trace.cpp
   link/hidapi_backend.cpp
   link/printer_class_backend.cpp
   link/simulated_usb_backend.cpp
-  link/tcp_delivery.cpp
   link/usb_open_failure.cpp
-  netsetup/discovery_socket.cpp
-  netsetup/net_discovery.cpp
-  netsetup/search_target.cpp
   sim/socket_util.cpp
   sim/tcp_server.cpp
   sim/udp_server.cpp
@@ -51,7 +44,7 @@ if(NOT TARGET PkgConfig::HIDAPI)
 endif()
 
 function(pellacor_windows_subset)
-  set(_libs pellacor_framework pellacor_codec pellacor_link pellacor_laminator pellacor_journal
+  set(_libs pellacor_platform pellacor_framework pellacor_codec pellacor_link pellacor_laminator pellacor_journal
             pellacor_ui pellacor_netsetup pellacor_app pellacor_sim pellacor_cli pellacor_tests)
   set(_incomplete)
   foreach(_t ${_libs} pellacor-sim pellacorctl)
@@ -85,7 +78,8 @@ function(pellacor_windows_subset)
   # The programs that are whole, for scripts/windows-test to build and package.
   set(_needs_pellacor-sim pellacor-sim pellacor_sim)
   set(_needs_pellacorctl pellacorctl pellacor_cli pellacor_netsetup pellacor_journal
-                         pellacor_laminator pellacor_link pellacor_codec pellacor_framework)
+                         pellacor_laminator pellacor_link pellacor_codec pellacor_framework
+                         pellacor_platform)
   set(_whole)
   foreach(_program pellacor-sim pellacorctl)
     set(_is_whole TRUE)
