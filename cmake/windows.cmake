@@ -11,6 +11,7 @@ set(PELLACOR_WINDOWS_PENDING
   cli/main.cpp
   cli/status_chart_svg.cpp
   cli/targets.cpp
+  framework/file_write.cpp
   journal/journal_records.cpp
   laminator/encodings.cpp
   laminator/firmware_image.cpp

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/private_folder.h"
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGPIPE
@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
 #endif
     // The service record of every pellacorctl the tests start goes to a folder of this run,
     // never into the user's own state folder.
-    const std::string state = testsupport::MakePrivateFolder("pellacor-tests").string();
+    std::string reason;
+    const std::string state =
+        platform::MakePrivateTempFolder("pellacor-tests", reason).value_or("").string();
     if (!state.empty()) {
 #ifdef _WIN32
         _putenv_s("XDG_STATE_HOME", state.c_str());

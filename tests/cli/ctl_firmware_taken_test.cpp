@@ -1,7 +1,6 @@
 // pellacorctl firmware over TCP counts what the laminator acknowledged: a slow but steady
 // reader finishes, and a stopped transfer does not count what sat in this PC's socket.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <fstream>
 #include <regex>
@@ -41,11 +40,11 @@ TEST(CtlFirmwareTaken, AStoppedDownloadCountsOnlyWhatTheLaminatorAcknowledged) {
     bool signalled = false;
     const auto started = std::chrono::steady_clock::now();
     const CtlRun run = RunCtl(
-        {"--tcp", peer.Address(), "--json", "firmware", file}, [&](const CtlRun& sofar, pid_t pid) {
+        {"--tcp", peer.Address(), "--json", "firmware", file}, [&](const CtlRun& sofar, const ctltest::CtlChild& child) {
             if (signalled || sofar.err.find("\"percent\"") == std::string::npos ||
                 std::chrono::steady_clock::now() - started < std::chrono::milliseconds(500))
                 return;
-            kill(pid, SIGINT);
+            child.Interrupt();
             signalled = true;
         });
     // Everything the peer's side acknowledged is still in its buffer: read it all now.

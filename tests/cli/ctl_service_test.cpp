@@ -74,9 +74,9 @@ TEST_P(CtlService, StatusGivesTheReadings) {
 TEST_P(CtlService, StatusWatchGivesOneObjectPerReadingUntilInterrupted) {
     bool signalled = false;
     const ctltest::CtlRun run =
-        RunCtl(Args({"status", "--watch", "0.2"}), [&](const ctltest::CtlRun& sofar, pid_t pid) {
+        RunCtl(Args({"status", "--watch", "0.2"}), [&](const ctltest::CtlRun& sofar, const ctltest::CtlChild& child) {
             if (!signalled && std::count(sofar.out.begin(), sofar.out.end(), '\n') >= 3) {
-                kill(pid, SIGINT);
+                child.Interrupt();
                 signalled = true;
             }
         });
@@ -151,9 +151,9 @@ TEST_P(CtlService, CtrlCEndsADownloadAtAFrameBoundaryAndSaysHowFar) {
     const std::string file = FirmwareFile(48 * 1024 * 1024);
     bool signalled = false;
     const ctltest::CtlRun run =
-        RunCtl(Args({"firmware", file}), [&](const ctltest::CtlRun& sofar, pid_t pid) {
+        RunCtl(Args({"firmware", file}), [&](const ctltest::CtlRun& sofar, const ctltest::CtlChild& child) {
             if (!signalled && sofar.err.find("\"percent\":10") != std::string::npos) {
-                kill(pid, SIGINT);
+                child.Interrupt();
                 signalled = true;
             }
         });

@@ -1,12 +1,16 @@
 #pragma once
 // A private folder for a test's service record, removed at the end.
 #include <filesystem>
+#include <string>
 
-#include "tests/support/private_folder.h"
+#include "platform/process.h"
 
 class JournalTestFolder {
   public:
-    JournalTestFolder() : m_path(testsupport::MakePrivateFolder("pellacor-journal")) {}
+    JournalTestFolder() {
+        std::string reason;
+        m_path = platform::MakePrivateTempFolder("pellacor-journal", reason).value_or("");
+    }
     ~JournalTestFolder() {
         std::error_code ignored;
         if (!m_path.empty())
