@@ -1,15 +1,12 @@
 #include "app/link_setup.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "link/ethernet_link.h"
 #include "link/usb_backend.h"
 #include "netsetup/search_target.h"
+#include "platform/process.h"
 #include "sim/roller_warmup.h"
 #include "sim/simulator.h"
 
@@ -57,21 +54,14 @@ std::unique_ptr<DemoLaminator> SetUpLinks(const ProgramOptions& options, std::st
 
     // A private folder for the virtual USB sockets, owner-only and under a name nobody can
     // guess or claim first; loopback ports picked by the system.
-    std::error_code ec;
-    std::string pattern =
-        (std::filesystem::temp_directory_path(ec) / "pellacor-demo-XXXXXX").string();
-    if (ec) {
-        error = "no folder for temporary files: " + ec.message();
+    const std::optional<std::filesystem::path> made =
+        platform::MakePrivateTempFolder("pellacor-demo-", error);
+    if (!made)
         return nullptr;
-    }
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        error = "cannot create " + pattern + ": " + std::strerror(errno);
-        return nullptr;
-    }
-    const std::filesystem::path dir = pattern;
+    const std::filesystem::path dir = *made;
     if (g_demoDir.empty())
-        std::at_quick_exit(RemoveDemoDir);
-    g_demoDir = pattern;
+        platform::AtQuickExit(RemoveDemoDir);
+    g_demoDir = dir.string();
     pellacor::sim::SimOptions sim;
     // Three laminators (127.0.0.1 to .3), so the network search has a list to show.
     sim.count = kDemoLaminatorCount;

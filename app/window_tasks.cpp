@@ -14,6 +14,7 @@
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
 #include "link/usb_link.h"
+#include "platform/process.h"
 
 namespace {
 // A failing worker closes only the link it used; the tag is set when it starts.
@@ -174,8 +175,7 @@ void CCorvaneDlg::EndProcess(int status) {
         return;
     }
     // No static object is destroyed under a worker that still uses it.
-    std::fflush(nullptr);
-    std::quick_exit(status);
+    platform::QuickExit(status);  // flushes the C streams
 }
 
 void CCorvaneDlg::OnWorkerFailure(const std::string& worker, const std::string& what) {

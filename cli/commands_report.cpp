@@ -1,6 +1,5 @@
 // report: everything the tool can read of each laminator, with its status over the visit,
 // as one page to hand over (or JSON).
-#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include "laminator/param_store.h"
 #include "laminator/status_csv.h"
 #include "netsetup/net_discovery.h"
+#include "platform/files.h"
 
 #ifndef PELLACOR_VERSION
 #define PELLACOR_VERSION "0"
@@ -40,10 +40,7 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string& e
 
 // When the backup was saved, as its file says; 0 when unknown.
 std::int64_t FileTimeMs(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return 0;
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return platform::ModifiedMs(path).value_or(0);
 }
 
 std::optional<std::vector<StatusSample>> ReadCsvFile(const std::string& path,

@@ -18,13 +18,13 @@
 #include "laminator/mode_commands.h"
 #include "laminator/param_store.h"
 #include "laminator/reset_default.h"
-#include "platform/process.h"
 #include "laminator/status_events.h"
 #include "laminator/status_history.h"
 #include "laminator/status_poller.h"
 #include "link/command_text.h"
 #include "link/ethernet_link.h"
 #include "link/link_buffers.h"
+#include "platform/process.h"
 
 namespace {
 struct Reading {
@@ -221,9 +221,9 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         if (!force)
             return UsageError("Nothing was sent; --force sends the file as it is.");
     }
-    const auto style = context.json              ? ProgressDisplay::Style::Json
+    const auto style = context.json                          ? ProgressDisplay::Style::Json
                        : platform::StandardErrorIsTerminal() ? ProgressDisplay::Style::Bar
-                                                 : ProgressDisplay::Style::Lines;
+                                                             : ProgressDisplay::Style::Lines;
     return RunOnTargets(context, [&](CliView& view, const Target& target) {
         TargetResult result;
         ProgressDisplay progress(style, load.bytes->size(), target.Label());
@@ -252,7 +252,7 @@ int RunFirmware(const CommandContext& context, const std::string& file, bool for
         result.text = "Sent " + std::to_string(transfer.framesSent) + " of " +
                       std::to_string(transfer.frames) + " frames (" + std::to_string(bytesSent) +
                       " of " + std::to_string(load.bytes->size()) + " bytes)" +
-                      (transfer.Complete()       ? ".\n"
+                      (transfer.Complete()     ? ".\n"
                        : transfer.notConfirmed ? "; sent, not confirmed by the laminator.\n"
                                                : "; the download is not complete.\n");
         return result;

@@ -10,6 +10,7 @@
 #include "laminator/chart_reduction.h"
 #include "laminator/status_csv.h"
 #include "laminator/status_events.h"
+#include "platform/clock.h"
 
 namespace {
 constexpr int kLeft = 44, kRight = 10, kTop = 22, kBottom = 28;
@@ -19,13 +20,14 @@ constexpr int kLeft = 44, kRight = 10, kTop = 22, kBottom = 28;
 std::string LocalTime(std::int64_t ms, bool dated) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm local{};
-    if (!localtime_r(&seconds, &local))
+    long offsetSeconds = 0;
+    if (!platform::LocalFields(seconds, local, offsetSeconds))
         return IsoTime(ms);
     char text[64];
     std::strftime(text, sizeof text, dated ? "%Y-%m-%d %H:%M:%S" : "%H:%M:%S", &local);
     if (!dated)
         return text;
-    const long offset = local.tm_gmtoff / 60;
+    const long offset = offsetSeconds / 60;
     char zone[16];
     std::snprintf(zone, sizeof zone, " %c%02ld:%02ld", offset < 0 ? '-' : '+',
                   std::labs(offset) / 60, std::labs(offset) % 60);

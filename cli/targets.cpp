@@ -1,8 +1,5 @@
 #include "cli/targets.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-
 #include <charconv>
 
 #include "framework/message_box.h"
@@ -13,6 +10,7 @@
 #include "link/usb_link.h"
 #include "link/usb_port_name.h"
 #include "netsetup/net_resources.h"
+#include "platform/sockets.h"
 
 std::string Target::Key() const {
     const Target unopened = {kind, host, address, port, path, {}};
@@ -65,20 +63,13 @@ std::optional<Target> ParseTcpTarget(const std::string& text, std::uint16_t defa
         t.address = t.host;
         return t;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int failed = getaddrinfo(t.host.c_str(), nullptr, &hints, &found);
-    if (failed != 0 || !found) {
-        error = "--tcp: the host \"" + t.host + "\" cannot be resolved: " + gai_strerror(failed);
+    std::string why;
+    const std::optional<std::uint32_t> found = platform::ResolveIpv4(t.host, why);
+    if (!found) {
+        error = "--tcp: the host \"" + t.host + "\" cannot be resolved: " + why;
         return std::nullopt;
     }
-    char text4[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr, text4,
-              sizeof text4);
-    freeaddrinfo(found);
-    t.address = text4;
+    t.address = Ipv4Text(*found);
     return t;
 }
 

@@ -1,12 +1,11 @@
 #include "framework/file_write.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+#include "platform/files.h"
+#include "platform/process.h"
 
 namespace {
 std::string Folder(const std::string& path) {
@@ -14,40 +13,39 @@ std::string Folder(const std::string& path) {
     return parent.empty() ? "." : parent.string();
 }
 
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+// Missing, a regular file, or something else (a folder, a FIFO, a device).
+enum class Found { Missing, Regular, Folder, Other };
+Found Look(const std::string& path, std::error_code& ec) {
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st))
+        return Found::Missing;
+    if (std::filesystem::is_regular_file(st))
+        return Found::Regular;
+    return std::filesystem::is_directory(st) ? Found::Folder : Found::Other;
 }
 }  // namespace
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    const std::optional<platform::FileIdentity> ia = platform::IdentityOf(a);
+    return ia && ia == platform::IdentityOf(b);
 }
 
 std::string CheckWritable(const std::string& path, const std::string& what) {
     const std::string failed = what + " \"" + path + "\" cannot be written";
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    std::error_code ec;
+    const Found file = Look(path, ec);
+    if (file != Found::Missing && file != Found::Regular)
         return failed + ": it is not a regular file.";
     const std::string folder = Folder(path);
-    struct stat dir {};
-    if (stat(folder.c_str(), &dir) != 0)
-        return failed + ": the folder \"" + folder + "\" " + std::strerror(errno) + ".";
-    if (!S_ISDIR(dir.st_mode))
+    const Found dir = Look(folder, ec);
+    if (dir == Found::Missing)
+        return failed + ": the folder \"" + folder + "\" " +
+               (ec ? ec.message() : std::strerror(ENOENT)) + ".";
+    if (dir != Found::Folder)
         return failed + ": \"" + folder + "\" is not a folder.";
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
+    if (!platform::FolderTakesNewFiles(folder))
         return failed + ": the folder \"" + folder + "\" takes no new file (" +
-               std::strerror(errno) + ").";
+               platform::LastFileErrorText() + ").";
     return {};
 }
 
@@ -55,8 +53,9 @@ bool WriteFileWhole(const std::string& path, std::string_view text, const std::s
                     std::string& error) {
     const std::string failed = what + " \"" + path + "\" cannot be written";
     // A FIFO or a device would block, or be replaced by the rename.
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    std::error_code ec;
+    const Found file = Look(path, ec);
+    if (file != Found::Missing && file != Found::Regular) {
         error = failed + ": it is not a regular file.";
         return false;
     }
@@ -64,26 +63,32 @@ bool WriteFileWhole(const std::string& path, std::string_view text, const std::s
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = path + ".part" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+        temporary =
+            path + ".part" + std::to_string(platform::ProcessId()) + "-" + std::to_string(attempt);
+        fd = platform::CreateNewFile(temporary);
+        if (fd < 0 && !platform::LastFileErrorWasExists())
             break;
     }
     if (fd < 0) {
-        error = failed + ": " + std::strerror(errno) + ".";
+        error = failed + ": " + platform::LastFileErrorText() + ".";
         return false;
     }
-    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
-    const int writeErrno = errno;
-    if (close(fd) != 0 || !written) {
-        const int cause = written ? errno : writeErrno;
-        error = failed + (cause != 0 ? ": " + std::string(std::strerror(cause)) : "") + ".";
-        unlink(temporary.c_str());
+    errno = 0;
+    const bool written =
+        platform::WriteFileAll(fd, text.data(), text.size()) && platform::SyncFile(fd);
+    const std::string writeError = errno != 0 ? platform::LastFileErrorText() : std::string();
+    errno = 0;
+    const bool closed = platform::CloseFile(fd);
+    if (!closed || !written) {
+        const std::string cause =
+            !written ? writeError : (errno != 0 ? platform::LastFileErrorText() : std::string());
+        error = failed + (!cause.empty() ? ": " + cause : "") + ".";
+        platform::RemoveFile(temporary);
         return false;
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        error = failed + ": " + std::strerror(errno) + ".";
-        unlink(temporary.c_str());
+    if (!platform::ReplaceFile(temporary, path)) {
+        error = failed + ": " + platform::LastFileErrorText() + ".";
+        platform::RemoveFile(temporary);
         return false;
     }
     return true;

@@ -1,13 +1,13 @@
 #include "journal/journal_db.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "journal/sqlite_statement.h"
+#include "platform/process.h"
 
 namespace {
 // "PELJ": tells a service record from any other SQLite file.
@@ -169,7 +169,7 @@ bool JournalDb::Migrate(std::string& error) {
 
 std::optional<std::int64_t> JournalDb::NewRun() {
     SqlStatement s(m_db, "INSERT INTO runs(started_ms, pid) VALUES(?, ?)");
-    s.Bind(1, NowMs()).Bind(2, static_cast<std::int64_t>(::getpid()));
+    s.Bind(1, NowMs()).Bind(2, static_cast<std::int64_t>(platform::ProcessId()));
     if (s.Step() != SQLITE_DONE)
         return std::nullopt;
     return sqlite3_last_insert_rowid(m_db);

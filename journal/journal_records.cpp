@@ -1,9 +1,6 @@
 #include "journal/journal_records.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include "platform/process.h"
 
 std::string LaminatorIdentity::Key() const {
     if (!serial.empty())
@@ -14,9 +11,5 @@ std::string LaminatorIdentity::Key() const {
 }
 
 std::string OsUserName() {
-    if (const passwd* p = getpwuid(geteuid()); p && p->pw_name)
-        return p->pw_name;
-    if (const char* user = std::getenv("USER"))
-        return user;
-    return std::to_string(geteuid());
+    return platform::OsUserName();
 }

@@ -1,13 +1,10 @@
 #include "laminator/firmware_image.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "laminator/srecord_check.h"
+#include "platform/files.h"
 
 namespace {
 FirmwareLoad Refused(std::vector<std::string> messages) {
@@ -19,41 +16,38 @@ struct FdGuard {
     int fd;
     ~FdGuard() {
         if (fd >= 0)
-            ::close(fd);
+            platform::CloseFile(fd);
     }
 };
 }  // namespace
 
 FirmwareLoad LoadFirmwareFile(const std::string& path) {
     // Non-blocking, so a named pipe chosen by mistake cannot hang the window.
-    FdGuard file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    FdGuard file{platform::OpenForReading(path)};
     if (file.fd < 0)
-        return Refused({std::strerror(errno), kFirmwareInfoFailed});
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0)
-        return Refused({std::strerror(errno), kFirmwareInfoFailed});
-    if (!S_ISREG(info.st_mode))
-        return Refused(
-            {std::strerror(S_ISDIR(info.st_mode) ? EISDIR : EINVAL), kFirmwareInfoFailed});
+        return Refused({platform::LastFileErrorText(), kFirmwareInfoFailed});
+    const std::optional<platform::OpenFileInfo> info = platform::InfoOf(file.fd);
+    if (!info)
+        return Refused({platform::LastFileErrorText(), kFirmwareInfoFailed});
+    if (info->type != platform::FileType::Regular)
+        return Refused({std::strerror(info->type == platform::FileType::Folder ? EISDIR : EINVAL),
+                        kFirmwareInfoFailed});
     // An empty file would go out as one frame with no data, which no loader can take.
-    if (info.st_size == 0)
+    if (info->size == 0)
         return Refused({kFirmwareEmpty});
-    if (static_cast<std::uint64_t>(info.st_size) > kMaxFirmwareBytes)
+    if (info->size > kMaxFirmwareBytes)
         return Refused({kFirmwareTooLarge});
-    auto bytes =
-        std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(info.st_size));
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(info->size));
     std::size_t got = 0;
     while (got < bytes->size()) {
-        const ssize_t n = ::read(file.fd, bytes->data() + got, bytes->size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = platform::ReadFile(file.fd, bytes->data() + got, bytes->size() - got);
         if (n <= 0)
             return Refused({kFirmwareNotReadWhole});
         got += static_cast<std::size_t>(n);
     }
     // A file that grew while it was read is not the file whose size was taken.
     std::uint8_t extra = 0;
-    if (::read(file.fd, &extra, 1) != 0)
+    if (platform::ReadFile(file.fd, &extra, 1) != 0)
         return Refused({kFirmwareNotReadWhole});
     return {std::move(bytes), {}};
 }

@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "laminator/status_text.h"
+#include "platform/clock.h"
 
 namespace {
 constexpr std::size_t kMaxLine = 512;
@@ -110,7 +111,7 @@ std::array<std::uint8_t, 4> CodeBytes(std::uint32_t code) {
 std::string IsoTime(std::int64_t timeMs) {
     const std::time_t seconds = static_cast<std::time_t>(timeMs / 1000);
     std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    platform::UtcFields(seconds, utc);
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
@@ -147,7 +148,8 @@ std::optional<std::int64_t> ParseIsoTime(const std::string& text) {
     utc.tm_hour = number(11, 2);
     utc.tm_min = number(14, 2);
     utc.tm_sec = number(17, 2);
-    return static_cast<std::int64_t>(timegm(&utc)) * 1000 + (withMs ? number(20, 3) : 0);
+    return static_cast<std::int64_t>(platform::FromUtcFields(utc)) * 1000 +
+           (withMs ? number(20, 3) : 0);
 }
 
 std::string StatusCsvHeader() {

@@ -141,8 +141,8 @@ bool ReceiveUpTo(int fd, std::size_t& got, std::size_t until,
         if (left.count() <= 0 || platform::WaitSocket(fd, platform::kReadable, left) <= 0) {
             return false;
         }
-        const long chunk = platform::Receive(fd, RxBuffer.data() + got, until - got,
-                                             platform::Blocking::NoWait);
+        const long chunk =
+            platform::Receive(fd, RxBuffer.data() + got, until - got, platform::Blocking::NoWait);
         if (chunk < 0 && (platform::LastSocketError() == platform::SocketError::TimedOut ||
                           platform::LastSocketError() == platform::SocketError::Interrupted)) {
             continue;

@@ -1,18 +1,16 @@
 #include "link/frame_trace.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
+
+#include "platform/files.h"
+#include "platform/process.h"
 
 namespace frame_trace_detail {
 std::atomic<bool> g_on{false};
@@ -45,65 +43,23 @@ TraceWriter& Writer() {
 
 thread_local std::string t_nextNote;
 
-void WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
-
 // Caller holds the mutex.
 void FlushLocked(TraceWriter& w) {
     const int fd = w.fd.load();
     const std::size_t used = w.used.load();
     if (fd >= 0 && used > 0)
-        WriteAll(fd, w.buffer.data(), used);
+        platform::WriteFileAll(fd, w.buffer.data(), used);
     w.used = 0;
     w.lastFlush = Clock::now();
 }
 
-constexpr int kCrashSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
-struct sigaction g_previous[std::size(kCrashSignals)];
-
-// Writes what is buffered, then hands the signal on to whoever handled it before (a
-// sanitizer's report), or to the default action.
-extern "C" void FlushOnCrash(int signal, siginfo_t* info, void* context) {
+// Writes what is buffered, with nothing but async-signal-safe calls.
+void FlushOnCrash() {
     TraceWriter& w = Writer();
     const int fd = w.fd.load();
     const std::size_t used = std::min(w.used.load(), kBufferSize);
     if (fd >= 0 && used > 0)
-        WriteAll(fd, w.buffer.data(), used);
-    for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
-        if (kCrashSignals[i] != signal)
-            continue;
-        const struct sigaction& previous = g_previous[i];
-        if (previous.sa_flags & SA_SIGINFO) {
-            if (previous.sa_sigaction) {
-                previous.sa_sigaction(signal, info, context);
-                return;
-            }
-        } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
-            previous.sa_handler(signal);
-            return;
-        }
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void InstallCrashHandlers() {
-    for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
-        struct sigaction action {};
-        action.sa_sigaction = FlushOnCrash;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_SIGINFO | SA_RESETHAND;
-        sigaction(kCrashSignals[i], &action, &g_previous[i]);
-    }
+        platform::WriteFileAll(fd, w.buffer.data(), used);
 }
 
 void FlushAtExit() {
@@ -273,11 +229,11 @@ void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, s
 
 bool EnableFrameTrace(const std::string& path, std::string& error) {
     DisableFrameTrace();
-    int fd = STDERR_FILENO;
+    int fd = platform::kStandardError;
     if (path != "-") {
-        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        fd = platform::OpenTruncated(path);
         if (fd < 0) {
-            error = "cannot write the trace to " + path + ": " + std::strerror(errno);
+            error = "cannot write the trace to " + path + ": " + platform::LastFileErrorText();
             return false;
         }
     }
@@ -285,8 +241,8 @@ bool EnableFrameTrace(const std::string& path, std::string& error) {
     {
         std::lock_guard lock(w.mutex);
         w.fd = fd;
-        w.ownsFd = fd != STDERR_FILENO;
-        w.immediate = fd == STDERR_FILENO;
+        w.ownsFd = fd != platform::kStandardError;
+        w.immediate = fd == platform::kStandardError;
         w.used = 0;
         w.start = Clock::now();
         w.lastFlush = w.start;
@@ -294,9 +250,9 @@ bool EnableFrameTrace(const std::string& path, std::string& error) {
     }
     static std::once_flag installed;
     std::call_once(installed, [] {
-        InstallCrashHandlers();
+        platform::OnCrash(FlushOnCrash);
         std::atexit(FlushAtExit);
-        std::at_quick_exit(FlushAtExit);
+        platform::AtQuickExit(FlushAtExit);
     });
     return true;
 }
@@ -313,7 +269,7 @@ void DisableFrameTrace() {
     frame_trace_detail::g_on = false;
     FlushLocked(w);
     if (w.ownsFd && w.fd >= 0)
-        close(w.fd);
+        platform::CloseFile(w.fd);
     w.fd = -1;
     w.ownsFd = false;
 }

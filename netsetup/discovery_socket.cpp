@@ -54,8 +54,8 @@ long DiscoverySocket::ReadDatagram(std::uint8_t* buffer, std::size_t room, bool&
         return -1;
     }
     platform::Endpoint sender;
-    const long n = platform::ReceiveFrom(m_socket.Get(), buffer, room, &sender,
-                                         platform::Blocking::NoWait);
+    const long n =
+        platform::ReceiveFrom(m_socket.Get(), buffer, room, &sender, platform::Blocking::NoWait);
     if (n >= 0) {
         if (from) {
             from->address = sender.address;

@@ -13,8 +13,7 @@ struct CNetDiscovery::StartHandshake {
     bool abandoned = false;
 };
 
-CNetDiscovery::CNetDiscovery(const SearchTarget& target)
-    : m_socket(target) {}
+CNetDiscovery::CNetDiscovery(const SearchTarget& target) : m_socket(target) {}
 
 CNetDiscovery::~CNetDiscovery() {
     StopCollection();

@@ -6,7 +6,8 @@
 namespace platform {
 
 bool UtcFields(std::time_t seconds, std::tm& fields);
-bool LocalFields(std::time_t seconds, std::tm& fields);
+// `offsetSeconds`: how far local time is ahead of UTC at that moment.
+bool LocalFields(std::time_t seconds, std::tm& fields, long& offsetSeconds);
 // The time that `fields` name in UTC (fields out of range are carried over, as timegm does).
 std::time_t FromUtcFields(std::tm fields);
 

@@ -6,8 +6,11 @@ bool UtcFields(std::time_t seconds, std::tm& fields) {
     return gmtime_r(&seconds, &fields) != nullptr;
 }
 
-bool LocalFields(std::time_t seconds, std::tm& fields) {
-    return localtime_r(&seconds, &fields) != nullptr;
+bool LocalFields(std::time_t seconds, std::tm& fields, long& offsetSeconds) {
+    if (localtime_r(&seconds, &fields) == nullptr)
+        return false;
+    offsetSeconds = fields.tm_gmtoff;
+    return true;
 }
 
 std::time_t FromUtcFields(std::tm fields) {

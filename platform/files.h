@@ -56,6 +56,9 @@ bool RemoveFile(const std::string& path);
 // Whether this process may create files in `folder`.
 bool FolderTakesNewFiles(const std::string& folder);
 
+// When `path` was last written, in milliseconds since 1970 UTC.
+std::optional<std::int64_t> ModifiedMs(const std::string& path);
+
 // Device and inode; on Windows volume serial and file index.
 struct FileIdentity {
     std::uint64_t device = 0;

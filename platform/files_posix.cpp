@@ -1,7 +1,3 @@
-#include "platform/files.h"
-
-#include "platform/sockets.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -9,6 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/files.h"
+#include "platform/sockets.h"
 
 namespace platform {
 
@@ -111,6 +110,13 @@ bool RemoveFile(const std::string& path) {
 
 bool FolderTakesNewFiles(const std::string& folder) {
     return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::optional<std::int64_t> ModifiedMs(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {

@@ -1,5 +1,3 @@
-#include "platform/files.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/files.h"
+
 namespace platform {
 
 namespace {
@@ -21,20 +21,20 @@ std::wstring Wide(const std::string& path) {
 
 void SetErrnoFrom(DWORD error) {
     switch (error) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        errno = EEXIST;
-        break;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        errno = ENOENT;
-        break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        errno = EACCES;
-        break;
-    default:
-        errno = EIO;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            errno = EEXIST;
+            break;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            errno = ENOENT;
+            break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            errno = EACCES;
+            break;
+        default:
+            errno = EIO;
     }
 }
 }  // namespace
@@ -132,8 +132,8 @@ bool FolderTakesNewFiles(const std::string& folder) {
     // drawn from the process id and a counter and created exclusively, never taking a user's.
     static std::atomic<unsigned> counter{0};
     const std::string probe = (std::filesystem::path(folder) /
-                               (".pellacor-probe-" + std::to_string(GetCurrentProcessId()) +
-                                "-" + std::to_string(counter++)))
+                               (".pellacor-probe-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                std::to_string(counter++)))
                                   .string();
     const int fd = CreateNewFile(probe);
     if (fd < 0)
@@ -143,10 +143,21 @@ bool FolderTakesNewFiles(const std::string& folder) {
     return true;
 }
 
+std::optional<std::int64_t> ModifiedMs(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000) - 11644473600000LL;
+}
+
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    const HANDLE file = CreateFileW(Wide(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -154,9 +165,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     CloseHandle(file);
     if (!ok)
         return std::nullopt;
-    return FileIdentity{info.dwVolumeSerialNumber,
-                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
-                            info.nFileIndexLow};
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace platform

@@ -10,8 +10,8 @@
 namespace platform {
 
 struct BroadcastInterface {
-    unsigned index = 0;          // the system's interface number
-    std::uint32_t address = 0;   // its first IPv4 address, host order
+    unsigned index = 0;         // the system's interface number
+    std::uint32_t address = 0;  // its first IPv4 address, host order
 };
 
 // Interfaces that are up, can broadcast and are not loopback; one entry each, whatever

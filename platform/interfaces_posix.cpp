@@ -1,5 +1,3 @@
-#include "platform/interfaces.h"
-
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -7,6 +5,8 @@
 #include <sys/socket.h>
 
 #include <cstring>
+
+#include "platform/interfaces.h"
 
 namespace platform {
 

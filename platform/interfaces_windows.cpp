@@ -1,10 +1,13 @@
 #include "platform/interfaces.h"
 
+// winsock2.h before windows.h, which would otherwise bring in the old winsock.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
 #include <mswsock.h>
+#include <iphlpapi.h>
 #include <windows.h>
+// clang-format on
 
 #include <cstring>
 

@@ -31,6 +31,10 @@ std::optional<std::filesystem::path> MakePrivateTempFolder(const std::string& pr
 std::string OsUserName();
 long ProcessId();
 
+// A write to a connection or pipe whose reader has gone fails instead of ending the process
+// (POSIX raises SIGPIPE; Windows never does).
+void IgnoreBrokenPipes();
+
 // Standard output as bytes: no CRLF for LF on Windows. Nothing to do elsewhere.
 void BinaryStandardOutput();
 bool StandardErrorIsTerminal();

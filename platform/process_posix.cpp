@@ -1,5 +1,3 @@
-#include "platform/process.h"
-
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+
+#include "platform/process.h"
 
 namespace platform {
 
@@ -104,6 +104,10 @@ std::string OsUserName() {
 
 long ProcessId() {
     return static_cast<long>(::getpid());
+}
+
+void IgnoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void BinaryStandardOutput() {}

@@ -1,5 +1,3 @@
-#include "platform/process.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -11,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "platform/process.h"
+
 namespace platform {
 
 namespace {
@@ -18,15 +18,15 @@ void (*g_stopHandler)() = nullptr;
 
 BOOL WINAPI CallStopHandler(DWORD event) {
     switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        if (g_stopHandler)
-            g_stopHandler();
-        return TRUE;
-    default:
-        return FALSE;
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            if (g_stopHandler)
+                g_stopHandler();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -120,6 +120,8 @@ std::string OsUserName() {
 long ProcessId() {
     return static_cast<long>(GetCurrentProcessId());
 }
+
+void IgnoreBrokenPipes() {}
 
 void BinaryStandardOutput() {
     _setmode(_fileno(stdout), _O_BINARY);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -133,5 +134,12 @@ long SendTo(SocketId id, const void* data, std::size_t size, Endpoint to);
 // not fit (Windows tells only that it was longer); -1 on failure. The sender goes to `from`.
 long ReceiveFrom(SocketId id, void* buffer, std::size_t room, Endpoint* from,
                  Blocking how = Blocking::Wait);
+
+// Reads a dotted quad ("192.168.1.10", nothing else) into `address`, host order.
+bool ParseIpv4Text(const std::string& text, std::uint32_t& address);
+
+// The first IPv4 address of the host `name` (host order), or nullopt with the resolver's
+// words in `error`.
+std::optional<std::uint32_t> ResolveIpv4(const std::string& name, std::string& error);
 
 }  // namespace platform

@@ -1,7 +1,6 @@
-#include "platform/sockets.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/sockets.h"
 
 namespace platform {
 
@@ -44,29 +45,29 @@ int Flags(Blocking how) {
 
 SocketError LastSocketError() {
     switch (errno) {
-    case 0:
-        return SocketError::None;
-    case EAGAIN:
+        case 0:
+            return SocketError::None;
+        case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
+        case EWOULDBLOCK:
 #endif
-        return SocketError::TimedOut;
-    case EINTR:
-        return SocketError::Interrupted;
-    case ECONNRESET:
-    case EPIPE:
-    case ENOTCONN:
-        return SocketError::PeerGone;
-    case ECONNREFUSED:
-        return SocketError::Refused;
-    case EMSGSIZE:
-        return SocketError::Oversized;
-    case EINPROGRESS:
-        return SocketError::InProgress;
-    case EADDRINUSE:
-        return SocketError::AddressInUse;
-    default:
-        return SocketError::Other;
+            return SocketError::TimedOut;
+        case EINTR:
+            return SocketError::Interrupted;
+        case ECONNRESET:
+        case EPIPE:
+        case ENOTCONN:
+            return SocketError::PeerGone;
+        case ECONNREFUSED:
+            return SocketError::Refused;
+        case EMSGSIZE:
+            return SocketError::Oversized;
+        case EINPROGRESS:
+            return SocketError::InProgress;
+        case EADDRINUSE:
+            return SocketError::AddressInUse;
+        default:
+            return SocketError::Other;
     }
 }
 
@@ -161,8 +162,7 @@ ConnectStart StartConnect(SocketId id, Endpoint to) {
     if (connect(id, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0)
         return ConnectStart::Connected;
     // An interrupted connect goes on in the background, as one in progress does.
-    return errno == EINPROGRESS || errno == EINTR ? ConnectStart::InProgress
-                                                  : ConnectStart::Failed;
+    return errno == EINPROGRESS || errno == EINTR ? ConnectStart::InProgress : ConnectStart::Failed;
 }
 
 bool ConnectSucceeded(SocketId id) {
@@ -240,6 +240,32 @@ long ReceiveFrom(SocketId id, void* buffer, std::size_t room, Endpoint* from, Bl
     if (n >= 0 && from)
         *from = FromNative(sender);
     return n;
+}
+
+bool ParseIpv4Text(const std::string& text, std::uint32_t& address) {
+    in_addr a{};
+    if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+        return false;
+    address = ntohl(a.s_addr);
+    return true;
+}
+
+std::optional<std::uint32_t> ResolveIpv4(const std::string& name, std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int failed = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || !found) {
+        error = gai_strerror(failed);
+        if (found)
+            freeaddrinfo(found);
+        return std::nullopt;
+    }
+    const std::uint32_t address =
+        ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(found);
+    return address;
 }
 
 }  // namespace platform

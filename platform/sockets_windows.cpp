@@ -1,10 +1,12 @@
 #include "platform/sockets.h"
 
 // winsock2.h before windows.h, which would otherwise bring in the old winsock.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mswsock.h>
 #include <windows.h>
+// clang-format on
 
 #include <mutex>
 #include <vector>
@@ -59,38 +61,38 @@ long WithoutWaiting(SocketId id, Blocking how, SHORT readiness, Call call) {
 
 SocketError LastSocketError() {
     switch (WSAGetLastError()) {
-    case 0:
-        return SocketError::None;
-    case WSAEWOULDBLOCK:
-    case WSAETIMEDOUT:
-        return SocketError::TimedOut;
-    case WSAEINTR:
-        return SocketError::Interrupted;
-    case WSAECONNRESET:
-    case WSAECONNABORTED:
-    case WSAENOTCONN:
-    case WSAESHUTDOWN:
-        return SocketError::PeerGone;
-    case WSAECONNREFUSED:
-        return SocketError::Refused;
-    case WSAEMSGSIZE:
-        return SocketError::Oversized;
-    case WSAEINPROGRESS:
-    case WSAEALREADY:
-        return SocketError::InProgress;
-    case WSAEADDRINUSE:
-        return SocketError::AddressInUse;
-    default:
-        return SocketError::Other;
+        case 0:
+            return SocketError::None;
+        case WSAEWOULDBLOCK:
+        case WSAETIMEDOUT:
+            return SocketError::TimedOut;
+        case WSAEINTR:
+            return SocketError::Interrupted;
+        case WSAECONNRESET:
+        case WSAECONNABORTED:
+        case WSAENOTCONN:
+        case WSAESHUTDOWN:
+            return SocketError::PeerGone;
+        case WSAECONNREFUSED:
+            return SocketError::Refused;
+        case WSAEMSGSIZE:
+            return SocketError::Oversized;
+        case WSAEINPROGRESS:
+        case WSAEALREADY:
+            return SocketError::InProgress;
+        case WSAEADDRINUSE:
+            return SocketError::AddressInUse;
+        default:
+            return SocketError::Other;
     }
 }
 
 std::string LastSocketErrorText() {
     const int error = WSAGetLastError();
     char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(error), 0, text, sizeof text,
-                                   nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
     std::string words(text, n);
     while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' '))
         words.pop_back();
@@ -111,17 +113,16 @@ SocketId OpenSocket(SocketKind kind) {
     if (!StartSockets())
         return kNoSocket;
     const bool stream = kind == SocketKind::Stream;
-    const SOCKET s = WSASocketW(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM,
-                                stream ? IPPROTO_TCP : IPPROTO_UDP, nullptr, 0,
-                                WSA_FLAG_NO_HANDLE_INHERIT);
+    const SOCKET s =
+        WSASocketW(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
+                   nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
         return kNoSocket;
     if (!stream) {
         // Otherwise a datagram that met a closed port fails the socket's next receive.
         BOOL off = FALSE;
         DWORD returned = 0;
-        WSAIoctl(s, SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &returned, nullptr,
-                 nullptr);
+        WSAIoctl(s, SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &returned, nullptr, nullptr);
     }
     return static_cast<SocketId>(s);
 }
@@ -210,8 +211,8 @@ ConnectStart StartConnect(SocketId id, Endpoint to) {
 bool ConnectSucceeded(SocketId id) {
     int pending = 0;
     int size = sizeof pending;
-    return getsockopt(Native(id), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending),
-                      &size) == 0 &&
+    return getsockopt(Native(id), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &size) ==
+               0 &&
            pending == 0;
 }
 
@@ -298,6 +299,37 @@ long ReceiveFrom(SocketId id, void* buffer, std::size_t room, Endpoint* from, Bl
     if (n >= 0 && from)
         *from = FromNative(sender);
     return n;
+}
+
+bool ParseIpv4Text(const std::string& text, std::uint32_t& address) {
+    in_addr a{};
+    if (inet_pton(AF_INET, text.c_str(), &a) != 1)
+        return false;
+    address = ntohl(a.s_addr);
+    return true;
+}
+
+std::optional<std::uint32_t> ResolveIpv4(const std::string& name, std::string& error) {
+    if (!StartSockets()) {
+        error = "Windows sockets did not start";
+        return std::nullopt;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int failed = getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || !found) {
+        WSASetLastError(failed);
+        error = LastSocketErrorText();
+        if (found)
+            freeaddrinfo(found);
+        return std::nullopt;
+    }
+    const std::uint32_t address =
+        ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(found);
+    return address;
 }
 
 }  // namespace platform

@@ -6,10 +6,13 @@
 #define _WIN32_WINNT 0x0A00
 #undef NTDDI_VERSION
 #define NTDDI_VERSION 0x0A000003
+// winsock2.h before windows.h, which would otherwise bring in the old winsock.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <mstcpip.h>
 #include <windows.h>
+// clang-format on
 
 namespace platform {
 
@@ -22,13 +25,12 @@ TcpDeliveryCount ReadTcpDeliveryCount(SocketId id) {
     TCP_INFO_v0 info{};
     DWORD returned = 0;
     // Older systems and Wine refuse the request: the count stays unknown.
-    if (WSAIoctl(s, SIO_TCP_INFO, &version, sizeof version, &info, sizeof info, &returned,
-                 nullptr, nullptr) != 0 ||
+    if (WSAIoctl(s, SIO_TCP_INFO, &version, sizeof version, &info, sizeof info, &returned, nullptr,
+                 nullptr) != 0 ||
         returned < sizeof info) {
         int error = 0;
         int size = sizeof error;
-        c.open = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) ==
-                     0 &&
+        c.open = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
                  error == 0;
         return c;
     }

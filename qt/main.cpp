@@ -2,7 +2,6 @@
 // against the built-in simulated laminator with --demo.
 #include <QApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 
 #include "app/corvane_app.h"
@@ -14,6 +13,7 @@
 #include "laminator/mode_resender.h"
 #include "laminator/poll_control.h"
 #include "link/frame_trace.h"
+#include "platform/process.h"
 #include "qt/app_icon.h"
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_message_box_sink.h"
@@ -22,7 +22,7 @@
 #include "qt/window_hooks.h"
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);  // a laminator that drops the connection is a message
+    platform::IgnoreBrokenPipes();  // a laminator that drops the connection is a message
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<ProgramOptions> options = ParseProgramOptions(args, error);
@@ -87,6 +87,5 @@ int main(int argc, char** argv) {
     StopModeResender();  // it never ends by itself
     WaitForAllWorkers(std::chrono::seconds(2));
     demo.reset();
-    std::fflush(nullptr);
-    std::quick_exit(status);
+    platform::QuickExit(status);  // flushes the C streams
 }

@@ -1,6 +1,6 @@
 #include "sim/simulator.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "sim/laminator_unit.h"
 #include "sim/socket_util.h"
@@ -37,8 +37,8 @@ std::string NthPath(const std::string& base, int k) {
     return k == 0 ? base : base + "-" + std::to_string(k + 1);
 }
 bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
 }
 }  // namespace
 

@@ -1,13 +1,6 @@
 #include "sim/tcp_server.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 
 #include "sim/tcp_request_parser.h"
@@ -33,9 +26,10 @@ bool WaitWhileConnected(int client, int stopFd, int ms) {
         if (left <= 0) {
             return true;
         }
-        pollfd fds[2] = {{client, POLLRDHUP, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(left));
-        if (ready < 0 && errno != EINTR) {
+        platform::WaitEntry entries[2] = {{client, platform::kHangUp},
+                                          {stopFd, platform::kReadable}};
+        const int ready = platform::WaitSockets(entries, 2, std::chrono::milliseconds(left));
+        if (ready < 0) {
             return true;
         }
         if (ready > 0) {
@@ -46,11 +40,11 @@ bool WaitWhileConnected(int client, int stopFd, int ms) {
 }  // namespace
 
 bool TcpServer::Start(const std::string& host, uint16_t port, std::string* error) {
-    m_listen = BindInet(SOCK_STREAM, host, port, error);
+    m_listen = BindInet(platform::SocketKind::Stream, host, port, error);
     if (!m_listen.Valid()) {
         return false;
     }
-    ::setsockopt(m_listen.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    platform::SetReceiveBuffer(m_listen.Get(), kReceiveBuffer);
     m_host = host;
     m_port = LocalPort(m_listen.Get());
     m_stop.Clear();
@@ -68,18 +62,18 @@ void TcpServer::Stop() {
 
 void TcpServer::Run() {
     for (;;) {
-        pollfd fds[2] = {{m_listen.Get(), POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        platform::WaitEntry entries[2] = {{m_listen.Get(), platform::kReadable},
+                                          {m_stop.Fd(), platform::kReadable}};
+        if (platform::WaitSockets(entries, 2, std::chrono::milliseconds(-1)) < 0) {
             return;
         }
-        if (fds[1].revents != 0) {
+        if (entries[1].ready) {
             return;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            Fd client(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (entries[0].ready) {
+            Fd client(platform::Accept(m_listen.Get()));
             if (client.Valid()) {
-                int on = 1;
-                ::setsockopt(client.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                platform::SetNoDelay(client.Get());
                 const LaminatorEngine::LinkId link = LaminatorEngine::NewLinkId();
                 Serve(client.Get(), link);
                 m_unit.engine.LinkClosed(link);
@@ -94,12 +88,10 @@ void TcpServer::Serve(int client, LaminatorEngine::LinkId link) {
     for (;;) {
         // While part of a request is buffered, an idle link means it will never be whole.
         int timeout = parser.Pending() > 0 ? m_idleFlushMs : -1;
-        pollfd fds[2] = {{client, POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
-        int ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (fds[1].revents != 0) {
+        platform::WaitEntry entries[2] = {{client, platform::kReadable},
+                                          {m_stop.Fd(), platform::kReadable}};
+        const int ready = platform::WaitSockets(entries, 2, std::chrono::milliseconds(timeout));
+        if (entries[1].ready) {
             return;
         }
         if (ready == 0) {
@@ -109,8 +101,8 @@ void TcpServer::Serve(int client, LaminatorEngine::LinkId link) {
                                partial.size());
             continue;
         }
-        ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) {
+        const long n = platform::Receive(client, buffer, sizeof buffer);
+        if (n < 0 && platform::LastSocketError() == platform::SocketError::Interrupted) {
             continue;
         }
         if (n <= 0) {

@@ -1,11 +1,6 @@
 #include "sim/udp_server.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -15,7 +10,7 @@
 namespace pellacor::sim {
 
 bool UdpServer::Start(const std::string& host, uint16_t port, std::string* error) {
-    m_socket = BindInet(SOCK_DGRAM, host, port, error);
+    m_socket = BindInet(platform::SocketKind::Datagram, host, port, error);
     if (!m_socket.Valid()) {
         return false;
     }
@@ -40,7 +35,7 @@ void UdpServer::Stop() {
     m_inEffect.clear();
 }
 
-int UdpServer::SocketFor(LaminatorUnit& unit) {
+platform::SocketId UdpServer::SocketFor(LaminatorUnit& unit) {
     auto effect = m_inEffect.find(unit.Index());
     if (effect == m_inEffect.end()) {
         effect = m_inEffect.emplace(unit.Index(), unit.engine.State().network.Ip()).first;
@@ -54,7 +49,8 @@ int UdpServer::SocketFor(LaminatorUnit& unit) {
     auto own = m_ownSockets.find(ip);
     if (own == m_ownSockets.end()) {
         std::string ignored;
-        own = m_ownSockets.emplace(ip, BindInet(SOCK_DGRAM, text, 0, &ignored)).first;
+        own = m_ownSockets.emplace(ip, BindInet(platform::SocketKind::Datagram, text, 0, &ignored))
+                  .first;
     }
     return own->second.Valid() ? own->second.Get() : m_socket.Get();
 }
@@ -63,29 +59,29 @@ void UdpServer::Run() {
     // Larger than any request, so an oversized datagram is seen whole and refused.
     uint8_t buffer[2048];
     for (;;) {
-        pollfd fds[2] = {{m_socket.Get(), POLLIN, 0}, {m_stop.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        platform::WaitEntry entries[2] = {{m_socket.Get(), platform::kReadable},
+                                          {m_stop.Fd(), platform::kReadable}};
+        if (platform::WaitSockets(entries, 2, std::chrono::milliseconds(-1)) < 0) {
             return;
         }
-        if (fds[1].revents != 0) {
+        if (entries[1].ready) {
             return;
         }
-        if ((fds[0].revents & POLLIN) == 0) {
+        if (!entries[0].ready) {
             continue;
         }
-        sockaddr_in peer{};
-        socklen_t peerLen = sizeof peer;
-        ssize_t n = ::recvfrom(m_socket.Get(), buffer, sizeof buffer, MSG_TRUNC,
-                               reinterpret_cast<sockaddr*>(&peer), &peerLen);
+        platform::Endpoint peer;
+        const long n = platform::ReceiveFrom(m_socket.Get(), buffer, sizeof buffer, &peer,
+                                             platform::Blocking::NoWait);
         if (n < 0) {
             continue;
         }
         size_t size = std::min(static_cast<size_t>(n), sizeof buffer);
-        Handle(buffer, size, &peer, peerLen);
+        Handle(buffer, size, peer);
     }
 }
 
-void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen) {
+void UdpServer::Handle(const uint8_t* data, size_t size, const platform::Endpoint& peer) {
     UdpRequest q = ParseUdpRequest(data, size);
     if (q.kind == UdpRequest::Kind::Invalid || q.kind == UdpRequest::Kind::Incomplete) {
         m_log.Add(0, Transport::Udp, Direction::Received, data, size,
@@ -95,7 +91,7 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
     }
     if (q.kind == UdpRequest::Kind::Search) {
         m_log.Add(0, Transport::Udp, Direction::Received, data, size, Flag::None, "search");
-        const auto& to = *static_cast<const sockaddr_in*>(peer);
+        const platform::Endpoint& to = peer;
         FaultDecision first;
         for (LaminatorUnit* u : m_units) {
             FaultDecision d = u->NextRequest(Transport::Udp);
@@ -105,14 +101,13 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
                     SendStrayFragments(to, m_log);
                 }
             }
-            Send(*u, BuildSearchReply(u->engine.State()), d, peer, peerLen);
+            Send(*u, BuildSearchReply(u->engine.State()), d, peer);
         }
         if (first.flood > 0) {
             SendFlood(m_socket.Get(), to, first.flood, m_log);
         }
         if (first.trickle > 0 && !m_units.empty()) {
-            Trickle(BuildSearchReply(m_units.front()->engine.State()), peer, peerLen,
-                    first.trickle);
+            Trickle(BuildSearchReply(m_units.front()->engine.State()), peer, first.trickle);
         }
         return;
     }
@@ -130,16 +125,16 @@ void UdpServer::Handle(const uint8_t* data, size_t size, const void* peer, unsig
         return;
     }
     for (LaminatorUnit* unit : addressed) {
-        HandleAddressed(*unit, q, data, size, peer, peerLen);
+        HandleAddressed(*unit, q, data, size, peer);
     }
 }
 
 void UdpServer::HandleAddressed(LaminatorUnit& u, const UdpRequest& q, const uint8_t* data,
-                                size_t size, const void* peer, unsigned peerLen) {
+                                size_t size, const platform::Endpoint& peer) {
     LaminatorUnit* unit = &u;
     FaultDecision d = unit->NextRequest(Transport::Udp);
     if (d.rogue && q.kind == UdpRequest::Kind::ReadSettings) {
-        SendRogueSettings(*static_cast<const sockaddr_in*>(peer), q.mac, m_log);
+        SendRogueSettings(peer, q.mac, m_log);
     }
     std::vector<uint8_t> reply;
     const char* what = "";
@@ -168,24 +163,21 @@ void UdpServer::HandleAddressed(LaminatorUnit& u, const UdpRequest& q, const uin
             break;
     }
     m_log.Add(unit->Index(), Transport::Udp, Direction::Received, data, size, Flag::None, what);
-    Send(*unit, std::move(reply), d, peer, peerLen);
+    Send(*unit, std::move(reply), d, peer);
     if (q.kind == UdpRequest::Kind::Finish) {
         m_inEffect[unit->Index()] = unit->engine.State().network.Ip();
     }
 }
 
-void UdpServer::Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen,
-                        int repeats) {
-    sockaddr_in to{};
-    std::memcpy(&to, peer, std::min<size_t>(peerLen, sizeof to));
+void UdpServer::Trickle(std::vector<uint8_t> reply, const platform::Endpoint& peer, int repeats) {
+    const platform::Endpoint to = peer;
     m_tricklers.emplace_back([this, reply = std::move(reply), to, repeats] {
         for (int i = 0; i < repeats; ++i) {
-            pollfd stop{m_stop.Fd(), POLLIN, 0};
-            if (::poll(&stop, 1, 400) != 0) {
+            if (platform::WaitSocket(m_stop.Fd(), platform::kReadable,
+                                     std::chrono::milliseconds(400)) != 0) {
                 return;
             }
-            ::sendto(m_socket.Get(), reply.data(), reply.size(), 0,
-                     reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            platform::SendTo(m_socket.Get(), reply.data(), reply.size(), to);
             m_log.Add(0, Transport::Udp, Direction::Sent, reply.data(), reply.size(), Flag::None,
                       "search reply repeated by fault");
         }
@@ -193,7 +185,7 @@ void UdpServer::Trickle(std::vector<uint8_t> reply, const void* peer, unsigned p
 }
 
 void UdpServer::Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
-                     const void* peer, unsigned peerLen) {
+                     const platform::Endpoint& peer) {
     if (d.drop) {
         m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), reply.size(),
                   Flag::Dropped, "reply dropped by fault");
@@ -203,22 +195,20 @@ void UdpServer::Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const Faul
     if (d.delayMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(d.delayMs));
     }
-    auto to = static_cast<const sockaddr*>(peer);
-    auto toLen = static_cast<socklen_t>(peerLen);
-    const int from = SocketFor(unit);
+    const platform::SocketId from = SocketFor(unit);
     size_t first = reply.size();
     if (d.split && reply.size() > 1) {
         // Two datagrams that together carry one reply.
         first = d.splitAt > 0 && d.splitAt < reply.size() ? d.splitAt : reply.size() / 2;
-        ::sendto(from, reply.data(), first, 0, to, toLen);
+        platform::SendTo(from, reply.data(), first, peer);
         m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), first, Flag::None,
                   "first part of a split reply");
-        ::sendto(from, reply.data() + first, reply.size() - first, 0, to, toLen);
+        platform::SendTo(from, reply.data() + first, reply.size() - first, peer);
         m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data() + first,
                   reply.size() - first, Flag::None, "second part of a split reply");
         return;
     }
-    ::sendto(from, reply.data(), reply.size(), 0, to, toLen);
+    platform::SendTo(from, reply.data(), reply.size(), peer);
     m_log.Add(unit.Index(), Transport::Udp, Direction::Sent, reply.data(), reply.size());
 }
 

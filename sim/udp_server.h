@@ -32,17 +32,17 @@ class UdpServer {
 
   private:
     void Run();
-    void Handle(const uint8_t* data, size_t size, const void* peer, unsigned peerLen);
+    void Handle(const uint8_t* data, size_t size, const platform::Endpoint& peer);
     // A settings read, write or finish for one laminator carrying the request's MAC.
     void HandleAddressed(LaminatorUnit& unit, const UdpRequest& q, const uint8_t* data, size_t size,
-                         const void* peer, unsigned peerLen);
+                         const platform::Endpoint& peer);
     void Send(LaminatorUnit& unit, std::vector<uint8_t> reply, const FaultDecision& d,
-              const void* peer, unsigned peerLen);
+              const platform::Endpoint& peer);
     // The socket unit's replies leave from: its address in effect when that is loopback and
     // can be bound, else the server's.
-    int SocketFor(LaminatorUnit& unit);
+    platform::SocketId SocketFor(LaminatorUnit& unit);
     // Sends `reply` again every 400 ms, `repeats` times, until the server stops.
-    void Trickle(std::vector<uint8_t> reply, const void* peer, unsigned peerLen, int repeats);
+    void Trickle(std::vector<uint8_t> reply, const platform::Endpoint& peer, int repeats);
 
     std::vector<LaminatorUnit*> m_units;
     FrameLog& m_log;

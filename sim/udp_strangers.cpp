@@ -1,7 +1,5 @@
 #include "sim/udp_strangers.h"
 
-#include <sys/socket.h>
-
 #include <chrono>
 #include <string>
 #include <thread>
@@ -38,25 +36,26 @@ std::vector<uint8_t> MadeUpReply(uint32_t n, const char* name) {
     return r;
 }
 
-void SendFrom(const char* host, const sockaddr_in& peer, const uint8_t* data, size_t size,
+void SendFrom(const char* host, const platform::Endpoint& peer, const uint8_t* data, size_t size,
               FrameLog& log, const char* note) {
-    Fd fd = BindInet(SOCK_DGRAM, host, 0, nullptr);
+    Fd fd = BindInet(platform::SocketKind::Datagram, host, 0, nullptr);
     if (!fd.Valid()) {
         return;
     }
-    ::sendto(fd.Get(), data, size, 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    platform::SendTo(fd.Get(), data, size, peer);
     log.Add(0, Transport::Udp, Direction::Sent, data, size, Flag::None, note);
 }
 }  // namespace
 
-void SendStrayFragments(const sockaddr_in& peer, FrameLog& log) {
+void SendStrayFragments(const platform::Endpoint& peer, FrameLog& log) {
     const std::vector<uint8_t> ghost = MadeUpReply(0x4B4A49, "GHOST");
     SendFrom("127.0.0.9", peer, ghost.data(), 20, log, "stray head from 127.0.0.9");
     SendFrom("127.0.0.10", peer, ghost.data() + 20, 16, log, "stray tail from 127.0.0.10");
     SendFrom("127.0.0.11", peer, ghost.data(), 7, log, "stray piece from 127.0.0.11");
 }
 
-void SendRogueSettings(const sockaddr_in& peer, const std::array<uint8_t, 6>& mac, FrameLog& log) {
+void SendRogueSettings(const platform::Endpoint& peer, const std::array<uint8_t, 6>& mac,
+                       FrameLog& log) {
     std::vector<uint8_t> r(kSettingsReplySize, 0);
     r[0] = 0xFF;
     r[1] = static_cast<uint8_t>(kSettingsReplySize - 3);
@@ -72,10 +71,10 @@ void SendRogueSettings(const sockaddr_in& peer, const std::array<uint8_t, 6>& ma
     SendFrom("127.0.0.12", peer, r.data(), r.size(), log, "rogue settings from 127.0.0.12");
 }
 
-void SendFlood(int fd, const sockaddr_in& peer, int count, FrameLog& log) {
+void SendFlood(platform::SocketId fd, const platform::Endpoint& peer, int count, FrameLog& log) {
     for (int n = 1; n <= count; ++n) {
         const std::vector<uint8_t> r = MadeUpReply(static_cast<uint32_t>(n), "FLOOD");
-        ::sendto(fd, r.data(), r.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+        platform::SendTo(fd, r.data(), r.size(), peer);
         if (n % 256 == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/process.h"
 #include "sim/roller_warmup.h"
 #include "sim/simulator.h"
 
@@ -128,6 +129,8 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The frame log on standard output keeps LF line ends on Windows too.
+    platform::BinaryStandardOutput();
     SimOptions options;
     bool setError = false, setState = false, setCards = false, setEnv = false, setRate = false;
     unsigned long errorCode = 0, stateCode = 0, cardBits = 0, envTemp = 0, heatRate = 0;
