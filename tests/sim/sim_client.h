@@ -8,13 +8,16 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "link/usb_sim_transport.h"
 
 namespace simtest {
 
@@ -152,28 +155,24 @@ class UdpClient {
 class UsbClient {
   public:
     explicit UsbClient(const std::string& path) {
-        m_fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-        m_ok = ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        std::error_code why;
+        if (auto port = ReadUsbSimPortFile(path)) {
+            m_socket = UsbSimSocket::Connect(*port, why);
+        }
     }
-    ~UsbClient() { ::close(m_fd); }
-    bool Ok() const { return m_ok; }
-    bool Send(const Bytes& b) { return ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL) >= 0; }
+    bool Ok() const { return m_socket.Valid(); }
+    bool Send(const Bytes& b) {
+        return m_socket.Send(b.data(), b.size(), std::chrono::milliseconds(1000));
+    }
     // One message, or empty when none comes within the timeout or the device is gone.
     Bytes Receive(int timeoutMs = 1000) {
         uint8_t buf[1024];
-        if (!Readable(m_fd, timeoutMs)) {
-            return {};
-        }
-        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        int n = m_socket.Receive(buf, sizeof buf, std::chrono::milliseconds(timeoutMs));
         return n > 0 ? Bytes(buf, buf + n) : Bytes{};
     }
 
   private:
-    int m_fd = -1;
-    bool m_ok = false;
+    UsbSimSocket m_socket;
 };
 
 // Checksum of the discovery protocol: sum of bytes 1 .. n-2.
