@@ -81,5 +81,5 @@ std::shared_ptr<UsbBackend> MakeHidapiUsbBackend();
 std::shared_ptr<UsbBackend> MakePrinterClassUsbBackend(
     const std::string& classDir = "/sys/class/usbmisc", const std::string& devDir = "/dev/usb");
 
-// The simulator's virtual laminator at a local SOCK_SEQPACKET socket, listed as if plugged in.
-std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& socketPath, UsbClass cls);
+// The simulator's virtual laminator whose port file is `portFile`, listed as if plugged in.
+std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& portFile, UsbClass cls);

@@ -3,13 +3,6 @@
 // Minimal clients for talking to the simulator from tests, independent of the tool's
 // links. Every socket goes to loopback.
 
-#ifndef _WIN32
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -17,8 +10,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "link/usb_sim_transport.h"
 #include "platform/process.h"
 #include "platform/sockets.h"
 
@@ -153,38 +148,28 @@ class UdpClient {
     uint16_t m_port;
 };
 
-// The simulator's virtual USB device: a message socket on Linux. Windows has none (its
-// tests stay out of the Windows build until the device moves to a loopback stream).
-#ifndef _WIN32
 class UsbClient {
   public:
     explicit UsbClient(const std::string& path) {
-        m_fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-        m_ok = ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        std::error_code why;
+        if (auto port = ReadUsbSimPortFile(path)) {
+            m_socket = UsbSimSocket::Connect(*port, why);
+        }
     }
-    ~UsbClient() { ::close(m_fd); }
-    bool Ok() const { return m_ok; }
-    bool Send(const Bytes& b) { return ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL) >= 0; }
+    bool Ok() const { return m_socket.Valid(); }
+    bool Send(const Bytes& b) {
+        return m_socket.Send(b.data(), b.size(), std::chrono::milliseconds(1000));
+    }
     // One message, or empty when none comes within the timeout or the device is gone.
     Bytes Receive(int timeoutMs = 1000) {
         uint8_t buf[1024];
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) {
-            return {};
-        }
-        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        int n = m_socket.Receive(buf, sizeof buf, std::chrono::milliseconds(timeoutMs));
         return n > 0 ? Bytes(buf, buf + n) : Bytes{};
     }
 
   private:
-    int m_fd = -1;
-    bool m_ok = false;
+    UsbSimSocket m_socket;
 };
-
-#endif
 
 // Checksum of the discovery protocol: sum of bytes 1 .. n-2.
 inline uint8_t UdpSum(const Bytes& b) {
