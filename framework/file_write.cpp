@@ -86,7 +86,7 @@ bool WriteFileWhole(const std::string& path, std::string_view text, const std::s
         platform::RemoveFile(temporary);
         return false;
     }
-    if (!platform::ReplaceFile(temporary, path)) {
+    if (!platform::RenameOver(temporary, path)) {
         error = failed + ": " + platform::LastFileErrorText() + ".";
         platform::RemoveFile(temporary);
         return false;

@@ -51,7 +51,7 @@ struct OpenFileInfo {
 std::optional<OpenFileInfo> InfoOf(int fd);
 
 // Renames `from` over `to`, replacing what `to` was in one step.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 // Whether this process may create files in `folder`.
 bool FolderTakesNewFiles(const std::string& folder);

@@ -100,7 +100,7 @@ std::optional<OpenFileInfo> InfoOf(int fd) {
     return info;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -111,7 +111,7 @@ std::optional<OpenFileInfo> InfoOf(int fd) {
     return info;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     // rename() on Windows refuses an existing target.
     if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -107,6 +107,7 @@ ConnectStart StartConnect(SocketId id, Endpoint to);
 bool ConnectSucceeded(SocketId id);
 
 // kHangUp: the peer closed its side or the connection broke, even with data still unread.
+// On Windows a wait for kHangUp alone on a socket with data unread ends at once with 0.
 enum Readiness : unsigned { kReadable = 1, kWritable = 2, kHangUp = 4 };
 struct WaitEntry {
     SocketId id = kNoSocket;

@@ -113,9 +113,11 @@ SocketId OpenSocket(SocketKind kind) {
     if (!StartSockets())
         return kNoSocket;
     const bool stream = kind == SocketKind::Stream;
+    // Overlapped as socket() makes them: without it the send and receive time-outs are
+    // not kept.
     const SOCKET s =
         WSASocketW(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
-                   nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+                   nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
         return kNoSocket;
     if (!stream) {
@@ -237,9 +239,13 @@ int WaitSockets(WaitEntry* entries, std::size_t count, std::chrono::milliseconds
     int counted = 0;
     for (std::size_t i = 0; i < count; ++i) {
         SHORT seen = fds[i].revents;
-        // Data waiting is no hang-up: for kHangUp alone only the end of the stream counts.
-        if ((entries[i].wanted & (kReadable | kWritable)) == 0)
-            seen &= static_cast<SHORT>(~POLLRDNORM);
+        // Data waiting is no hang-up: for kHangUp alone only the end of the stream counts,
+        // which a peek that reads nothing shows (Windows may report the close as readable).
+        if ((entries[i].wanted & (kReadable | kWritable)) == 0 && (seen & POLLRDNORM) != 0 &&
+            (seen & (POLLHUP | POLLERR)) == 0) {
+            char byte = 0;
+            seen = recv(fds[i].fd, &byte, 1, MSG_PEEK) == 0 ? POLLHUP : 0;
+        }
         entries[i].ready = seen != 0;
         counted += entries[i].ready ? 1 : 0;
     }

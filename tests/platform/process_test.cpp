@@ -89,7 +89,7 @@ TEST(PlatformFiles, ANewFileNeverTakesAnExistingNameAndReplaceOverwritesWhole) {
     EXPECT_TRUE(platform::WriteFileAll(fd, "new", 3));
     EXPECT_TRUE(platform::SyncFile(fd));
     EXPECT_TRUE(platform::CloseFile(fd));
-    EXPECT_TRUE(platform::ReplaceFile(part, mine));
+    EXPECT_TRUE(platform::RenameOver(part, mine));
     EXPECT_EQ(ReadAll(mine), "new");
     EXPECT_FALSE(fs::exists(part));
 }
