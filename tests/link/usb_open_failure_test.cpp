@@ -103,7 +103,7 @@ TEST(UsbOpenErrorTest, RealBackendsReportTheSystemsReason) {
     std::filesystem::remove(file);
 
     std::error_code why;
-    EXPECT_EQ(MakeHidapiUsbBackend()->Open("hid#vid_5314&pid_0001#/nonexistent/hidraw99", why),
+    EXPECT_EQ(MakeHidUsbBackend()->Open("hid#vid_5314&pid_0001#/nonexistent/hidraw99", why),
               nullptr);
     EXPECT_EQ(why, std::errc::no_such_file_or_directory);
     EXPECT_EQ(MakePrinterClassUsbBackend()->Open("usblp#vid_5314&pid_0002#/nonexistent/lp9", why),
