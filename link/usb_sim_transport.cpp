@@ -181,18 +181,21 @@ int UsbSimSocket::Receive(std::uint8_t* data, std::size_t capacity,
         }
         if (m_reader.Failed())
             return -1;
+        // Waiting first costs one call less than a read that finds nothing.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() > 0) {
+            const int ready = usb_sim_os::Wait(m_handle, false, left);
+            if (ready <= 0)
+                return ready;
+        }
         const int got = ReadOnce();
         if (got > 0)
             continue;
         if (got != usb_sim_os::kNothingWaiting)
             return -1;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return 0;
-        const int ready = usb_sim_os::Wait(m_handle, false, left);
-        if (ready <= 0)
-            return ready;
     }
 }
 
