@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/usb_open_failure.h"
+#include "platform/usb/device_file.h"
 #include "platform/usb/hid_device.h"
 
 namespace {
@@ -114,7 +114,7 @@ std::unique_ptr<UsbPort> OpenHidInterface(const std::string& node, std::error_co
     }
     hid_device* device = hid_open_path(node.c_str());
     if (device == nullptr) {
-        why = NodeOpenError(node);
+        why = DeviceFileOpenError(node);
         return nullptr;
     }
     return std::make_unique<HidapiPort>(device);
