@@ -2,10 +2,9 @@
 // backend does not start under Wine (hid_init fails), these calls list and fail cleanly.
 #include <windows.h>
 
-// The HID headers come after windows.h, and this MinGW's declare C functions without
-// saying so.
+// The HID header (which brings the usage and parser declarations) comes after windows.h,
+// and this MinGW's declares C functions without saying so.
 extern "C" {
-#include <hidpi.h>
 #include <hidsdi.h>
 }
 
