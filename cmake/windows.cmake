@@ -7,12 +7,6 @@
 set(PELLACOR_WINDOWS_PENDING
   sim/tool/main.cpp
   laminator/encodings.cpp
-  link/hidapi_backend.cpp
-  link/printer_class_backend.cpp
-  link/usb_open_failure.cpp
-  # windows.h turns ReplaceFile into ReplaceFileA inside platform/files_windows.cpp, so
-  # platform::ReplaceFile is missing when this test links.
-  tests/platform/process_test.cpp
   # Tests that do not compile for Windows yet.
   tests/cli/ctl_backup_test.cpp
   tests/cli/ctl_firmware_taken_test.cpp
@@ -52,7 +46,7 @@ if(NOT TARGET PkgConfig::HIDAPI)
 endif()
 
 function(pellacor_windows_subset)
-  set(_libs pellacor_platform pellacor_usb_sim_transport pellacor_framework pellacor_codec pellacor_link pellacor_laminator pellacor_journal
+  set(_libs pellacor_platform pellacor_platform_usb pellacor_usb_sim_transport pellacor_framework pellacor_codec pellacor_link pellacor_laminator pellacor_journal
             pellacor_ui pellacor_netsetup pellacor_app pellacor_sim pellacor_cli pellacor_tests)
   set(_incomplete)
   foreach(_t ${_libs} pellacor-sim pellacorctl tests_platform tests_framework)

@@ -124,9 +124,8 @@ UsbSimSocket UsbSimSocket::Connect(std::uint16_t port, std::error_code& why) {
     UsbSimSocket connection(static_cast<std::intptr_t>(s));
     const sockaddr_in address = Loopback(port);
     if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const int code = WSAGetLastError();
-        why = code == WSAECONNREFUSED ? std::make_error_code(std::errc::connection_refused)
-                                      : std::error_code(code, std::system_category());
+        // The system's own text: MinGW's C library has none for the socket errors.
+        why = std::error_code(WSAGetLastError(), std::system_category());
         return {};
     }
     NoDelay(s);

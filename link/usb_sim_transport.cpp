@@ -134,6 +134,14 @@ bool UsbSimSocket::SendBytes(const std::uint8_t* data, std::size_t length,
                              std::chrono::milliseconds timeout) {
     if (!Valid())
         return false;
+    // A stream takes a first write after the peer has closed; an unplugged device must
+    // refuse it, as a USB transfer to a pulled cable fails. What arrived stays for Receive
+    // (up to one frame's worth: a peer that only talks does not grow the buffer).
+    if (m_reader.Held() <= kUsbSimHeader + kUsbSimMaxMessage) {
+        const int arrived = ReadOnce();
+        if (arrived == 0 || arrived == -1 || m_reader.Failed())
+            return false;
+    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::size_t sent = 0;
     while (sent < length) {
@@ -181,18 +189,21 @@ int UsbSimSocket::Receive(std::uint8_t* data, std::size_t capacity,
         }
         if (m_reader.Failed())
             return -1;
+        // Waiting first costs one call less than a read that finds nothing.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() > 0) {
+            const int ready = usb_sim_os::Wait(m_handle, false, left);
+            if (ready <= 0)
+                return ready;
+        }
         const int got = ReadOnce();
         if (got > 0)
             continue;
         if (got != usb_sim_os::kNothingWaiting)
             return -1;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return 0;
-        const int ready = usb_sim_os::Wait(m_handle, false, left);
-        if (ready <= 0)
-            return ready;
     }
 }
 

@@ -31,6 +31,7 @@ class UsbSimFrameReader {
     const std::string& Error() const { return m_error; }
     // Bytes not taken yet are held: once the whole messages are taken, a frame cut short.
     bool MidFrame() const { return m_start < m_bytes.size(); }
+    std::size_t Held() const { return m_bytes.size() - m_start; }
 
   private:
     std::vector<std::uint8_t> m_bytes;

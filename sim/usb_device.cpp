@@ -100,6 +100,7 @@ void UsbDevice::Run() {
             while (keep) {
                 std::optional<std::vector<uint8_t>> msg = client.TakeMessage();
                 if (!msg) {
+                    keep = !client.Refused();  // a refused length leaves the stream out of step
                     break;
                 }
                 keep = m_kind == Transport::UsbHid

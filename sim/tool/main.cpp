@@ -47,7 +47,7 @@ Transports
   --usb-printer PATH     virtual USB printing-class device at PATH (unframed bytes)
   --count N              N laminators (default 1). Laminator k (k = 0..N-1) listens on
                          the TCP host's last octet + k with the same port, has its own
-                         MAC 02:50:4c:00:00:<k+1>, serial and name; its USB sockets are
+                         MAC 02:50:4c:00:00:<k+1>, serial and name; its USB files are
                          PATH-<k+1> for k > 0. One UDP socket answers for all.
   --control-stdin        read "unplug" and "plug" lines from standard input: they
                          pull and plug the USB cable of every laminator

@@ -160,6 +160,15 @@ class UsbClient {
     bool Send(const Bytes& b) {
         return m_socket.Send(b.data(), b.size(), std::chrono::milliseconds(1000));
     }
+    // True when the device closed the connection within the timeout (no message came).
+    bool Gone(int timeoutMs) {
+        uint8_t buf[1024];
+        return m_socket.Receive(buf, sizeof buf, std::chrono::milliseconds(timeoutMs)) < 0;
+    }
+    // Bytes as they are, without a frame of their own.
+    bool SendRaw(const Bytes& b) {
+        return m_socket.SendBytes(b.data(), b.size(), std::chrono::milliseconds(1000));
+    }
     // One message, or empty when none comes within the timeout or the device is gone.
     Bytes Receive(int timeoutMs = 1000) {
         uint8_t buf[1024];
