@@ -7,7 +7,6 @@
 #include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,6 +26,7 @@
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "link/usb_sim_transport.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -149,7 +149,7 @@ void BM_FirmwareTcp(benchmark::State& state) {
 }
 BENCHMARK(BM_FirmwareTcp)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Over the simulated USB device: frames per second, and bare SEQPACKET sends of the same
+// Over the simulated USB device: frames per second, and bare framed sends of the same
 // frames to the same device for comparison.
 void BM_FirmwareUsb(benchmark::State& state) {
     const std::vector<std::uint8_t> file = MotFile(256 << 10);
@@ -164,16 +164,14 @@ void BM_FirmwareUsb(benchmark::State& state) {
         auto t1 = Clock::now();
         CloseUsbLink();
         transferS += std::chrono::duration<double>(t1 - t0).count();
-        const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::snprintf(a.sun_path, sizeof a.sun_path, "%s", g_sim->UsbPath(0).c_str());
-        connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        std::error_code why;
+        UsbSimSocket device =
+            UsbSimSocket::Connect(ReadUsbSimPortFile(g_sim->UsbPath(0)).value_or(0), why);
         auto t2 = Clock::now();
         for (std::size_t at = 0; at < frames.size(); at += 64)
-            send(fd, frames.data() + at, 64, MSG_NOSIGNAL);
+            device.Send(frames.data() + at, 64, std::chrono::seconds(1));
         auto t3 = Clock::now();
-        close(fd);
+        device = UsbSimSocket();
         bareS += std::chrono::duration<double>(t3 - t2).count();
     }
     const double n = static_cast<double>(state.iterations()) * count;

@@ -1,15 +1,15 @@
 // One exchange through the link (encode, send, receive under the link lock) against a bare
 // ping-pong of the same 64-byte frames with the same peer, over TCP loopback and over the
-// simulator's SOCK_SEQPACKET USB device. The link exchanges run with the frame trace off
+// simulator's framed loopback USB device. The link exchanges run with the frame trace off
 // (trace:0) and on, writing to a file (trace:1).
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,6 +21,7 @@
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "link/usb_sim_transport.h"
 
 namespace {
 
@@ -113,13 +114,6 @@ class TraceForBenchmark {
     std::string m_path;
 };
 
-sockaddr_un UnixAddress(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    return address;
-}
-
 void BareRoundTrip(benchmark::State& state, int fd) {
     std::uint8_t frame[kFrame] = {0x1C, 0x72, 0x49, 0x01};
     std::uint8_t reply[kFrame];
@@ -175,39 +169,78 @@ void BM_TcpLinkExchange(benchmark::State& state) {
     CloseEthernet();
 }
 
-struct SeqpacketPeer {
-    SeqpacketPeer()
+// The simulator's USB device stand-in: a port file and an echo of every framed message.
+class FramedEchoPeer {
+  public:
+    FramedEchoPeer()
         : dir([] {
               char pattern[] = "/tmp/pellacor-bench-XXXXXX";
               return std::string(mkdtemp(pattern));
           }()),
-          path(dir + "/laminator.sock") {
-        const int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        const sockaddr_un address = UnixAddress(path);
-        bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        listen(fd, 4);
-        echo = std::make_unique<EchoPeer>(fd, false);
+          path(dir + "/laminator") {
+        std::string error;
+        m_listener = UsbSimSocket::Listen(m_port, &error);
+        WriteUsbSimPortFile(path, m_port, &error);
+        m_acceptor = std::thread([this] {
+            std::vector<bool> ready;
+            while (!m_stop) {
+                if (!WaitUsbSimReadable({&m_listener}, ready, std::chrono::milliseconds(100)))
+                    return;
+                if (!ready[0])
+                    continue;
+                auto connection = std::make_shared<UsbSimSocket>(m_listener.Accept());
+                m_connections.emplace_back([this, connection] { Serve(*connection); });
+            }
+        });
     }
-    ~SeqpacketPeer() {
-        echo.reset();
+    ~FramedEchoPeer() {
+        m_stop = true;
+        m_acceptor.join();
+        for (std::thread& connection : m_connections)
+            connection.join();
         std::filesystem::remove_all(dir);
     }
+    std::uint16_t Port() const { return m_port; }
+
     std::string dir;
     std::string path;
-    std::unique_ptr<EchoPeer> echo;
+
+  private:
+    void Serve(UsbSimSocket& connection) {
+        std::uint8_t frame[kUsbSimMaxMessage];
+        while (!m_stop) {
+            const int n = connection.Receive(frame, sizeof frame, std::chrono::milliseconds(100));
+            if (n < 0 || (n > 0 && !connection.Send(frame, static_cast<std::size_t>(n),
+                                                    std::chrono::seconds(1))))
+                return;
+        }
+    }
+
+    UsbSimSocket m_listener;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_acceptor;
+    std::vector<std::thread> m_connections;
 };
 
 void BM_SimUsbBareRoundTrip(benchmark::State& state) {
-    SeqpacketPeer peer;
-    const int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    const sockaddr_un address = UnixAddress(peer.path);
-    connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    BareRoundTrip(state, fd);
-    close(fd);
+    FramedEchoPeer peer;
+    std::error_code why;
+    UsbSimSocket device = UsbSimSocket::Connect(peer.Port(), why);
+    std::uint8_t frame[kFrame] = {0x1C, 0x72, 0x49, 0x01};
+    std::uint8_t reply[kFrame];
+    for (auto _ : state) {
+        device.Send(frame, kFrame, std::chrono::seconds(1));
+        if (device.Receive(reply, kFrame, std::chrono::seconds(5)) != static_cast<int>(kFrame)) {
+            state.SkipWithError("peer closed");
+            return;
+        }
+        benchmark::DoNotOptimize(reply);
+    }
 }
 
 void BM_SimUsbLinkExchange(benchmark::State& state) {
-    SeqpacketPeer peer;
+    FramedEchoPeer peer;
     SetUsbBackends({MakeSimulatedUsbBackend(peer.path, UsbClass::Hid)});
     CloseUsbLink();
     if (OpenHidLink() != 1) {

@@ -9,7 +9,7 @@ namespace {
 std::mutex g_backendsMutex;
 
 std::vector<std::shared_ptr<UsbBackend>> DefaultBackends() {
-    return {MakeHidapiUsbBackend(), MakePrinterClassUsbBackend()};
+    return {MakeHidUsbBackend(), MakePrinterClassUsbBackend()};
 }
 
 std::vector<std::shared_ptr<UsbBackend>>& Backends() {

@@ -68,18 +68,19 @@ std::vector<std::string> NamesInKeyOrder(std::vector<std::pair<Key, std::string>
     return names;
 }
 
-// The backends the link asks, in order. By default: hidapi and the printing class.
+// The backends the link asks, in order. By default: HID and the printing class.
 void SetUsbBackends(std::vector<std::shared_ptr<UsbBackend>> backends);
 void AddUsbBackend(std::shared_ptr<UsbBackend> backend);
 std::vector<std::shared_ptr<UsbBackend>> GetUsbBackends();
 // Restores the default set (tests call it in their tear-down).
 void ResetUsbBackends();
 
-// The default set's members. The printing-class backend reads `classDir` (lp* entries) and
-// opens `devDir`/lpN; tests point both at a tree of their own.
-std::shared_ptr<UsbBackend> MakeHidapiUsbBackend();
+// The default set's members. On Linux the printing-class backend reads `classDir` (lp*
+// entries) and opens `devDir`/lpN; tests point both at a tree of their own. Windows asks
+// SetupAPI and ignores both.
+std::shared_ptr<UsbBackend> MakeHidUsbBackend();
 std::shared_ptr<UsbBackend> MakePrinterClassUsbBackend(
     const std::string& classDir = "/sys/class/usbmisc", const std::string& devDir = "/dev/usb");
 
-// The simulator's virtual laminator at a local SOCK_SEQPACKET socket, listed as if plugged in.
-std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& socketPath, UsbClass cls);
+// The simulator's virtual laminator whose port file is `portFile`, listed as if plugged in.
+std::shared_ptr<UsbBackend> MakeSimulatedUsbBackend(const std::string& portFile, UsbClass cls);

@@ -1,10 +1,6 @@
 #include "link/usb_open_failure.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "link/usb_backend.h"
 
@@ -45,12 +41,4 @@ std::string UsbOpenFailureMessage(const std::vector<UsbOpenFailure>& failures) {
             "and plug it in again.";
     }
     return text;
-}
-
-std::error_code NodeOpenError(const std::string& node) {
-    const int fd = open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::error_code(errno, std::generic_category());
-    close(fd);
-    return std::make_error_code(std::errc::io_error);
 }

@@ -19,6 +19,3 @@ UsbOpenFailure OpenFailureOf(const std::string& interfacePath, std::error_code w
 bool IsPermissionError(std::error_code why);
 // One message for every failed node, with the remedy when any failed for want of permission.
 std::string UsbOpenFailureMessage(const std::vector<UsbOpenFailure>& failures);
-// The reason a device file cannot be opened for reading and writing, for backends whose
-// library does not keep it; an I/O error when the node itself opens.
-std::error_code NodeOpenError(const std::string& node);

@@ -1,14 +1,9 @@
 #include "sim/usb_device.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace pellacor::sim {
@@ -20,104 +15,116 @@ constexpr size_t kPing = 8;
 // Zero bytes that end every framed command the tool sends on the printing-class path.
 constexpr size_t kFramedCommandTail = 16;
 constexpr size_t kMaxClients = 8;
+constexpr std::chrono::milliseconds kSendLimit{2000};
 }  // namespace
 
 bool UsbDevice::Plug(const std::string& path, std::string* error) {
     if (Plugged()) {
         return true;
     }
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof addr.sun_path) {
-        *error = "USB socket path empty or too long: " + path;
+    if (path.empty()) {
+        *error = "USB device path empty";
         return false;
     }
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
-    if (!fd.Valid()) {
-        *error = std::string("socket: ") + std::strerror(errno);
+    uint16_t port = 0;
+    UsbSimSocket listener = UsbSimSocket::Listen(port, error);
+    if (!listener.Valid()) {
         return false;
     }
-    ::unlink(path.c_str());
-    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd.Get(), 4) != 0) {
-        *error = "cannot create USB socket " + path + ": " + std::strerror(errno);
+    // The file is written once the listener takes connections, so a tool that finds it
+    // can connect.
+    if (!WriteUsbSimPortFile(path, port, error)) {
         return false;
     }
-    m_listen = std::move(fd);
+    m_listen = std::move(listener);
+    m_port = port;
     m_path = path;
-    m_stop.Clear();
+    m_stop = false;
     m_thread = std::thread([this] { Run(); });
     return true;
 }
 
 void UsbDevice::Unplug() {
     if (m_thread.joinable()) {
-        m_stop.Raise();
+        // The file goes first: a tool that looks from now on finds no device.
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+        m_stop = true;
+        std::error_code why;
+        UsbSimSocket wake = UsbSimSocket::Connect(m_port, why);
         m_thread.join();
-        m_listen.Reset();
-        ::unlink(m_path.c_str());
+        m_listen = UsbSimSocket();
         // Every link through the device goes with it.
-        for (const auto& [fd, link] : m_links) {
+        for (const auto& [client, link] : m_links) {
             m_unit.engine.LinkClosed(link);
         }
         m_links.clear();
+        m_firmwareClient = nullptr;
     }
 }
 
-LaminatorEngine::LinkId UsbDevice::LinkOf(int client) const {
-    const auto found = m_links.find(client);
+LaminatorEngine::LinkId UsbDevice::LinkOf(const UsbSimSocket& client) const {
+    const auto found = m_links.find(&client);
     return found == m_links.end() ? 0 : found->second;
 }
 
 void UsbDevice::Run() {
-    std::vector<Fd> clients;
-    uint8_t msg[1024];
-    for (;;) {
-        std::vector<pollfd> fds;
-        fds.push_back({m_stop.Fd(), POLLIN, 0});
-        fds.push_back({m_listen.Get(), POLLIN, 0});
-        for (const Fd& c : clients) {
-            fds.push_back({c.Get(), POLLIN, 0});
+    std::vector<std::unique_ptr<UsbSimSocket>> clients;
+    std::vector<bool> ready;
+    // Should the wake-up connection fail, the wait still ends now and then to look.
+    const std::chrono::milliseconds lookAgain{250};
+    while (!m_stop) {
+        std::vector<const UsbSimSocket*> sockets{&m_listen};
+        for (const auto& c : clients) {
+            sockets.push_back(c.get());
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+        if (!WaitUsbSimReadable(sockets, ready, lookAgain)) {
             return;
         }
-        if (fds[0].revents != 0) {
+        if (m_stop) {
             return;  // clients close with the vector: the device is gone
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            Fd c(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (c.Valid() && clients.size() < kMaxClients) {
-                m_links[c.Get()] = LaminatorEngine::NewLinkId();
+        if (ready[0]) {
+            auto c = std::make_unique<UsbSimSocket>(m_listen.Accept());
+            if (c->Valid() && clients.size() < kMaxClients) {
+                m_links[c.get()] = LaminatorEngine::NewLinkId();
                 clients.push_back(std::move(c));
             }
         }
-        for (size_t i = 2; i < fds.size(); ++i) {
-            if (fds[i].revents == 0) {
+        for (size_t i = 1; i < sockets.size(); ++i) {
+            if (!ready[i]) {
                 continue;
             }
-            int fd = fds[i].fd;
-            ssize_t n = ::recv(fd, msg, sizeof msg, 0);
-            bool keep = n > 0;
-            if (keep) {
-                size_t size = static_cast<size_t>(n);
-                keep = m_kind == Transport::UsbHid ? HandleHid(fd, msg, size)
-                                                   : HandlePrinter(fd, msg, size);
+            UsbSimSocket& client = *clients[i - 1];
+            bool keep = client.ReadArrived();
+            while (keep) {
+                std::optional<std::vector<uint8_t>> msg = client.TakeMessage();
+                if (!msg) {
+                    keep = !client.Refused();  // a refused length leaves the stream out of step
+                    break;
+                }
+                keep = m_kind == Transport::UsbHid
+                           ? HandleHid(client, msg->data(), msg->size())
+                           : HandlePrinter(client, msg->data(), msg->size());
+            }
+            if (client.Refused()) {
+                m_unit.log.Flagged(m_unit.Index(), m_kind, Flag::ProtocolError,
+                                   client.Error() + "; connection closed");
             }
             if (!keep) {
-                m_unit.engine.LinkClosed(LinkOf(fd));
-                if (m_firmwareClient == fd) {
-                    m_firmwareClient = -1;
+                m_unit.engine.LinkClosed(LinkOf(client));
+                if (m_firmwareClient == &client) {
+                    m_firmwareClient = nullptr;
                 }
-                m_links.erase(fd);
-                std::erase_if(clients, [fd](const Fd& c) { return c.Get() == fd; });
+                m_links.erase(&client);
+                clients[i - 1].reset();
             }
         }
+        std::erase_if(clients, [](const auto& c) { return !c; });
     }
 }
 
-bool UsbDevice::HandleHid(int client, const uint8_t* msg, size_t size) {
+bool UsbDevice::HandleHid(UsbSimSocket& client, const uint8_t* msg, size_t size) {
     if (size < kFrame || msg[0] != 0xA5) {
         m_unit.log.Add(
             m_unit.Index(), m_kind, Direction::Received, msg, size,
@@ -127,7 +134,7 @@ bool UsbDevice::HandleHid(int client, const uint8_t* msg, size_t size) {
     }
     LaminatorEngine::Outcome o = m_unit.engine.HandleFrame(msg, kFrame, m_kind, LinkOf(client));
     if (o.note.rfind("firmware", 0) == 0) {
-        m_firmwareClient = client;
+        m_firmwareClient = &client;
     }
     std::string note = o.note;
     Flag flag = o.flag;
@@ -139,18 +146,18 @@ bool UsbDevice::HandleHid(int client, const uint8_t* msg, size_t size) {
     return Reply(client, o, true);
 }
 
-bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
+bool UsbDevice::HandlePrinter(UsbSimSocket& client, const uint8_t* msg, size_t size) {
     LaminatorEngine::Outcome o;
     bool framed = false;
     bool commandStart = msg[0] == 0x1B || msg[0] == 0x1C || msg[0] == 0x1D;
     // Once a transfer began, every 64-byte block of that client is firmware, whatever its
     // bytes; a framed command (the reset) is a short command in a full A5 3E frame, zeros
     // after it.
-    bool inTransfer = m_firmwareClient == client;
+    bool inTransfer = m_firmwareClient == &client;
     // An 8-byte command cannot be a firmware block: the transfer before it has ended.
     if (inTransfer && size == kPing && commandStart) {
         m_unit.engine.LinkClosed(LinkOf(client));
-        m_firmwareClient = -1;
+        m_firmwareClient = nullptr;
         inTransfer = false;
     }
     const bool framedCommand = size == kFrame && msg[0] == 0xA5 && msg[1] == 0x3E &&
@@ -165,7 +172,7 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
         o = m_unit.engine.HandleBlock(msg, size, LinkOf(client));
     } else if (size == kFrame) {
         m_unit.engine.PrinterFirmwareBlock(msg, size, LinkOf(client));
-        m_firmwareClient = client;
+        m_firmwareClient = &client;
         o.note = "firmware block";
     } else {
         o.flag = Flag::Incomplete;
@@ -175,7 +182,7 @@ bool UsbDevice::HandlePrinter(int client, const uint8_t* msg, size_t size) {
     return Reply(client, o, framed);
 }
 
-bool UsbDevice::Reply(int client, const LaminatorEngine::Outcome& o, bool framed) {
+bool UsbDevice::Reply(UsbSimSocket& client, const LaminatorEngine::Outcome& o, bool framed) {
     FaultDecision d = m_unit.NextRequest(m_kind);
     if (o.hasReply) {
         std::vector<uint8_t> reply = o.reply;
@@ -209,8 +216,7 @@ bool UsbDevice::Reply(int client, const LaminatorEngine::Outcome& o, bool framed
             }
             // Logged before it goes out, so a test that has the reply finds it logged.
             m_unit.log.Add(m_unit.Index(), m_kind, Direction::Sent, m.data(), m.size());
-            ssize_t n = ::send(client, m.data(), m.size(), MSG_NOSIGNAL);
-            if (n < 0) {
+            if (!client.Send(m.data(), m.size(), kSendLimit)) {
                 return false;
             }
         }

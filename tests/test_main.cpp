@@ -5,17 +5,30 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/process.h"
+
 int main(int argc, char** argv) {
-    // A peer that closes its socket must not end the test run.
+#ifdef SIGPIPE
+    // A peer that closes its socket must not end the test run (Windows has no such signal).
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     // The service record of every pellacorctl the tests start goes to a folder of this run,
     // never into the user's own state folder.
-    std::string state = (std::filesystem::temp_directory_path() / "pellacor-tests-XXXXXX").string();
-    if (mkdtemp(state.data()))
+    std::string reason;
+    const std::string state =
+        platform::MakePrivateTempFolder("pellacor-tests", reason).value_or("").string();
+    if (!state.empty()) {
+#ifdef _WIN32
+        _putenv_s("XDG_STATE_HOME", state.c_str());
+        _putenv_s("LOCALAPPDATA", state.c_str());
+#else
         setenv("XDG_STATE_HOME", state.c_str(), 1);
+#endif
+    }
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     std::error_code ignored;
-    std::filesystem::remove_all(state, ignored);
+    if (!state.empty())
+        std::filesystem::remove_all(state, ignored);
     return result;
 }

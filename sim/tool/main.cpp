@@ -8,11 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/process.h"
 #include "sim/roller_warmup.h"
 #include "sim/simulator.h"
+#include "sim/usb_control.h"
 
 namespace {
 
@@ -23,6 +27,7 @@ using pellacor::sim::ParseFault;
 using pellacor::sim::SetWarmupTauMs;
 using pellacor::sim::SimOptions;
 using pellacor::sim::Simulator;
+using pellacor::sim::UsbControl;
 
 const char* kHelp = R"(pellacor-sim: a simulated card laminator for Pellacor.
 
@@ -36,13 +41,16 @@ Transports
   --no-tcp               no TCP port
   --udp HOST:PORT        UDP discovery port (default 127.0.0.1:1901, port 0 = any free)
   --no-udp               no UDP port
-  --usb PATH             virtual USB HID laminator: a SOCK_SEQPACKET socket at PATH
-                         carrying 64-byte A5 frames
+  --usb PATH             virtual USB HID laminator carrying 64-byte A5 frames: a
+                         loopback TCP port written into the file PATH, each message
+                         sent as a 4-byte big-endian length and its bytes
   --usb-printer PATH     virtual USB printing-class device at PATH (unframed bytes)
   --count N              N laminators (default 1). Laminator k (k = 0..N-1) listens on
                          the TCP host's last octet + k with the same port, has its own
-                         MAC 02:50:4c:00:00:<k+1>, serial and name; its USB sockets are
+                         MAC 02:50:4c:00:00:<k+1>, serial and name; its USB files are
                          PATH-<k+1> for k > 0. One UDP socket answers for all.
+  --control-stdin        read "unplug" and "plug" lines from standard input: they
+                         pull and plug the USB cable of every laminator
 Addresses are loopback unless you give another one explicitly.
 
 State
@@ -93,8 +101,8 @@ Faults (repeatable; deterministic; requests are counted per laminator and transp
                          record of its own for the MAC asked
     no-echo              (usb) status and card-channel replies do not repeat the
                          request's bytes: zeros stand where they would
-  Signals: SIGUSR1 unplugs the virtual USB HID device(s) (closes and removes the
-  socket), SIGUSR2 plugs them in again.
+  Signals: SIGUSR1 unplugs the virtual USB device(s) (closes the port and removes
+  its file), SIGUSR2 plugs them in again; --control-stdin does the same.
 
   --help                 this text
 )";
@@ -132,6 +140,7 @@ int main(int argc, char** argv) {
     // The frame log on standard output keeps LF line ends on Windows too.
     platform::BinaryStandardOutput();
     SimOptions options;
+    bool controlStdin = false;
     bool setError = false, setState = false, setCards = false, setEnv = false, setRate = false;
     unsigned long errorCode = 0, stateCode = 0, cardBits = 0, envTemp = 0, heatRate = 0;
     for (int i = 1; i < argc; ++i) {
@@ -162,6 +171,8 @@ int main(int argc, char** argv) {
             options.usbPath = value("--usb");
         } else if (arg == "--usb-printer") {
             options.printerPath = value("--usb-printer");
+        } else if (arg == "--control-stdin") {
+            controlStdin = true;
         } else if (arg == "--count") {
             unsigned long n = 0;
             if (!ParseNumber(value("--count"), 10, 200, n) || n == 0) {
@@ -257,6 +268,12 @@ int main(int argc, char** argv) {
     }
     std::printf("pellacor-sim listening:\n%s", sim.Describe().c_str());
     std::fflush(stdout);
+    // The reading thread may outlive main's wait for a line: it shares the control, which
+    // is closed before the simulator goes.
+    auto control = std::make_shared<UsbControl>(sim);
+    if (controlStdin) {
+        std::thread([control] { control->Run(std::cin, std::cout); }).detach();
+    }
 
     for (;;) {
         int sig = 0;
@@ -266,16 +283,10 @@ int main(int argc, char** argv) {
         if (sig == SIGINT || sig == SIGTERM) {
             break;
         }
-        for (int k = 0; k < sim.Count(); ++k) {
-            if (sig == SIGUSR1 && sim.UnplugUsb(k)) {
-                std::printf("laminator %d: USB unplugged\n", k + 1);
-            } else if (sig == SIGUSR2 && !sim.UsbPath(k).empty()) {
-                std::printf("laminator %d: USB %s\n", k + 1,
-                            sim.ReplugUsb(k, &error) ? "plugged in" : error.c_str());
-            }
-        }
+        std::fputs(control->Apply(sig == SIGUSR1 ? "unplug" : "plug").c_str(), stdout);
         std::fflush(stdout);
     }
+    control->Close();
     sim.Stop();
     auto c = sim.GetCounters();
     std::printf(

@@ -1,7 +1,6 @@
 // pellacorctl firmware over TCP counts what the laminator acknowledged: a slow but steady
 // reader finishes, and a stopped transfer does not count what sat in this PC's socket.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <fstream>
 #include <regex>
@@ -40,14 +39,15 @@ TEST(CtlFirmwareTaken, AStoppedDownloadCountsOnlyWhatTheLaminatorAcknowledged) {
     const std::string file = FirmwareFile(dir, 3000000);
     bool signalled = false;
     const auto started = std::chrono::steady_clock::now();
-    const CtlRun run = RunCtl(
-        {"--tcp", peer.Address(), "--json", "firmware", file}, [&](const CtlRun& sofar, pid_t pid) {
-            if (signalled || sofar.err.find("\"percent\"") == std::string::npos ||
-                std::chrono::steady_clock::now() - started < std::chrono::milliseconds(500))
-                return;
-            kill(pid, SIGINT);
-            signalled = true;
-        });
+    const CtlRun run =
+        RunCtl({"--tcp", peer.Address(), "--json", "firmware", file},
+               [&](const CtlRun& sofar, const ctltest::CtlChild& child) {
+                   if (signalled || sofar.err.find("\"percent\"") == std::string::npos ||
+                       std::chrono::steady_clock::now() - started < std::chrono::milliseconds(500))
+                       return;
+                   child.Interrupt();
+                   signalled = true;
+               });
     // Everything the peer's side acknowledged is still in its buffer: read it all now.
     peer.Finish();
     ASSERT_TRUE(signalled) << run.err;

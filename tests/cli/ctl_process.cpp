@@ -1,36 +1,236 @@
 #include "tests/cli/ctl_process.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "platform/process.h"
+#include "platform/sockets.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
 
 namespace ctltest {
 
+namespace {
+
+std::vector<std::string> CommandLine(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {PELLACORCTL_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+
+#ifdef _WIN32
+
+// One argument as the C runtime's parser reads it back: quoted, with the backslashes
+// before a quote doubled.
+std::string QuotedArgument(const std::string& arg) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+class WindowsChild : public CtlChild {
+  public:
+    explicit WindowsChild(DWORD id) : m_id(id) {}
+    void Interrupt() const override { GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_id); }
+
+  private:
+    DWORD m_id;
+};
+
+// Reads a pipe to its end on a thread of its own; the test reads what arrived so far.
+class PipeReader {
+  public:
+    explicit PipeReader(HANDLE pipe)
+        : m_pipe(pipe), m_thread([this] {
+              char buffer[65536];
+              DWORD n = 0;
+              while (ReadFile(m_pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+                  std::lock_guard<std::mutex> lock(m_mutex);
+                  m_text.append(buffer, n);
+              }
+          }) {}
+    ~PipeReader() {
+        m_thread.join();
+        CloseHandle(m_pipe);
+    }
+    std::string Text() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_text;
+    }
+
+  private:
+    HANDLE m_pipe;
+    mutable std::mutex m_mutex;
+    std::string m_text;
+    std::thread m_thread;
+};
+
+}  // namespace
+
+CtlRun RunCtl(const std::vector<std::string>& args,
+              const std::function<void(const CtlRun&, const CtlChild&)>& whileRunning) {
+    CtlRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0))
+        return run;
+    if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return run;
+    }
+    // Only the writing ends go to the child.
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    std::string line;
+    for (const std::string& a : CommandLine(args))
+        line += (line.empty() ? "" : " ") + QuotedArgument(a);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = outWrite;
+    start.hStdError = errWrite;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &start, &child);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (!started) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        return run;
+    }
+    {
+        PipeReader out(outRead);
+        PipeReader err(errRead);
+        const WindowsChild handle(child.dwProcessId);
+        for (;;) {
+            const bool ended = WaitForSingleObject(child.hProcess, 100) == WAIT_OBJECT_0;
+            run.out = out.Text();
+            run.err = err.Text();
+            if (ended)
+                break;
+            if (whileRunning)
+                whileRunning(run, handle);
+        }
+    }  // the readers end with the pipes' last bytes
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    run.exit = static_cast<int>(code);
+    return run;
+}
+
+#else
+
+class PosixChild : public CtlChild {
+  public:
+    explicit PosixChild(pid_t pid) : m_pid(pid) {}
+    void Interrupt() const override { kill(m_pid, SIGINT); }
+
+  private:
+    pid_t m_pid;
+};
+
+}  // namespace
+
+CtlRun RunCtl(const std::vector<std::string>& args,
+              const std::function<void(const CtlRun&, const CtlChild&)>& whileRunning) {
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    std::vector<std::string> all = CommandLine(args);
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    CtlRun run;
+    if (spawned != 0) {
+        close(outPipe[0]);
+        close(errPipe[0]);
+        return run;
+    }
+    const PosixChild handle(pid);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    char buffer[65536];
+    while (open > 0) {
+        if (poll(fds, 2, 100) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        if (whileRunning)
+            whileRunning(run, handle);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+#endif
+
 uint16_t FreeTcpPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    close(fd);
-    return port;
+    platform::Socket s(platform::OpenSocket(platform::SocketKind::Stream));
+    if (!s.Valid() || !platform::Bind(s.Get(), {platform::kLoopback, 0}))
+        return 0;
+    return platform::LocalEndpoint(s.Get()).port;
 }
 
 TempDir::TempDir() {
-    static std::atomic<int> next{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("pellacorctl-test-" + std::to_string(getpid()) + "-" + std::to_string(next++));
-    std::filesystem::create_directories(m_path);
+    std::string reason;
+    m_path = platform::MakePrivateTempFolder("pellacorctl-test", reason).value_or("");
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
+    if (!m_path.empty())
+        std::filesystem::remove_all(m_path, ec);
 }
 
 SimulatedLaminators::SimulatedLaminators(int count) {

@@ -1,23 +1,15 @@
 #pragma once
 // pellacorctl run as a process, its standard output and error captured, against simulated
 // laminators on loopback.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "sim/simulator.h"
-
-extern char** environ;
 
 namespace ctltest {
 
@@ -28,61 +20,18 @@ struct CtlRun {
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
-// Starts pellacorctl with `args`; `whileRunning` is called with the output read so far and
-// the process id until the process ends (it may signal the process).
-inline CtlRun RunCtl(const std::vector<std::string>& args,
-                     const std::function<void(const CtlRun&, pid_t)>& whileRunning = {}) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    std::vector<std::string> all = {PELLACORCTL_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    CtlRun run;
-    if (spawned != 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        return run;
-    }
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    int open = 2;
-    char buffer[65536];
-    while (open > 0) {
-        if (poll(fds, 2, 100) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? run.out : run.err).append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        if (whileRunning)
-            whileRunning(run, pid);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
+// The running pellacorctl, for a test to interrupt as Ctrl-C would (SIGINT; Ctrl-Break to
+// its own process group on Windows, where Ctrl-C cannot be sent to another group).
+class CtlChild {
+  public:
+    virtual ~CtlChild() = default;
+    virtual void Interrupt() const = 0;
+};
+
+// Starts pellacorctl with `args`; `whileRunning` is called with the output read so far
+// until the process ends (it may interrupt the process).
+CtlRun RunCtl(const std::vector<std::string>& args,
+              const std::function<void(const CtlRun&, const CtlChild&)>& whileRunning = {});
 
 // A free loopback TCP port, so several simulated laminators can share one.
 uint16_t FreeTcpPort();

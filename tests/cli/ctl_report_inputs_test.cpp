@@ -2,7 +2,6 @@
 // path is refused before the watch, Ctrl-C keeps the readings, values the laminator did not
 // give are no findings, and a backup of another laminator is refused unless forced.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -91,10 +90,10 @@ TEST_F(CtlReportInputs, AMissingFolderIsRefusedBeforeTheWatchAndNoTemporaryFileI
 TEST_F(CtlReportInputs, CtrlCDuringTheWatchWritesTheReadingsSoFarMarkedCutShort) {
     bool sent = false;
     const CtlRun run = RunCtl(Args({"--json", "report", Path("visit.json"), "--minutes", "10"}),
-                              [&](const CtlRun&, pid_t pid) {
+                              [&](const CtlRun&, const ctltest::CtlChild& child) {
                                   // Two status cycles in, the technician presses Ctrl-C.
                                   if (!sent && m_lam.FramesReceived() >= 2) {
-                                      kill(pid, SIGINT);
+                                      child.Interrupt();
                                       sent = true;
                                   }
                               });

@@ -74,12 +74,13 @@ TEST_P(CtlService, StatusGivesTheReadings) {
 TEST_P(CtlService, StatusWatchGivesOneObjectPerReadingUntilInterrupted) {
     bool signalled = false;
     const ctltest::CtlRun run =
-        RunCtl(Args({"status", "--watch", "0.2"}), [&](const ctltest::CtlRun& sofar, pid_t pid) {
-            if (!signalled && std::count(sofar.out.begin(), sofar.out.end(), '\n') >= 3) {
-                kill(pid, SIGINT);
-                signalled = true;
-            }
-        });
+        RunCtl(Args({"status", "--watch", "0.2"}),
+               [&](const ctltest::CtlRun& sofar, const ctltest::CtlChild& child) {
+                   if (!signalled && std::count(sofar.out.begin(), sofar.out.end(), '\n') >= 3) {
+                       child.Interrupt();
+                       signalled = true;
+                   }
+               });
     ASSERT_TRUE(signalled) << run.err;
     EXPECT_EQ(run.exit, 0) << run.err;
     std::istringstream lines(run.out);
@@ -151,12 +152,13 @@ TEST_P(CtlService, CtrlCEndsADownloadAtAFrameBoundaryAndSaysHowFar) {
     const std::string file = FirmwareFile(48 * 1024 * 1024);
     bool signalled = false;
     const ctltest::CtlRun run =
-        RunCtl(Args({"firmware", file}), [&](const ctltest::CtlRun& sofar, pid_t pid) {
-            if (!signalled && sofar.err.find("\"percent\":10") != std::string::npos) {
-                kill(pid, SIGINT);
-                signalled = true;
-            }
-        });
+        RunCtl(Args({"firmware", file}),
+               [&](const ctltest::CtlRun& sofar, const ctltest::CtlChild& child) {
+                   if (!signalled && sofar.err.find("\"percent\":10") != std::string::npos) {
+                       child.Interrupt();
+                       signalled = true;
+                   }
+               });
     ASSERT_TRUE(signalled) << run.err;
     EXPECT_EQ(run.exit, 130);
     EXPECT_NE(run.err.find("Download stopped: "), std::string::npos) << run.err;

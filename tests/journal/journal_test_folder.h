@@ -1,17 +1,15 @@
 #pragma once
 // A private folder for a test's service record, removed at the end.
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
+
+#include "platform/process.h"
 
 class JournalTestFolder {
   public:
     JournalTestFolder() {
-        std::string path =
-            (std::filesystem::temp_directory_path() / "pellacor-journal-XXXXXX").string();
-        if (mkdtemp(path.data()))
-            m_path = path;
+        std::string reason;
+        m_path = platform::MakePrivateTempFolder("pellacor-journal", reason).value_or("");
     }
     ~JournalTestFolder() {
         std::error_code ignored;

@@ -22,6 +22,7 @@
 #include "link/link_flags.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "platform/process.h"
 #include "sim/simulator.h"
 #include "tests/support/simulated_laminator.h"
 
@@ -62,8 +63,10 @@ inline const Bytes kCloseBracket = {0x1D, 0x1A, 0x1B, 0x1C, 0x1D, 0x4D, 0x4F, 0x
 class SimFixture {
   protected:
     void StartSim() {
-        char pattern[] = "/tmp/pellacor-lam-XXXXXX";
-        m_dir = mkdtemp(pattern);
+        std::string reason;
+        const auto dir = platform::MakePrivateTempFolder("pellacor-lam", reason);
+        ASSERT_TRUE(dir.has_value()) << reason;
+        m_dir = dir->string();
         std::string error;
         m_sim = StartSimulatedLaminator(m_dir, error);
         ASSERT_NE(m_sim, nullptr) << error;

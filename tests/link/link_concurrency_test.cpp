@@ -1,8 +1,6 @@
 // Several threads exchanging on one link at once: every request must reach the peer whole
 // and unmixed, and every reply must come back to the thread that asked.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <atomic>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
 #include "loopback_peer.h"
+#include "tests/support/usb_sim_peer.h"
 
 namespace {
 
@@ -110,37 +109,31 @@ TEST(LinkConcurrency, UsbExchangesOfSeveralThreadsDoNotInterleave) {
     char pattern[] = "/tmp/pellacor-link-XXXXXX";
     const std::filesystem::path dir(mkdtemp(pattern));
     const std::string path = (dir / "laminator.sock").string();
-    const int listener = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
+    UsbSimPeer device(path);
+    ASSERT_TRUE(device.Ok()) << device.Error();
     SetUsbBackends({MakeSimulatedUsbBackend(path, UsbClass::Hid)});
     CloseUsbLink();
     DefaultMessageBoxRecorder().Clear();
     ASSERT_EQ(OpenHidLink(), 1);
-    const int peer = accept(listener, nullptr, nullptr);
+    ASSERT_TRUE(device.AcceptLatest());
     std::atomic<int> mixed{0};
     std::thread server([&] {
         std::uint8_t frame[256];
         for (;;) {
-            const ssize_t n = recv(peer, frame, sizeof frame, 0);
+            const int n = device.peer.Receive(frame, sizeof frame, std::chrono::seconds(30));
             if (n <= 0) {
                 return;
             }
-            if (n != static_cast<ssize_t>(kFrame) || !IsWhole(frame)) {
+            if (n != static_cast<int>(kFrame) || !IsWhole(frame)) {
                 ++mixed;
             }
-            send(peer, frame, static_cast<std::size_t>(n), MSG_NOSIGNAL);
+            device.peer.Send(frame, static_cast<std::size_t>(n), std::chrono::seconds(5));
         }
     });
 
     const int wrong = RunExchanges([] { return UsbWrite() == 64 && ReadUsbReply(); });
     CloseUsbLink();
     server.join();
-    close(peer);
-    close(listener);
     ResetUsbBackends();
     std::filesystem::remove_all(dir);
     EXPECT_EQ(wrong, 0);

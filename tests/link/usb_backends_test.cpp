@@ -1,9 +1,7 @@
-// The real backends against stand-ins for what they talk to: a SOCK_SEQPACKET peer in place
+// The real backends against stand-ins for what they talk to: a loopback stream peer in place
 // of the simulator, and a small sysfs tree with a FIFO in place of a printing-class device.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +15,8 @@
 #include "link/usb_link.h"
 #include "link/usb_open_failure.h"
 #include "link/usb_port_name.h"
+#include "link/usb_sim_transport.h"
+#include "tests/support/usb_sim_peer.h"
 
 namespace fs = std::filesystem;
 
@@ -27,73 +27,81 @@ fs::path MakeTempDir() {
     return fs::path(mkdtemp(pattern));
 }
 
-int ListenSeqpacket(const std::string& path) {
-    const int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(listen(fd, 4), 0);
-    return fd;
-}
-
 class SimulatedUsbBackendTest : public ::testing::Test {
   protected:
     void SetUp() override {
         m_dir = MakeTempDir();
-        m_socketPath = (m_dir / "laminator.sock").string();
-        m_listener = ListenSeqpacket(m_socketPath);
-        SetUsbBackends({MakeSimulatedUsbBackend(m_socketPath, UsbClass::Hid)});
+        m_portFile = (m_dir / "laminator").string();
+        m_device = std::make_unique<UsbSimPeer>(m_portFile);
+        ASSERT_TRUE(m_device->Ok()) << m_device->Error();
+        SetUsbBackends({MakeSimulatedUsbBackend(m_portFile, UsbClass::Hid)});
         CloseUsbLink();
         DefaultMessageBoxRecorder().Clear();
     }
     void TearDown() override {
         CloseUsbLink();
         ResetUsbBackends();
-        if (m_peer >= 0) {
-            close(m_peer);
-        }
-        close(m_listener);
+        m_device.reset();
         fs::remove_all(m_dir);
         DefaultMessageBoxRecorder().Clear();
     }
+    UsbSimSocket& Peer() { return m_device->peer; }
     void Reply(std::uint8_t tag) {
         std::uint8_t frame[64] = {0xA5, 0x3E, tag};
-        ASSERT_EQ(send(m_peer, frame, sizeof frame, 0), 64);
+        ASSERT_TRUE(Peer().Send(frame, sizeof frame, std::chrono::seconds(1)));
+    }
+    // The frame as it goes on the stream, for a test that cuts or joins frames itself.
+    void SendRaw(const std::vector<std::uint8_t>& bytes) {
+        ASSERT_TRUE(Peer().SendBytes(bytes.data(), bytes.size(), std::chrono::seconds(1)));
     }
 
     fs::path m_dir;
-    std::string m_socketPath;
-    int m_listener = -1;
-    int m_peer = -1;
+    std::string m_portFile;
+    std::unique_ptr<UsbSimPeer> m_device;
 };
 
 TEST_F(SimulatedUsbBackendTest, ListedOnlyWhilePluggedInAndOnlyForItsClass) {
-    auto hid = MakeSimulatedUsbBackend(m_socketPath, UsbClass::Hid);
-    auto printer = MakeSimulatedUsbBackend(m_socketPath, UsbClass::Printer);
+    auto hid = MakeSimulatedUsbBackend(m_portFile, UsbClass::Hid);
+    auto printer = MakeSimulatedUsbBackend(m_portFile, UsbClass::Printer);
     EXPECT_EQ(*hid->Enumerate(UsbClass::Hid),
-              std::vector<std::string>{"sim#vid_5314&pid_0001#" + m_socketPath});
+              std::vector<std::string>{"sim#vid_5314&pid_0001#" + m_portFile});
     EXPECT_TRUE(hid->Enumerate(UsbClass::Printer)->empty());
     EXPECT_EQ(*printer->Enumerate(UsbClass::Printer),
-              std::vector<std::string>{"simlp#vid_5314&pid_0002#" + m_socketPath});
+              std::vector<std::string>{"simlp#vid_5314&pid_0002#" + m_portFile});
     EXPECT_EQ(hid->Open("hid#vid_5314&pid_0001#/dev/hidraw0"), nullptr);
     EXPECT_TRUE(ProbeHidLaminator());
 
-    unlink(m_socketPath.c_str());  // the simulator's "unplug"
+    fs::remove(m_portFile);  // the simulator's "unplug"
     EXPECT_TRUE(hid->Enumerate(UsbClass::Hid)->empty());
     EXPECT_FALSE(ProbeHidLaminator());
 }
 
+TEST_F(SimulatedUsbBackendTest, AFileLeftByASimulatorThatHasGoneListsNothing) {
+    auto hid = MakeSimulatedUsbBackend(m_portFile, UsbClass::Hid);
+    m_device->StopListening();
+    ASSERT_TRUE(fs::exists(m_portFile));
+    EXPECT_TRUE(hid->Enumerate(UsbClass::Hid)->empty());
+    EXPECT_FALSE(ProbeHidLaminator());
+    std::error_code why;
+    EXPECT_EQ(hid->Open("sim#vid_5314&pid_0001#" + m_portFile, why), nullptr);
+    EXPECT_TRUE(why);
+
+    for (const char* text : {"", "port\n", "0\n", "65536\n", "12a\n", "99999999999999\n"}) {
+        std::ofstream(m_portFile, std::ios::trunc) << text;
+        EXPECT_EQ(ReadUsbSimPortFile(m_portFile), std::nullopt) << text;
+        EXPECT_TRUE(hid->Enumerate(UsbClass::Hid)->empty()) << text;
+    }
+}
+
 TEST_F(SimulatedUsbBackendTest, EachFrameIsOneMessageAndEachReadOneReply) {
     ASSERT_EQ(OpenHidLink(), 1);
-    m_peer = accept(m_listener, nullptr, nullptr);
-    ASSERT_GE(m_peer, 0);
+    ASSERT_TRUE(m_device->AcceptLatest());
 
     EncodeCommand("a53e1c72490100000000");
     TxLength = 64;
     ASSERT_EQ(UsbWrite(), 64);
     std::uint8_t received[256];
-    ASSERT_EQ(recv(m_peer, received, sizeof received, 0), 64);
+    ASSERT_EQ(Peer().Receive(received, sizeof received, std::chrono::seconds(5)), 64);
     EXPECT_EQ(std::memcmp(received, TxBuffer.data(), 64), 0);
 
     // Two replies to one request: the extra one is drained before the next request.
@@ -102,16 +110,104 @@ TEST_F(SimulatedUsbBackendTest, EachFrameIsOneMessageAndEachReadOneReply) {
     ASSERT_TRUE(ReadUsbReply());
     EXPECT_EQ(RxBuffer[2], 0x01);
     ASSERT_EQ(UsbWrite(), 64);
-    ASSERT_EQ(recv(m_peer, received, sizeof received, 0), 64);
+    ASSERT_EQ(Peer().Receive(received, sizeof received, std::chrono::seconds(5)), 64);
     Reply(0x03);
     ASSERT_TRUE(ReadUsbReply());
     EXPECT_EQ(RxBuffer[2], 0x03);
     EXPECT_TRUE(DefaultMessageBoxRecorder().Texts().empty());
 
-    close(m_peer);
-    m_peer = -1;
+    m_device->peer = UsbSimSocket();
     EXPECT_FALSE(ReadUsbReply());
     EXPECT_EQ(DefaultMessageBoxRecorder().Count(), 2u);
+}
+
+TEST_F(SimulatedUsbBackendTest, FramesCutOrJoinedOnTheStreamArriveAsTheirMessages) {
+    auto hid = MakeSimulatedUsbBackend(m_portFile, UsbClass::Hid);
+    std::unique_ptr<UsbDevice> device = hid->Open("sim#vid_5314&pid_0001#" + m_portFile);
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(m_device->AcceptLatest());
+    const std::uint8_t first[] = {1, 2, 3};
+    const std::uint8_t second[] = {4, 5};
+    std::vector<std::uint8_t> both = UsbSimFrame(first, sizeof first);
+    const std::vector<std::uint8_t> next = UsbSimFrame(second, sizeof second);
+    both.insert(both.end(), next.begin(), next.end());
+    std::uint8_t got[64];
+
+    SendRaw(both);  // two frames in one send
+    ASSERT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), 3);
+    EXPECT_EQ(got[2], 3);
+    ASSERT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), 2);
+    EXPECT_EQ(got[1], 5);
+
+    // A frame split inside its header and again inside its bytes: nothing until it is whole.
+    SendRaw({both.begin(), both.begin() + 2});
+    EXPECT_EQ(device->Read(got, sizeof got, std::chrono::milliseconds(0)), 0);
+    SendRaw({both.begin() + 2, both.begin() + 5});
+    EXPECT_EQ(device->Read(got, sizeof got, std::chrono::milliseconds(0)), 0);
+    SendRaw({both.begin() + 5, both.begin() + 7});
+    ASSERT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), 3);
+    EXPECT_EQ(got[0], 1);
+
+    // A message longer than the reader asked for is cut, as a report would be.
+    ASSERT_TRUE(Peer().Send(first, sizeof first, std::chrono::seconds(1)));
+    EXPECT_EQ(device->Read(got, 1, std::chrono::seconds(5)), 1);
+    EXPECT_EQ(device->Read(got, sizeof got, std::chrono::milliseconds(0)), 0);
+}
+
+TEST_F(SimulatedUsbBackendTest, ALengthBeyondTheBoundOrACloseMidFrameIsADeviceGone) {
+    auto hid = MakeSimulatedUsbBackend(m_portFile, UsbClass::Hid);
+    const std::string name = "sim#vid_5314&pid_0001#" + m_portFile;
+    std::uint8_t got[64];
+    {
+        std::error_code why;
+        UsbSimSocket device = UsbSimSocket::Connect(m_device->Port(), why);
+        ASSERT_TRUE(device.Valid());
+        ASSERT_TRUE(m_device->AcceptLatest());
+        // 4 GiB announced: refused at once, never waited for nor allocated.
+        SendRaw({0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3});
+        EXPECT_EQ(device.Receive(got, sizeof got, std::chrono::seconds(5)), -1);
+        EXPECT_TRUE(device.Refused());
+        EXPECT_NE(device.Error().find("4294967295 bytes"), std::string::npos) << device.Error();
+        // The stream is out of step for good, even when good frames follow.
+        ASSERT_TRUE(Peer().Send(got, 8, std::chrono::seconds(1)));
+        EXPECT_EQ(device.Receive(got, sizeof got, std::chrono::seconds(1)), -1);
+    }
+    {
+        std::unique_ptr<UsbDevice> device = hid->Open(name);
+        ASSERT_NE(device, nullptr);
+        ASSERT_TRUE(m_device->AcceptLatest());
+        SendRaw({0, 0, 0x04, 0x01});  // one byte beyond the largest message
+        EXPECT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), -1);
+    }
+    {
+        std::unique_ptr<UsbDevice> device = hid->Open(name);
+        ASSERT_NE(device, nullptr);
+        ASSERT_TRUE(m_device->AcceptLatest());
+        SendRaw({0, 0, 0, 64, 0xA5, 0x3E});
+        EXPECT_EQ(device->Read(got, sizeof got, std::chrono::milliseconds(0)), 0);
+        m_device->peer = UsbSimSocket();
+        EXPECT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), -1);
+        EXPECT_EQ(device->Read(got, sizeof got, std::chrono::seconds(5)), -1);
+    }
+}
+
+TEST(UsbSimFrameReader, TakesEveryWholeMessageAndHoldsTheRest) {
+    UsbSimFrameReader reader;
+    const std::uint8_t a[] = {7};
+    const std::vector<std::uint8_t> frame = UsbSimFrame(a, 1);
+    for (std::uint8_t byte : frame) {
+        EXPECT_EQ(reader.Take(), std::nullopt);
+        reader.Feed(&byte, 1);
+    }
+    EXPECT_EQ(reader.Take(), std::vector<std::uint8_t>{7});
+    EXPECT_FALSE(reader.MidFrame());
+
+    const std::uint8_t empty[] = {0, 0, 0, 0};
+    reader.Feed(empty, sizeof empty);
+    EXPECT_EQ(reader.Take(), std::nullopt);
+    EXPECT_TRUE(reader.Failed());
+    reader.Feed(frame.data(), frame.size());
+    EXPECT_EQ(reader.Take(), std::nullopt);
 }
 
 TEST(PrinterClassUsbBackend, ListsLpEntriesWithTheirDeviceIdsInNumberOrder) {

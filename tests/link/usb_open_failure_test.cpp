@@ -11,6 +11,7 @@
 #include "fake_usb_backend.h"
 #include "framework/message_box.h"
 #include "link/usb_link.h"
+#include "platform/usb/device_file.h"
 
 namespace {
 
@@ -95,15 +96,15 @@ TEST_F(UsbOpenFailureTest, ThePrintingClassPathFailsTheSameWay) {
 }
 
 TEST(UsbOpenErrorTest, RealBackendsReportTheSystemsReason) {
-    EXPECT_EQ(NodeOpenError("/nonexistent/hidraw99"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(DeviceFileOpenError("/nonexistent/hidraw99"), std::errc::no_such_file_or_directory);
     const auto file = std::filesystem::temp_directory_path() / "pellacor-open-error-node";
     std::ofstream(file) << "x";
     // The node opens, so whatever failed was not the file itself.
-    EXPECT_EQ(NodeOpenError(file.string()), std::errc::io_error);
+    EXPECT_EQ(DeviceFileOpenError(file.string()), std::errc::io_error);
     std::filesystem::remove(file);
 
     std::error_code why;
-    EXPECT_EQ(MakeHidapiUsbBackend()->Open("hid#vid_5314&pid_0001#/nonexistent/hidraw99", why),
+    EXPECT_EQ(MakeHidUsbBackend()->Open("hid#vid_5314&pid_0001#/nonexistent/hidraw99", why),
               nullptr);
     EXPECT_EQ(why, std::errc::no_such_file_or_directory);
     EXPECT_EQ(MakePrinterClassUsbBackend()->Open("usblp#vid_5314&pid_0002#/nonexistent/lp9", why),

@@ -62,7 +62,7 @@ std::string SettingsNameOf(const NetSettings& s) {
 // Repeats one datagram from 127.0.0.9 every 400 ms until stopped.
 class Trickler {
   public:
-    Trickler(const sockaddr_in& to, Bytes datagram)
+    Trickler(const platform::Endpoint& to, Bytes datagram)
         : m_thread([this, to, datagram] {
               std::unique_lock lock(m_mutex);
               while (!m_changed.wait_for(lock, 400ms, [&] { return m_stop; }))
@@ -95,7 +95,7 @@ TEST(HostileSenders, StrayFragmentsOfOtherHostsNeitherBlockNorJoinReplies) {
             return {ReplyFor(1), Part(two, 0, 20), Part(two, 20, 36), ReplyFor(3)};
         },
         "127.0.0.1",
-        [&](const Bytes& q, const sockaddr_in& from) {
+        [&](const Bytes& q, const platform::Endpoint& from) {
             if (!IsSearch(q))
                 return;
             SendFrom("127.0.0.11", from, Bytes{0xFF});
@@ -130,13 +130,13 @@ TEST(HostileSenders, AFragmentOverflowedByItsSenderIsDroppedAndTheNewDatagramSta
 
 TEST(HostileSenders, ASearchEndsThreeSecondsAfterItsRequestWhateverKeepsArriving) {
     std::mutex mutex;
-    std::optional<sockaddr_in> searcher;
+    std::optional<platform::Endpoint> searcher;
     UdpPeer lam(
         [](const Bytes& q) -> std::vector<Bytes> {
             return IsSearch(q) ? std::vector<Bytes>{ReplyFor(1)} : std::vector<Bytes>{};
         },
         "127.0.0.1",
-        [&](const Bytes&, const sockaddr_in& from) {
+        [&](const Bytes&, const platform::Endpoint& from) {
             std::lock_guard lock(mutex);
             searcher = from;
         });
@@ -191,7 +191,7 @@ TEST(HostileSenders, ARowIsOneMacAtOneAddress) {
             return IsSearch(q) ? std::vector<Bytes>{unit, unit} : std::vector<Bytes>{};
         },
         "127.0.0.1",
-        [&](const Bytes& q, const sockaddr_in& from) {
+        [&](const Bytes& q, const platform::Endpoint& from) {
             // A second unit with the same factory MAC, at another address.
             if (IsSearch(q))
                 SendFrom("127.0.0.9", from, unit);
@@ -224,7 +224,7 @@ TEST(HostileSenders, SettingsComeOnlyFromTheSearchedAddressAndCarryTheMac) {
             return {};
         },
         "127.0.0.1",
-        [&](const Bytes& q, const sockaddr_in& from) {
+        [&](const Bytes& q, const platform::Endpoint& from) {
             std::lock_guard lock(mutex);
             if (!IsSearch(q))
                 for (const Bytes& b : fromStranger)

@@ -2,23 +2,19 @@
 // A laminator's side of the discovery protocol, written for the tests from the frame
 // tables alone: a UDP socket on loopback that records every request and answers it with
 // the datagrams a script returns.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "netsetup/search_target.h"
+#include "platform/sockets.h"
+#include "platform/wakeup.h"
 
 namespace netsetup_test {
 
@@ -69,25 +65,30 @@ inline Bytes SearchReplyBytes(unsigned id, std::array<std::uint8_t, 4> ip,
     return r;
 }
 
+// "127.a.b.c" in host order; the tests speak only to loopback, so anything else is 127.0.0.1.
+inline std::uint32_t LoopbackAddress(const char* dotted) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    char end = 0;
+    if (std::sscanf(dotted, "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4 || a != 127 || b > 255 ||
+        c > 255 || d > 255)
+        return platform::kLoopback;
+    return (a << 24) | (b << 16) | (c << 8) | d;
+}
+
 class UdpPeer {
   public:
     using Script = std::function<std::vector<Bytes>(const Bytes& request)>;
     // Runs before the answer is sent, with the requester's address: other hosts speak first.
-    using Before = std::function<void(const Bytes& request, const sockaddr_in& from)>;
+    using Before = std::function<void(const Bytes& request, const platform::Endpoint& from)>;
 
     explicit UdpPeer(Script script, const char* host = "127.0.0.1", Before before = {})
         : m_script(std::move(script)),
           m_before(std::move(before)),
-          m_stop(eventfd(0, EFD_CLOEXEC)) {
-        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        inet_pton(AF_INET, host, &a.sin_addr);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        m_address = ntohl(a.sin_addr.s_addr);
+          m_socket(platform::OpenSocket(platform::SocketKind::Datagram)) {
+        platform::Bind(m_socket.Get(), {LoopbackAddress(host), 0});
+        const platform::Endpoint bound = platform::LocalEndpoint(m_socket.Get());
+        m_port = bound.port;
+        m_address = bound.address;
         m_thread = std::thread([this] { Run(); });
     }
     ~UdpPeer() { Stop(); }
@@ -96,11 +97,9 @@ class UdpPeer {
     void Stop() {
         if (!m_thread.joinable())
             return;
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(m_stop, &one, sizeof one);
+        m_stop.Raise();
         m_thread.join();
-        close(m_fd);
-        close(m_stop);
+        m_socket.Reset();
     }
 
     SearchTarget Target() const {
@@ -134,14 +133,13 @@ class UdpPeer {
     void Run() {
         std::uint8_t buffer[4096];
         for (;;) {
-            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0 || fds[1].revents)
+            platform::WaitEntry waits[2] = {{m_socket.Get()}, {m_stop.Id()}};
+            if (platform::WaitSockets(waits, 2, std::chrono::milliseconds(-1)) < 0 ||
+                waits[1].ready)
                 return;
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
-            const ssize_t n =
-                recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
-            if (n < 0)
+            platform::Endpoint from;
+            const long n = platform::ReceiveFrom(m_socket.Get(), buffer, sizeof buffer, &from);
+            if (n < 0 || n > static_cast<long>(sizeof buffer))
                 continue;
             const Bytes request(buffer, buffer + n);
             if (m_before)
@@ -155,7 +153,7 @@ class UdpPeer {
             m_changed.notify_all();
             std::size_t sent = 0;
             for (const Bytes& d : m_script(request)) {
-                sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+                platform::SendTo(m_socket.Get(), d.data(), d.size(), from);
                 if (pauseEvery.load() && ++sent % pauseEvery.load() == 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
@@ -169,8 +167,8 @@ class UdpPeer {
 
     Script m_script;
     Before m_before;
-    int m_fd = -1;
-    int m_stop = -1;
+    platform::Socket m_socket;
+    platform::Wakeup m_stop;
     std::uint16_t m_port = 0;
     std::uint32_t m_address = 0;
     mutable std::mutex m_mutex;
@@ -181,15 +179,10 @@ class UdpPeer {
 };
 
 // One datagram from a socket bound to `host` (another loopback address) to `to`.
-inline void SendFrom(const char* host, const sockaddr_in& to, const Bytes& datagram) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    inet_pton(AF_INET, host, &a.sin_addr);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-           sizeof to);
-    close(fd);
+inline void SendFrom(const char* host, const platform::Endpoint& to, const Bytes& datagram) {
+    platform::Socket s(platform::OpenSocket(platform::SocketKind::Datagram));
+    platform::Bind(s.Get(), {LoopbackAddress(host), 0});
+    platform::SendTo(s.Get(), datagram.data(), datagram.size(), to);
 }
 
 // Waits until the discovery object is idle again (the collection has ended).

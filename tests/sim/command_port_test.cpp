@@ -460,6 +460,17 @@ TEST_F(CommandPort, FirmwareFramesAreCollected) {
     EXPECT_EQ(usb.Receive()[2], 0x1C);
 }
 
+TEST_F(CommandPort, AUsbFrameLongerThanAnyMessageIsRefusedAndOnlyItsConnectionCloses) {
+    UsbClient other(sim->UsbPath(0));
+    UsbClient usb(sim->UsbPath(0));
+    ASSERT_TRUE(usb.Ok() && other.Ok());
+    usb.SendRaw(Hex("00100000a53e1c41"));  // a megabyte announced
+    EXPECT_TRUE(usb.Gone(30000));          // closed: the stream is out of step for good
+    EXPECT_EQ(sim->GetCounters().protocolErrors, 1u);
+    other.Send(Frame("1c41500100000000"));
+    EXPECT_EQ(other.Receive().size(), 64u);
+}
+
 TEST_F(CommandPort, UsbUnplugRemovesTheSocketAndReplugRestoresIt) {
     auto usb = std::make_unique<UsbClient>(sim->UsbPath(0));
     ASSERT_TRUE(usb->Ok());

@@ -3,18 +3,19 @@
 // Minimal clients for talking to the simulator from tests, independent of the tool's
 // links. Every socket goes to loopback.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "link/usb_sim_transport.h"
+#include "platform/process.h"
+#include "platform/sockets.h"
 
 namespace simtest {
 
@@ -57,33 +58,39 @@ inline Bytes Frame(const std::string& hex, uint8_t length = 0x3E) {
     return b;
 }
 
-inline bool Readable(int fd, int timeoutMs) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, timeoutMs) > 0;
+inline bool Readable(platform::SocketId id, int timeoutMs) {
+    return platform::WaitSocket(id, platform::kReadable, std::chrono::milliseconds(timeoutMs)) > 0;
+}
+
+// "127.a.b.c" in host order; every test socket goes to loopback, so anything else is
+// 127.0.0.1.
+inline std::uint32_t LoopbackHost(const std::string& dotted) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    char end = 0;
+    if (std::sscanf(dotted.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4 || a != 127 ||
+        b > 255 || c > 255 || d > 255)
+        return platform::kLoopback;
+    return (a << 24) | (b << 16) | (c << 8) | d;
 }
 
 class TcpClient {
   public:
-    TcpClient(const std::string& host, uint16_t port) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        ::inet_pton(AF_INET, host.c_str(), &a.sin_addr);
-        m_ok = ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        int on = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    TcpClient(const std::string& host, uint16_t port)
+        : m_socket(platform::OpenSocket(platform::SocketKind::Stream)) {
+        m_ok = platform::StartConnect(m_socket.Get(), {LoopbackHost(host), port}) ==
+               platform::ConnectStart::Connected;
+        platform::SetNoDelay(m_socket.Get());
     }
-    ~TcpClient() { ::close(m_fd); }
     bool Ok() const { return m_ok; }
-    int Fd() const { return m_fd; }
-    void Send(const Bytes& b) { ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL); }
+    platform::SocketId Fd() const { return m_socket.Get(); }
+    void Send(const Bytes& b) { platform::Send(m_socket.Get(), b.data(), b.size()); }
     // Reads until `size` bytes arrived or `timeoutMs` passes without data.
     Bytes Read(size_t size, int timeoutMs = 1000) {
         Bytes out;
         uint8_t buf[1024];
-        while (out.size() < size && Readable(m_fd, timeoutMs)) {
-            ssize_t n = ::recv(m_fd, buf, std::min(sizeof buf, size - out.size()), 0);
+        while (out.size() < size && Readable(m_socket.Get(), timeoutMs)) {
+            const long n =
+                platform::Receive(m_socket.Get(), buf, std::min(sizeof buf, size - out.size()));
             if (n <= 0) {
                 m_closed = true;
                 break;
@@ -95,10 +102,10 @@ class TcpClient {
     // One receive, as the tool does it.
     Bytes ReadOnce(int timeoutMs = 1000) {
         uint8_t buf[1024];
-        if (!Readable(m_fd, timeoutMs)) {
+        if (!Readable(m_socket.Get(), timeoutMs)) {
             return {};
         }
-        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        const long n = platform::Receive(m_socket.Get(), buf, sizeof buf);
         if (n <= 0) {
             m_closed = true;
             return {};
@@ -112,68 +119,65 @@ class TcpClient {
     bool Closed() const { return m_closed; }
 
   private:
-    int m_fd = -1;
+    platform::Socket m_socket;
     bool m_ok = false;
     bool m_closed = false;
 };
 
 class UdpClient {
   public:
-    explicit UdpClient(uint16_t port) : m_port(port) {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    explicit UdpClient(uint16_t port)
+        : m_socket(platform::OpenSocket(platform::SocketKind::Datagram)), m_port(port) {
+        platform::Bind(m_socket.Get(), {platform::kLoopback, 0});
     }
-    ~UdpClient() { ::close(m_fd); }
     void Send(const Bytes& b) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(m_port);
-        ::inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-        ::sendto(m_fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        platform::SendTo(m_socket.Get(), b.data(), b.size(), {platform::kLoopback, m_port});
     }
     // One datagram, or empty after the timeout.
     Bytes Receive(int timeoutMs = 500) {
         uint8_t buf[2048];
-        if (!Readable(m_fd, timeoutMs)) {
+        if (!Readable(m_socket.Get(), timeoutMs)) {
             return {};
         }
-        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
-        return n > 0 ? Bytes(buf, buf + n) : Bytes{};
+        const long n = platform::ReceiveFrom(m_socket.Get(), buf, sizeof buf, nullptr);
+        return n > 0 && n <= static_cast<long>(sizeof buf) ? Bytes(buf, buf + n) : Bytes{};
     }
 
   private:
-    int m_fd = -1;
+    platform::Socket m_socket;
     uint16_t m_port;
 };
 
 class UsbClient {
   public:
     explicit UsbClient(const std::string& path) {
-        m_fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-        m_ok = ::connect(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        std::error_code why;
+        if (auto port = ReadUsbSimPortFile(path)) {
+            m_socket = UsbSimSocket::Connect(*port, why);
+        }
     }
-    ~UsbClient() { ::close(m_fd); }
-    bool Ok() const { return m_ok; }
-    bool Send(const Bytes& b) { return ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL) >= 0; }
+    bool Ok() const { return m_socket.Valid(); }
+    bool Send(const Bytes& b) {
+        return m_socket.Send(b.data(), b.size(), std::chrono::milliseconds(1000));
+    }
+    // True when the device closed the connection within the timeout (no message came).
+    bool Gone(int timeoutMs) {
+        uint8_t buf[1024];
+        return m_socket.Receive(buf, sizeof buf, std::chrono::milliseconds(timeoutMs)) < 0;
+    }
+    // Bytes as they are, without a frame of their own.
+    bool SendRaw(const Bytes& b) {
+        return m_socket.SendBytes(b.data(), b.size(), std::chrono::milliseconds(1000));
+    }
     // One message, or empty when none comes within the timeout or the device is gone.
     Bytes Receive(int timeoutMs = 1000) {
         uint8_t buf[1024];
-        if (!Readable(m_fd, timeoutMs)) {
-            return {};
-        }
-        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        int n = m_socket.Receive(buf, sizeof buf, std::chrono::milliseconds(timeoutMs));
         return n > 0 ? Bytes(buf, buf + n) : Bytes{};
     }
 
   private:
-    int m_fd = -1;
-    bool m_ok = false;
+    UsbSimSocket m_socket;
 };
 
 // Checksum of the discovery protocol: sum of bytes 1 .. n-2.
@@ -186,7 +190,9 @@ inline uint8_t UdpSum(const Bytes& b) {
 }
 
 inline std::string TempPath(const std::string& name) {
-    return "/tmp/pellacor-simtest-" + std::to_string(::getpid()) + "-" + name;
+    return (std::filesystem::temp_directory_path() /
+            ("pellacor-simtest-" + std::to_string(platform::ProcessId()) + "-" + name))
+        .string();
 }
 
 }  // namespace simtest

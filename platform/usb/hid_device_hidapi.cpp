@@ -2,19 +2,15 @@
 #include <hidapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <future>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
-#include "link/usb_backend.h"
-#include "link/usb_open_failure.h"
+#include "platform/usb/device_file.h"
+#include "platform/usb/hid_device.h"
 
 namespace {
-
-constexpr std::string_view kKind = "hid";
 
 // hid_init, hid_enumerate and hid_open_path share hidapi's global state.
 std::mutex& HidapiMutex() {
@@ -38,11 +34,11 @@ bool HidapiReady() {
     return ready;
 }
 
-class HidapiDevice : public UsbDevice {
+class HidapiPort : public UsbPort {
   public:
-    explicit HidapiDevice(hid_device* device) : m_device(device) {}
+    explicit HidapiPort(hid_device* device) : m_device(device) {}
 
-    ~HidapiDevice() override {
+    ~HidapiPort() override {
         // A write that outlived its time-out still uses the device: the device is closed
         // once the kernel has ended it, aside, so that closing the link never waits for it.
         if (m_pendingWrite.valid() &&
@@ -81,70 +77,45 @@ class HidapiDevice : public UsbDevice {
         return hid_read_timeout(m_device, data, capacity, static_cast<int>(timeout.count()));
     }
 
-    void DrainStale(TraceLink link) override {
-        std::uint8_t scratch[1024];
-        for (int i = 0; i < 256; ++i) {
-            const int got = hid_read_timeout(m_device, scratch, sizeof scratch, 0);
-            if (got <= 0) {
-                return;
-            }
-            TraceDiscarded(link, scratch, static_cast<std::size_t>(got));
-        }
-    }
-
   private:
     hid_device* m_device;
     std::future<int> m_pendingWrite;
 };
 
-class HidapiBackend : public UsbBackend {
-  public:
-    std::optional<std::vector<std::string>> Enumerate(UsbClass cls) override {
-        if (cls != UsbClass::Hid) {
-            return std::vector<std::string>{};
-        }
-        std::lock_guard lock(HidapiMutex());
-        if (!HidapiReady()) {
-            return std::nullopt;
-        }
-        std::vector<std::pair<std::string, std::string>> found;  // node, listed name
-        hid_device_info* list = hid_enumerate(0, 0);
-        if (list == nullptr && EnumerationFailed()) {
-            return std::nullopt;
-        }
-        for (hid_device_info* info = list; info != nullptr; info = info->next) {
-            if (info->path == nullptr) {
-                continue;
-            }
-            found.emplace_back(info->path,
-                               InterfaceName(kKind, info->vendor_id, info->product_id, info->path));
-        }
-        hid_free_enumeration(list);
-        return NamesInKeyOrder(std::move(found));
-    }
-
-    std::unique_ptr<UsbDevice> Open(const std::string& path, std::error_code& why) override {
-        why.clear();
-        const std::optional<std::string> node = InterfaceNode(path, kKind);
-        if (!node) {
-            return nullptr;
-        }
-        std::lock_guard lock(HidapiMutex());
-        if (!HidapiReady()) {
-            why = std::make_error_code(std::errc::io_error);
-            return nullptr;
-        }
-        hid_device* device = hid_open_path(node->c_str());
-        if (device == nullptr) {
-            why = NodeOpenError(*node);
-            return nullptr;
-        }
-        return std::make_unique<HidapiDevice>(device);
-    }
-};
-
 }  // namespace
 
-std::shared_ptr<UsbBackend> MakeHidapiUsbBackend() {
-    return std::make_shared<HidapiBackend>();
+std::optional<std::vector<HidInterface>> ListHidInterfaces() {
+    std::lock_guard lock(HidapiMutex());
+    if (!HidapiReady()) {
+        return std::nullopt;
+    }
+    hid_device_info* list = hid_enumerate(0, 0);
+    if (list == nullptr && EnumerationFailed()) {
+        return std::nullopt;
+    }
+    std::vector<HidInterface> found;
+    for (hid_device_info* info = list; info != nullptr; info = info->next) {
+        if (info->path != nullptr) {
+            found.push_back({info->vendor_id, info->product_id, info->path});
+        }
+    }
+    hid_free_enumeration(list);
+    std::sort(found.begin(), found.end(),
+              [](const HidInterface& a, const HidInterface& b) { return a.node < b.node; });
+    return found;
+}
+
+std::unique_ptr<UsbPort> OpenHidInterface(const std::string& node, std::error_code& why) {
+    why.clear();
+    std::lock_guard lock(HidapiMutex());
+    if (!HidapiReady()) {
+        why = std::make_error_code(std::errc::io_error);
+        return nullptr;
+    }
+    hid_device* device = hid_open_path(node.c_str());
+    if (device == nullptr) {
+        why = DeviceFileOpenError(node);
+        return nullptr;
+    }
+    return std::make_unique<HidapiPort>(device);
 }
