@@ -6,7 +6,6 @@
 # for Windows, a test folder when its tests link.
 set(PELLACOR_WINDOWS_PENDING
   sim/tool/main.cpp
-  laminator/encodings.cpp
   # Tests that do not compile for Windows yet.
   tests/cli/ctl_backup_test.cpp
   tests/cli/ctl_firmware_taken_test.cpp

@@ -1,7 +1,6 @@
 #include "laminator/encodings.h"
 
-#include <locale.h>
-
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -44,11 +43,6 @@ std::uint16_t Get16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-// The "C" numeric locale, made once: the desktop locale may use a decimal comma.
-locale_t CLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
-}
 
 struct ChoiceName {
     std::uint8_t byte;
@@ -116,9 +110,38 @@ int CAtoi(std::string_view text) {
     return static_cast<int>(value);
 }
 
+// As atof in the "C" locale, whatever the desktop's (it may use a decimal comma): leading
+// space, a sign, then the longest decimal or 0x-hexadecimal number; 0 when there is none.
 double CAtof(std::string_view text) {
-    const std::string copy(text);
-    return strtod_l(copy.c_str(), nullptr, CLocale());
+    std::size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        return 0.0;  // one sign only
+    std::chars_format format = std::chars_format::general;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        format = std::chars_format::hex;
+        i += 2;
+    }
+    double value = 0.0;
+    const char* first = text.data() + i;
+    const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value, format);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large, or too small: a negative exponent tells which.
+        const std::string_view number(first, static_cast<std::size_t>(end - first));
+        const std::size_t e = number.find_first_of(format == std::chars_format::hex ? "pP" : "eE");
+        value = e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-'
+                    ? 0.0
+                    : HUGE_VAL;
+    } else if (ec != std::errc()) {
+        return 0.0;
+    }
+    return negative ? -value : value;
 }
 
 long CHexPart(std::string_view text) {
