@@ -5,7 +5,6 @@
 # needs one is not built there. The list only shrinks: a file leaves it when it compiles
 # for Windows, a test folder when its tests link.
 set(PELLACOR_WINDOWS_PENDING
-  sim/tool/main.cpp
   # Tests that do not compile for Windows yet.
   tests/cli/ctl_backup_test.cpp
   tests/cli/ctl_firmware_taken_test.cpp
@@ -119,7 +118,12 @@ endfunction()
 
 # SQLite: the amalgamation if one is given, else a stand-in whose every open fails with a
 # plain reason (the header comes from Debian's libsqlite3-dev, staged by the bootstrap).
-set(PELLACOR_SQLITE3_AMALGAMATION "" CACHE FILEPATH "sqlite3.c to build the service record with")
+set(_staged_sqlite "${PELLACOR_WINDOWS_DEPS}/sqlite/sqlite3.c")
+if(NOT EXISTS "${_staged_sqlite}")
+  set(_staged_sqlite "")
+endif()
+set(PELLACOR_SQLITE3_AMALGAMATION "${_staged_sqlite}" CACHE FILEPATH
+    "sqlite3.c to build the service record with (the bootstrap makes it from Debian's source)")
 if(PELLACOR_SQLITE3_AMALGAMATION)
   add_library(pellacor_sqlite3 STATIC ${PELLACOR_SQLITE3_AMALGAMATION})
   target_include_directories(pellacor_sqlite3 PUBLIC ${PELLACOR_WINDOWS_DEPS}/include)

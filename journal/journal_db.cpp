@@ -50,6 +50,8 @@ std::string DefaultJournalPath() {
     std::filesystem::path base;
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
         base = state;
+    else if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+        base = local;  // Windows' folder for a user's own state; never set elsewhere
     else if (const char* home = std::getenv("HOME"); home && *home)
         base = std::filesystem::path(home) / ".local" / "state";
     else

@@ -13,6 +13,15 @@ namespace platform {
 // it may only set atomics.
 void OnStopRequest(void (*handler)());
 
+// What a long-running console program is asked from outside: to stop (Ctrl-C, terminate),
+// or, where the system has them, one of two user signals (SIGUSR1, SIGUSR2; never on
+// Windows, where a program takes such requests on its standard input instead).
+enum class ConsoleRequest { Stop, User1, User2 };
+// Keeps these requests from every thread started after it: call it first in main, before
+// any thread, then take them one by one with WaitConsoleRequest on the main thread.
+void HoldConsoleRequests();
+ConsoleRequest WaitConsoleRequest();
+
 // Registers `action` to run at QuickExit, newest first (std::at_quick_exit where it exists).
 void AtQuickExit(void (*action)());
 // Ends the process at once with `code`: no static object is destroyed, the AtQuickExit

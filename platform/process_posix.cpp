@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -56,6 +57,34 @@ void OnStopRequest(void (*handler)()) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+namespace {
+sigset_t ConsoleSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2})
+        sigaddset(&signals, sig);
+    return signals;
+}
+}  // namespace
+
+void HoldConsoleRequests() {
+    // Threads inherit the mask, so a signal never lands in a server thread.
+    const sigset_t signals = ConsoleSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+ConsoleRequest WaitConsoleRequest() {
+    const sigset_t signals = ConsoleSignals();
+    int sig = 0;
+    if (sigwait(&signals, &sig) != 0)
+        return ConsoleRequest::Stop;
+    if (sig == SIGUSR1)
+        return ConsoleRequest::User1;
+    if (sig == SIGUSR2)
+        return ConsoleRequest::User2;
+    return ConsoleRequest::Stop;
 }
 
 void AtQuickExit(void (*action)()) {

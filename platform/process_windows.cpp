@@ -55,6 +55,31 @@ void OnStopRequest(void (*handler)()) {
     SetConsoleCtrlHandler(CallStopHandler, TRUE);
 }
 
+namespace {
+HANDLE StopEvent() {
+    static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+BOOL WINAPI SetStopEvent(DWORD kind) {
+    if (kind == CTRL_C_EVENT || kind == CTRL_BREAK_EVENT || kind == CTRL_CLOSE_EVENT ||
+        kind == CTRL_SHUTDOWN_EVENT) {
+        SetEvent(StopEvent());
+        return TRUE;
+    }
+    return FALSE;
+}
+}  // namespace
+
+void HoldConsoleRequests() {
+    StopEvent();
+    SetConsoleCtrlHandler(SetStopEvent, TRUE);
+}
+
+ConsoleRequest WaitConsoleRequest() {
+    WaitForSingleObject(StopEvent(), INFINITE);
+    return ConsoleRequest::Stop;
+}
+
 void AtQuickExit(void (*action)()) {
     const int at = g_quickExitCount.fetch_add(1);
     if (at < kMaxQuickExitActions)

@@ -1,10 +1,7 @@
 // pellacor-sim: plays one or more laminators on loopback for the Pellacor tool and its
 // tests. See --help.
 
-#include <pthread.h>
-
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -230,14 +227,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Signals are taken by sigwait on this thread only; the server threads inherit the
-    // blocked mask so a signal never lands in one of them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
-        sigaddset(&signals, sig);
-    }
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Stop and the user signals are taken on this thread only, before any server starts.
+    platform::HoldConsoleRequests();
 
     Simulator sim(options);
     std::string error;
@@ -276,14 +267,12 @@ int main(int argc, char** argv) {
     }
 
     for (;;) {
-        int sig = 0;
-        if (sigwait(&signals, &sig) != 0) {
+        const platform::ConsoleRequest request = platform::WaitConsoleRequest();
+        if (request == platform::ConsoleRequest::Stop) {
             break;
         }
-        if (sig == SIGINT || sig == SIGTERM) {
-            break;
-        }
-        std::fputs(control->Apply(sig == SIGUSR1 ? "unplug" : "plug").c_str(), stdout);
+        const bool unplug = request == platform::ConsoleRequest::User1;
+        std::fputs(control->Apply(unplug ? "unplug" : "plug").c_str(), stdout);
         std::fflush(stdout);
     }
     control->Close();

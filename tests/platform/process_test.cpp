@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -58,11 +60,32 @@ TEST(PlatformProcess, TemporaryFoldersArePrivateAndUnique) {
 }
 
 // Buffered output and the registered actions are what a quick exit must not lose.
+// On Windows a death test's child is this program started again, which would make a folder
+// of its own: the parent hands its folder down in the environment instead.
+void SetFolderForChild(const char* value) {
+#ifdef _WIN32
+    _putenv_s("PELLACOR_EXIT_TEST_FOLDER", value);
+#else
+    if (*value)
+        setenv("PELLACOR_EXIT_TEST_FOLDER", value, 1);
+    else
+        unsetenv("PELLACOR_EXIT_TEST_FOLDER");
+#endif
+}
+
 TEST(PlatformProcessDeathTest, QuickExitRunsItsActionsAndFlushesBufferedOutput) {
-    TempFolder folder;
-    ASSERT_FALSE(folder.path.empty());
-    g_exitNote = folder.path / "note";
-    const fs::path buffered = folder.path / "buffered";
+    std::optional<TempFolder> own;
+    fs::path folder;
+    if (const char* handed = std::getenv("PELLACOR_EXIT_TEST_FOLDER"); handed && *handed) {
+        folder = handed;
+    } else {
+        own.emplace();
+        folder = own->path;
+        SetFolderForChild(folder.string().c_str());
+    }
+    ASSERT_FALSE(folder.empty());
+    g_exitNote = folder / "note";
+    const fs::path buffered = folder / "buffered";
     EXPECT_EXIT(
         {
             platform::AtQuickExit(WriteExitNote);
@@ -71,6 +94,7 @@ TEST(PlatformProcessDeathTest, QuickExitRunsItsActionsAndFlushesBufferedOutput) 
             platform::QuickExit(7);
         },
         ::testing::ExitedWithCode(7), "");
+    SetFolderForChild("");
     EXPECT_EQ(ReadAll(buffered), "still in the buffer");
     EXPECT_EQ(ReadAll(g_exitNote), "action ran");
 }
