@@ -43,7 +43,6 @@ std::uint16_t Get16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-
 struct ChoiceName {
     std::uint8_t byte;
     std::string_view name;

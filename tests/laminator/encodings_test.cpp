@@ -26,7 +26,7 @@ TEST(CNumbers, AtoiAndAtofRules) {
     EXPECT_EQ(CAtof("+3"), 3.0);
     EXPECT_EQ(CAtof("--3"), 0.0);
     EXPECT_EQ(CAtof("0x1A"), 26.0);
-    EXPECT_EQ(CAtof("1e-400"), 0.0);   // too small is zero, as atof gives
+    EXPECT_EQ(CAtof("1e-400"), 0.0);  // too small is zero, as atof gives
     EXPECT_EQ(CAtof("-1e400"), -HUGE_VAL);
     // A desktop locale with a decimal comma must not change what a cell means.
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {
