@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QToolTip>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "laminator/chart_reduction.h"
@@ -193,14 +194,29 @@ void StatusChartWidget::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(plot.left() + 4, Y(*m_set) - 18, plot.width() - 8, 16),
                    Qt::AlignLeft | Qt::AlignBottom, SetLineLabel());
     }
+    // A month holds thousands of changes: one line of a kind a pixel column is all that
+    // shows, and drawing each would hold the window up.
+    const auto firstInColumn = [](double x, long& lastColumn) {
+        const long column = std::lround(x);
+        if (column == lastColumn)
+            return false;
+        lastColumn = column;
+        return true;
+    };
+    long eventColumn[2] = {LONG_MIN, LONG_MIN};
     for (const StatusEvent& e : m_events) {
+        if (!firstInColumn(X(e.timeMs), eventColumn[e.fault ? 1 : 0]))
+            continue;
         p.setPen(QPen(e.fault ? QColor(230, 126, 34) : QColor(125, 60, 152, 120), 1));
         p.drawLine(QPointF(X(e.timeMs), plot.top()), QPointF(X(e.timeMs), plot.bottom()));
     }
     // Operations: a line under a small flag at the top, red when the operation failed.
+    long markColumn[2] = {LONG_MIN, LONG_MIN};
     for (const ChartOperationMark& m : m_operations) {
         const QColor color = m.failed ? QColor(192, 57, 43) : QColor(30, 132, 73);
         const double x = X(m.timeMs);
+        if (!firstInColumn(x, markColumn[m.failed ? 1 : 0]))
+            continue;
         p.setPen(QPen(color, 1, Qt::DotLine));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         QPainterPath flag;
