@@ -44,7 +44,7 @@ long ProcessId();
 // (POSIX raises SIGPIPE; Windows never does).
 void IgnoreBrokenPipes();
 
-// Standard output as bytes: no CRLF for LF on Windows. Nothing to do elsewhere.
+// Standard output and error as bytes: no CRLF for LF on Windows. Nothing to do elsewhere.
 void BinaryStandardOutput();
 bool StandardErrorIsTerminal();
 

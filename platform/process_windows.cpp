@@ -149,7 +149,9 @@ long ProcessId() {
 void IgnoreBrokenPipes() {}
 
 void BinaryStandardOutput() {
+    // Messages too: a script reading standard error gets the same lines as on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool StandardErrorIsTerminal() {
