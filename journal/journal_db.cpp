@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "journal/sqlite_statement.h"
 
@@ -80,12 +82,23 @@ std::unique_ptr<JournalDb> JournalDb::Open(const std::string& path, std::string&
     std::unique_ptr<JournalDb> journal(new JournalDb(db, path));
     sqlite3_busy_timeout(db, busyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
-    std::string reason;
-    if (!journal->Migrate(reason)) {
-        error = path + ": " + reason;
-        return nullptr;
+    // Two processes opening a new journal at once: switching it to a write-ahead log takes
+    // the file whole, and SQLite answers "busy" at once rather than wait where waiting could
+    // deadlock. The set-up is all or nothing, so it is tried again until the time-out.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    for (;;) {
+        std::string reason;
+        if (journal->Migrate(reason))
+            return journal;
+        const int code = sqlite3_errcode(db) & 0xFF;
+        if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            error = path + ": " + reason;
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return journal;
 }
 
 JournalDb::~JournalDb() {
@@ -113,18 +126,22 @@ bool JournalDb::Done(int rc) {
 
 bool JournalDb::Migrate(std::string& error) {
     bool ok = true;
+    // One read transaction for the three: another process's first migration, committed
+    // between them, would otherwise show its tables without its application id.
+    if (!ExecSql(m_db, "BEGIN", error))
+        return false;
     // Reading the header also tells a file that is not a database at all.
     const std::int64_t version = PragmaInt(m_db, "PRAGMA user_version", ok);
+    const std::int64_t application = ok ? PragmaInt(m_db, "PRAGMA application_id", ok) : 0;
+    const std::int64_t tables = ok ? PragmaInt(m_db, "SELECT count(*) FROM sqlite_master", ok) : 0;
     if (!ok) {
         error = LastError();
+        std::string ignored;
+        ExecSql(m_db, "ROLLBACK", ignored);
         return false;
     }
-    const std::int64_t application = PragmaInt(m_db, "PRAGMA application_id", ok);
-    const std::int64_t tables = PragmaInt(m_db, "SELECT count(*) FROM sqlite_master", ok);
-    if (!ok) {
-        error = LastError();
+    if (!ExecSql(m_db, "COMMIT", error))
         return false;
-    }
     if (tables > 0 && application != kApplicationId) {
         error = "not a Pellacor service record (another program's database)";
         return false;
