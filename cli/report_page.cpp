@@ -49,3 +49,14 @@ void NameBaseline(ServiceReport& report, const std::string& file, const Backup& 
         report.baselineDateMs =
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
+
+std::string ReportOutputProblem(const std::string& out,
+                                std::initializer_list<const std::string*> inputs) {
+    // The page must never take the place of a file it was made from.
+    for (const std::string* input : inputs) {
+        if (!input->empty() && SameFile(out, *input))
+            return "The report \"" + out + "\" would overwrite its input \"" + *input +
+                   "\"; name another file.";
+    }
+    return CheckWritable(out, "The report");
+}
