@@ -195,14 +195,8 @@ int RunReport(const CommandContext& context, const ReportOptions& options) {
         return UsageError("--minutes takes a number from 0 to 1440.");
     if (!options.fromCsv.empty() && context.targets.size() != 1)
         return UsageError("--from-csv holds the readings of one laminator; name one target.");
-    // The page must never take the place of a file it was made from.
-    for (const std::string* input : {&options.baseline, &options.fromCsv}) {
-        if (!input->empty() && SameFile(options.out, *input))
-            return UsageError("The report \"" + options.out + "\" would overwrite its input \"" +
-                              *input + "\"; name another file.");
-    }
-    // Known before a watch, so no reading is taken only to be lost.
-    std::string error = CheckWritable(options.out, "The report");
+    // OUT checked before a watch, so no reading is taken only to be lost.
+    std::string error = ReportOutputProblem(options.out, {&options.baseline, &options.fromCsv});
     if (!error.empty())
         return UsageError(error);
     std::optional<Backup> baseline;

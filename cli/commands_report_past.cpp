@@ -131,13 +131,7 @@ int RunPastReport(const CommandContext& context, const ReportOptions& options,
         query.untilMs = NowMs();
     if (query.sinceMs && *query.sinceMs >= *query.untilMs)
         return UsageError("--since must come before --until.");
-    // The page must never take the place of a file it was made from.
-    for (const std::string* input : {&options.baseline, &journal}) {
-        if (!input->empty() && SameFile(options.out, *input))
-            return UsageError("The report \"" + options.out + "\" would overwrite its input \"" +
-                              *input + "\"; name another file.");
-    }
-    std::string error = CheckWritable(options.out, "The report");
+    std::string error = ReportOutputProblem(options.out, {&options.baseline, &journal});
     if (!error.empty())
         return UsageError(error);
     std::optional<Backup> baseline;

@@ -45,3 +45,14 @@ void NameBaseline(ServiceReport& report, const std::string& file, const Backup& 
     // When the backup was saved, as its file says; 0 when unknown.
     report.baselineDateMs = platform::ModifiedMs(file).value_or(0);
 }
+
+std::string ReportOutputProblem(const std::string& out,
+                                std::initializer_list<const std::string*> inputs) {
+    // The page must never take the place of a file it was made from.
+    for (const std::string* input : inputs) {
+        if (!input->empty() && SameFile(out, *input))
+            return "The report \"" + out + "\" would overwrite its input \"" + *input +
+                   "\"; name another file.";
+    }
+    return CheckWritable(out, "The report");
+}

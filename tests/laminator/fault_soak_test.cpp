@@ -234,6 +234,15 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
         m_sim->SetFaults(faults);
     }
 
+    // The laminator reads each link on its own: the last frames of a link just closed (a
+    // MODE close, or the close itself) may still be on their way when the next link's first
+    // request arrives. A technician never switches that fast; wait for the laminator to see
+    // the old link end before the next one begins.
+    void LetTheLaminatorSeeTheLinkEnd() {
+        for (int i = 0; i < 200 && m_sim->BracketOpen(0); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
     // Brings the link back after a fault: faults off, device plugged, link open.
     void Recover(Path path) {
         m_sim->SetFaults({});
@@ -241,9 +250,11 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
         m_sim->ReplugUsb(0, &error);
         if (path != Path::Tcp) {
             CloseUsbLink();
+            LetTheLaminatorSeeTheLinkEnd();
             ASSERT_EQ(path == Path::Hid ? OpenHidLink() : OpenPrinterClassLink(), 1);
         } else {
             CloseEthernet();
+            LetTheLaminatorSeeTheLinkEnd();
             ASSERT_TRUE(ConnectEthernet(m_sim->TcpHost(0)));
         }
         // Let replies that came late reach the link before the next step: they are stale.
@@ -344,9 +355,11 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
             case Op::Reconnect:
                 if (path != Path::Tcp) {
                     CloseUsbLink();
+                    LetTheLaminatorSeeTheLinkEnd();
                     path == Path::Hid ? OpenHidLink() : OpenPrinterClassLink();
                 } else {
                     CloseEthernet();
+                    LetTheLaminatorSeeTheLinkEnd();
                     ConnectEthernet(m_sim->TcpHost(0));
                 }
                 break;
@@ -388,6 +401,7 @@ void FaultSoakTest::Soak(const SoakRun& run) {
             CloseEthernet();
             EthernetLinkActive = 0;
             UsbLinkActive = 0;
+            LetTheLaminatorSeeTheLinkEnd();
             path = s.path;
             Open(path);
         }
