@@ -173,11 +173,15 @@ class ClickSoak : public MainWindowTest {
                 if (dlg->Item(kIdAutoDetect).GetCheck())
                     Toggle(kIdAutoDetect);
                 const auto image = dlg->LoadedFirmware();
+                // A press while a transfer still ends is refused: the transfer seen running
+                // after it is the old one, whose outcome may already have been shown.
+                const bool wasRunning = dlg->DownloadRunning();
+                const std::size_t boxesBefore = DefaultMessageBoxRecorder().Texts().size();
                 Press(kIdDownload);
-                if (dlg->DownloadRunning() && image) {
+                if (!wasRunning && dlg->DownloadRunning() && image) {
                     ++m_downloads;
                     m_lastSize = image->size();
-                    m_downloadBoxesFrom = DefaultMessageBoxRecorder().Texts().size();
+                    m_downloadBoxesFrom = boxesBefore;
                 }
                 break;
             }
