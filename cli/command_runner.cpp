@@ -5,6 +5,7 @@
 
 #include "cli/cli_journal.h"
 #include "cli/exit_codes.h"
+#include "cli/spliced_json.h"
 #include "framework/message_box.h"
 #include "laminator/param_store.h"
 #include "laminator/status_history.h"
@@ -112,12 +113,14 @@ int PrintWatchSummary(const CommandContext& context, int exit) {
 }
 
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
-                 const std::string& text) {
+                 const std::string& text, const SplicedJson* lists) {
     g_documentPrinted = true;
     if (context.json) {
         const std::string out =
-            document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::fprintf(stdout, "%s\n", out.c_str());
+            (lists ? lists->Dump(document)
+                   : document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)) +
+            "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
     } else {
         std::fputs(text.c_str(), stdout);
     }

@@ -45,9 +45,11 @@ bool RefusePrinterClass(const CommandContext& context);
 // Whether a document or text went to standard output since the last reset.
 bool DocumentPrinted();
 void ResetDocumentPrinted();
-// Prints a document (JSON) or the text on standard output.
 // The last line of a JSON watch: {"command", "exit", "messages"} on one line, the exit as
 // the process will end (Ctrl-C after a failure is 130).
 int PrintWatchSummary(const CommandContext& context, int exit);
+// Prints a document (JSON), its long lists spliced in from `lists`, or the text on
+// standard output.
+class SplicedJson;
 void PrintResult(const CommandContext& context, const nlohmann::json& document,
-                 const std::string& text);
+                 const std::string& text, const SplicedJson* lists = nullptr);

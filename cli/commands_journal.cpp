@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/journal_json.h"
+#include "cli/spliced_json.h"
 #include "cli/text_table.h"
 #include "framework/file_write.h"
 #include "framework/message_box.h"
@@ -46,19 +47,17 @@ std::unique_ptr<JournalDb> OpenForCommand(const std::string& path) {
 
 int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery& query, bool csv) {
     nlohmann::json doc = {{"command", "journal"}, {"exit", kExitOk}};
+    SplicedJson document;
+    std::vector<StoredReading> readings;
+    const std::vector<StoredReading> none;
     std::string text;
     if (query.kind == "reading") {
-        const std::vector<StoredReading> rows = db.Readings(query);
-        nlohmann::json list = nlohmann::json::array();
+        readings = db.Readings(query);
         TextTable table({"TIME", "LAMINATOR", "ROLLER", "ENVIRONMENT", "STATE", "ERROR", "SPAN"});
         text = csv ? "time,laminator,span-ms,gap,roller-temperature,environment-temperature,"
                      "state-code,error-code\n"
                    : "";
-        for (const StoredReading& r : rows) {
-            if (context.json) {
-                list.push_back(ReadingJson(r));
-                continue;
-            }
+        for (const StoredReading& r : context.json ? none : readings) {
             const StatusSample& s = r.sample;
             char state[16], error[16];
             std::snprintf(state, sizeof state, "%08X", s.state);
@@ -76,7 +75,7 @@ int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery
                      s.gap ? "" : error, r.spanMs ? std::to_string(r.spanMs / 1000) + " s" : ""});
             }
         }
-        doc["readings"] = list;
+        doc["readings"] = ReadingsJson(document, readings);
         if (!csv)
             text = table.Render();
     } else {
@@ -104,7 +103,7 @@ int ListRecords(const CommandContext& context, JournalDb& db, const JournalQuery
         if (!csv)
             text = table.Render();
     }
-    PrintResult(context, doc, text);
+    PrintResult(context, doc, text, &document);
     return kExitOk;
 }
 

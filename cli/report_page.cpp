@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/exit_codes.h"
+#include "cli/spliced_json.h"
 #include "framework/file_write.h"
 #include "framework/message_box.h"
 #include "platform/files.h"
@@ -11,10 +12,9 @@ int WriteReportPage(const CommandContext& context, const std::string& out, Servi
                     int exit) {
     report.exit = exit;
     // A page needs no document of every reading.
-    nlohmann::json doc = context.json ? ReportJson(report) : nlohmann::json::object();
-    const std::string page =
-        context.json ? doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
-                     : ReportXhtml(report);
+    SplicedJson lists;
+    nlohmann::json doc = context.json ? ReportJson(report, lists) : nlohmann::json::object();
+    const std::string page = context.json ? lists.Dump(doc) + "\n" : ReportXhtml(report);
     std::string error;
     const bool written = WriteFileWhole(out, page, "The report", error);
     if (!written) {
@@ -27,7 +27,7 @@ int WriteReportPage(const CommandContext& context, const std::string& out, Servi
         doc["exit"] = exit;
         doc["file"] = written ? nlohmann::json(out) : nlohmann::json(nullptr);
         doc["messages"] = context.messages->Take();
-        PrintResult(context, doc, "");
+        PrintResult(context, doc, "", &lists);
     } else if (written) {
         std::printf("Wrote %s (%zu laminator%s%s).\n", out.c_str(), report.sections.size(),
                     report.sections.size() == 1 ? "" : "s",

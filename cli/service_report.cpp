@@ -7,6 +7,7 @@
 #include "cli/json_text.h"
 #include "cli/parameter_names.h"
 #include "cli/shown_text.h"
+#include "cli/spliced_json.h"
 #include "cli/status_chart_svg.h"
 #include "journal/service_record_view.h"
 #include "laminator/descriptions.h"
@@ -423,7 +424,7 @@ std::string ReportXhtml(const ServiceReport& report) {
     return html;
 }
 
-nlohmann::json ReportJson(const ServiceReport& report) {
+nlohmann::json ReportJson(const ServiceReport& report, SplicedJson& document) {
     nlohmann::json sections = nlohmann::json::array();
     for (const ReportSection& s : report.sections) {
         nlohmann::json params = nlohmann::json::array();
@@ -461,8 +462,7 @@ nlohmann::json ReportJson(const ServiceReport& report) {
                       {"link", ShownText(p.identity.link)}};
             for (const StoredOperation& o : p.operations)
                 operations.push_back(OperationJson(o));
-            for (const StoredReading& r : p.readings)
-                readings.push_back(ReadingJson(r));
+            readings = ReadingsJson(document, p.readings);
         }
         // A past period's readings are listed as kept, above; a visit's as read.
         const std::vector<StatusSample> none;

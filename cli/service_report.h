@@ -69,7 +69,10 @@ struct ServiceReport {
 std::size_t NotReadCount(const ReportSection& section);
 
 std::string ReportXhtml(const ServiceReport& report);
-nlohmann::json ReportJson(const ServiceReport& report);
+class SplicedJson;
+// The report as a document; the readings of a past period go into `document`'s dump as
+// text, so `report` must live until then.
+nlohmann::json ReportJson(const ServiceReport& report, SplicedJson& document);
 
 // A laminator or file text as well-formed XML character data: ShownText, markup escaped.
 std::string XmlEscape(const std::string& bytes);
