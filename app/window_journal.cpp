@@ -14,6 +14,8 @@
 #include "laminator/reset_default.h"
 #include "link/ethernet_link.h"
 #include "link/link_flags.h"
+#include "netsetup/net_settings_json.h"
+#include "netsetup/net_settings_record.h"
 
 namespace {
 std::string Joined(const std::vector<std::string>& texts) {
@@ -69,6 +71,26 @@ nlohmann::json GroupValues(const std::string& group, bool readOnly) {
     }
     return values;
 }
+
+// The settings dialogs' reads and writes. A write the laminator acknowledged, and its
+// finishing command too, closes the dialog as done: the record says the same.
+void RecordNetSettings(const NetSettingsDone& done) {
+    const OperationStart start{
+        std::chrono::duration_cast<std::chrono::milliseconds>(done.startTime.time_since_epoch())
+            .count(),
+        done.started};
+    const bool ok = done.result == kNetSuccess;
+    if (done.kind == NetSettingsDone::Kind::Read) {
+        RecordNetworkSettings("network-read", done.mac, start, ok ? "done" : "failed", done.message,
+                              ok ? nlohmann::json{{"settings", SettingsJson(done.settings)}}
+                                 : nlohmann::json::object());
+        return;
+    }
+    RecordNetworkSettings("netconfig", done.mac, start, ok ? "done" : "failed", done.message,
+                          {{"before", SettingsJson(done.settings)},
+                           {"sent", SettingsJson(done.sent)},
+                           {"acknowledged", ok}});
+}
 }  // namespace
 
 void StartWindowJournal(const JournalSettings& settings, const std::string& version) {
@@ -81,6 +103,7 @@ void StartWindowJournal(const JournalSettings& settings, const std::string& vers
             },
             "service record message");
     });
+    SetNetSettingsObserver(&RecordNetSettings);
 }
 
 std::string WindowLinkKey(bool ethernet) {

@@ -10,9 +10,9 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "cli/json_text.h"
 #include "cli/parameter_names.h"
 #include "framework/file_write.h"
+#include "framework/json_text.h"
 
 namespace {
 using Json = nlohmann::json;

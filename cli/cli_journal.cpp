@@ -75,15 +75,11 @@ void JournalTargetDone(const Target& target, const JournalOperation& operation,
 
 void JournalNetworkChange(const std::string& mac, const JournalOperation& operation, bool written,
                           bool confirmed, const nlohmann::json& details) {
-    if (!JournalKept())
-        return;
-    const std::string link = "udp:" + mac;
-    IdentifyByMac(link, mac);
-    OperationRecord r =
-        BeginRecord(operation.command, link, {operation.startMs, operation.started});
-    r.result = !written ? "failed" : confirmed ? "done" : "sent";
-    r.details = DetailsText(details);
-    RecordOperation(link, std::move(r));
+    RecordNetworkSettings(operation.command, mac, {operation.startMs, operation.started},
+                          !written    ? "failed"
+                          : confirmed ? "done"
+                                      : "sent",
+                          "", details);
 }
 
 void RecordUnreachedReading(const Target& target, const StatusSample& gap) {

@@ -6,11 +6,11 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/json_text.h"
 #include "cli/parameter_changes.h"
 #include "cli/parameter_names.h"
 #include "cli/parameter_values.h"
 #include "cli/text_table.h"
+#include "framework/json_text.h"
 #include "framework/message_box.h"
 #include "laminator/group_transfer.h"
 #include "laminator/param_store.h"

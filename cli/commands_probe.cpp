@@ -6,9 +6,9 @@
 #include "cli/command_runner.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/json_text.h"
 #include "cli/terminal_text.h"
 #include "cli/text_table.h"
+#include "framework/json_text.h"
 #include "laminator/probe.h"
 
 namespace {

@@ -1,10 +1,8 @@
 #include "cli/network_search.h"
 
-#include <array>
 #include <chrono>
 #include <string>
 
-#include "cli/json_text.h"
 #include "netsetup/net_discovery.h"
 #include "netsetup/net_settings.h"
 
@@ -23,20 +21,4 @@ std::vector<FoundLaminator> SearchNetwork(CNetDiscovery& discovery, NetResult& r
             break;
     }
     return found;
-}
-
-namespace {
-std::string AddressText(const NetSettings& s, std::size_t offset) {
-    const std::array<int, 4> f = SettingsAddress(s, offset);
-    return std::to_string(f[0]) + "." + std::to_string(f[1]) + "." + std::to_string(f[2]) + "." +
-           std::to_string(f[3]);
-}
-}  // namespace
-
-nlohmann::json SettingsJson(const NetSettings& s) {
-    return {{"name", BytesToJsonText(SettingsName(s))},
-            {"method", IsStaticMethod(s) ? "static" : "dynamic"},
-            {"ip-address", AddressText(s, kSettingsIpOffset)},
-            {"subnet-mask", AddressText(s, kSettingsMaskOffset)},
-            {"gateway", AddressText(s, kSettingsGatewayOffset)}};
 }

@@ -1,7 +1,7 @@
 #include "cli/parameter_values.h"
 
-#include "cli/json_text.h"
 #include "cli/parameter_names.h"
+#include "framework/json_text.h"
 #include "laminator/encodings.h"
 #include "laminator/value_syntax.h"
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "cli/journal_json.h"
-#include "cli/json_text.h"
 #include "cli/parameter_names.h"
 #include "cli/shown_text.h"
 #include "cli/spliced_json.h"
 #include "cli/status_chart_svg.h"
+#include "framework/json_text.h"
 #include "journal/service_record_view.h"
 #include "laminator/descriptions.h"
 #include "laminator/status_csv.h"

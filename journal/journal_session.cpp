@@ -114,6 +114,20 @@ void IdentifyByMac(const std::string& link, const std::string& mac) {
     }
 }
 
+void RecordNetworkSettings(const std::string& kind, const std::string& mac,
+                           const OperationStart& start, const std::string& result,
+                           const std::string& message, const nlohmann::json& details) {
+    if (!JournalKept())
+        return;
+    const std::string link = "udp:" + mac;
+    IdentifyByMac(link, mac);
+    OperationRecord r = BeginRecord(kind, link, start);
+    r.result = result;
+    r.message = message;
+    r.details = DetailsText(details);
+    RecordOperation(link, std::move(r));
+}
+
 OperationStart OperationStart::Now() {
     return {NowMs(), std::chrono::steady_clock::now()};
 }

@@ -53,4 +53,9 @@ nlohmann::json FileDetails(const std::string& path);
 std::string DetailsText(const nlohmann::json& details);
 
 void RecordOperation(const std::string& link, OperationRecord record);
+// A network settings read or write, reached by the laminator's MAC over UDP: kept under
+// "udp:MAC" and joined to the laminator that MAC names.
+void RecordNetworkSettings(const std::string& kind, const std::string& mac,
+                           const OperationStart& start, const std::string& result,
+                           const std::string& message, const nlohmann::json& details);
 void RecordReading(const std::string& link, const StatusSample& sample);

@@ -132,6 +132,27 @@ std::string OperationDetailsLine(const OperationRecord& record, bool withMessage
                           (v.is_string() ? v.get<std::string>() : v.dump());
             parts.push_back(values);
         }
+        // Network settings: what changed from the settings before to those read back after,
+        // or sent where nothing was read back; a read shows what it found.
+        const nlohmann::json* to = d.contains("after") && d["after"].is_object() ? &d["after"]
+                                   : d.contains("sent") && d["sent"].is_object() ? &d["sent"]
+                                                                                 : nullptr;
+        if (to && d.contains("before") && d["before"].is_object()) {
+            for (const auto& [k, v] : d["before"].items()) {
+                if (to->contains(k) && (*to)[k] != v)
+                    parts.push_back(k + ": " + Text(d["before"], k.c_str()) + " → " +
+                                    Text(*to, k.c_str()));
+            }
+            if (parts.empty())
+                parts.push_back("no change");
+        }
+        if (d.contains("settings") && d["settings"].is_object()) {
+            std::string settings;
+            for (const auto& [k, v] : d["settings"].items())
+                settings +=
+                    (settings.empty() ? "" : ", ") + k + " " + Text(d["settings"], k.c_str());
+            parts.push_back(settings);
+        }
         if (d.contains("bytes"))
             parts.push_back(Text(d, "bytes") + " → " +
                             (Text(d, "reply").empty() ? "no reply" : Text(d, "reply")));

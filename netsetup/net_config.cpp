@@ -9,6 +9,7 @@
 #include "netsetup/net_resources.h"
 #include "netsetup/net_result_text.h"
 #include "netsetup/net_settings.h"
+#include "netsetup/net_settings_record.h"
 #include "netsetup/net_work.h"
 
 namespace {
@@ -88,7 +89,8 @@ void CNetConfig::OnClickedOk() {
         EndDialog(IDOK);
         return;
     }
-    NetSettings settings = discovery->m_settings;
+    const NetSettings asRead = discovery->m_settings;
+    NetSettings settings = asRead;
     if (m_deviceName != m_nameAsRead && !StoreSettingsName(settings, m_deviceName)) {
         MessageBox(std::string(kMsgNameTooLong));
         return;  // nothing stored, nothing sent
@@ -100,18 +102,25 @@ void CNetConfig::OnClickedOk() {
     // The write and the finishing command each wait for the laminator's answer.
     m_writing.store(true);
     EnableButtons(false);
-    m_writer = StartWorkerThread([this, settings] { return WriteWorker(settings); },
+    m_writer = StartWorkerThread([this, asRead, settings] { return WriteWorker(asRead, settings); },
                                  "OK (write settings)");
 }
 
-int CNetConfig::WriteWorker(NetSettings settings) {
+int CNetConfig::WriteWorker(NetSettings asRead, NetSettings settings) {
     CNetDiscovery* discovery = CurrentDiscovery.load();
     NetResult result = kNetNotRead;
+    // The laminator is named by the MAC its settings carry, not by the list row.
+    SearchReply target{};
+    std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
+    NetSettingsDone done;
+    done.kind = NetSettingsDone::Kind::Write;
+    done.mac = ReplyMacText(target);
+    done.startTime = std::chrono::system_clock::now();
+    done.started = std::chrono::steady_clock::now();
+    done.settings = asRead;
+    done.sent = settings;
     if (discovery) {
         discovery->m_settings = settings;
-        // The laminator is named by the MAC its settings carry, not by the list row.
-        SearchReply target{};
-        std::copy_n(settings.begin() + kSettingsMacOffset, 6, target.begin() + kReplyMacOffset);
         result = discovery->WriteConfig(target);
         if (result == kNetSuccess)
             result = discovery->FinishWrite(target);
@@ -119,7 +128,9 @@ int CNetConfig::WriteWorker(NetSettings settings) {
     // Not done unless the laminator acknowledged both: the dialog stays open with what was
     // typed, so the technician can try again or cancel.
     if (result != kNetSuccess)
-        MessageBox(NetWriteFailedText(result));
+        MessageBox(done.message = NetWriteFailedText(result));
+    done.result = result;
+    TellNetSettingsDone(done);
     PostWork([this, result] {
         m_writing.store(false);
         EnableButtons(true);

@@ -36,7 +36,7 @@ class CNetConfig : public Dialog {
     bool OnEvent(const Event& e, long& result) override;
 
   private:
-    int WriteWorker(NetSettings settings);
+    int WriteWorker(NetSettings asRead, NetSettings settings);
     void EnableButtons(bool enabled);
 
     // The name as shown at the start: left unchanged, the name bytes go back as read.

@@ -12,6 +12,7 @@
 #include "netsetup/net_config.h"
 #include "netsetup/net_resources.h"
 #include "netsetup/net_result_text.h"
+#include "netsetup/net_settings_record.h"
 
 std::atomic<CNetDiscovery*> CurrentDiscovery{nullptr};
 
@@ -206,10 +207,17 @@ void CNetWork::OnReadConfig() {
 }
 
 int CNetWork::ReadConfigWorker(const FoundLaminator& entry) {
+    NetSettingsDone done;
+    done.mac = ReplyMacText(entry.reply);
+    done.startTime = std::chrono::system_clock::now();
+    done.started = std::chrono::steady_clock::now();
     const NetResult result = m_discovery->ReadConfig(entry);
     // No settings dialog for settings that were never read: OK would write zeros back.
     if (result != kNetSuccess)
-        MessageBox(NetReadFailedText(result));
+        MessageBox(done.message = NetReadFailedText(result));
+    done.result = result;
+    done.settings = m_discovery->m_settings;
+    TellNetSettingsDone(done);
     PostWork([this, result] {
         m_reading.store(false);
         UpdateButtons();

@@ -8,6 +8,8 @@
 #include "journal/journal_db.h"
 #include "journal/sha256.h"
 #include "laminator/firmware_download.h"
+#include "netsetup/net_settings.h"
+#include "netsetup/net_settings_record.h"
 #include "tests/support/srecord_file.h"
 
 namespace {
@@ -160,4 +162,50 @@ TEST_F(WindowJournalTest, AJournalThatCannotBeOpenedIsSaidOnceAndTheWindowGoesOn
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "this is not a database, and the window must not touch it");
+}
+
+TEST_F(WindowJournalTest, TheSettingsDialogsReadAndWriteAreKeptUnderTheMac) {
+    StartWindowJournal({m_journal, false, {}}, "test");
+    NetSettings read{};
+    StoreSettingsName(read, "Desk");
+    StoreMethod(read, "Static");
+    StoreSettingsAddress(read, kSettingsIpOffset, {192, 168, 0, 100});
+    NetSettingsDone done;
+    done.mac = "00:11:22:33:44:55";
+    done.startTime = std::chrono::system_clock::now();
+    done.started = std::chrono::steady_clock::now();
+    done.settings = read;
+    TellNetSettingsDone(done);
+    done.kind = NetSettingsDone::Kind::Write;
+    done.sent = read;
+    StoreSettingsName(done.sent, "Line 7");
+    const std::string noAnswer =
+        "Writing the network settings failed: the laminator did not answer.";
+    done.result = kNetNoReply;
+    done.message = noAnswer;
+    TellNetSettingsDone(done);
+    done.result = kNetSuccess;
+    done.message.clear();
+    TellNetSettingsDone(done);
+
+    const std::vector<StoredOperation> reads = Operations("network-read");
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].record.link, "udp:00:11:22:33:44:55");
+    EXPECT_EQ(reads[0].record.result, "done");
+    const auto readDetails = nlohmann::json::parse(reads[0].record.details);
+    EXPECT_EQ(readDetails["settings"]["ip-address"], "192.168.0.100");
+    EXPECT_EQ(readDetails["settings"]["name"], "Desk");
+
+    std::vector<StoredOperation> writes = Operations("netconfig");
+    ASSERT_EQ(writes.size(), 2u);
+    if (writes[0].record.result != "failed")
+        std::swap(writes[0], writes[1]);
+    EXPECT_EQ(writes[0].record.result, "failed");
+    EXPECT_EQ(writes[0].record.message, noAnswer);
+    EXPECT_EQ(writes[1].record.result, "done");
+    EXPECT_EQ(writes[1].record.message, "");
+    const auto writeDetails = nlohmann::json::parse(writes[1].record.details);
+    EXPECT_EQ(writeDetails["before"]["name"], "Desk");
+    EXPECT_EQ(writeDetails["sent"]["name"], "Line 7");
+    EXPECT_EQ(writeDetails["acknowledged"], true);
 }

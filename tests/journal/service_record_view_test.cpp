@@ -63,6 +63,16 @@ TEST(ServiceRecordView, DetailsOfTheWindowAndOfPellacorctlReadAlike) {
     broken.details = "not json";
     broken.message = "shown";
     EXPECT_EQ(OperationDetailsLine(broken), "shown");
+    // Network settings from either front end: what changed, or what a read found.
+    OperationRecord net;
+    net.details = R"({"before":{"name":"Desk","ip-address":"10.0.0.2"},)"
+                  R"("sent":{"name":"Line 7","ip-address":"10.0.0.2"},"acknowledged":true})";
+    EXPECT_EQ(OperationDetailsLine(net), "name: Desk → Line 7");
+    net.details = R"({"before":{"name":"Desk"},"sent":{"name":"Line 7"},)"
+                  R"("after":{"name":"Desk"}})";
+    EXPECT_EQ(OperationDetailsLine(net), "no change");
+    net.details = R"({"settings":{"ip-address":"10.0.0.2","name":"Desk"}})";
+    EXPECT_EQ(OperationDetailsLine(net), "ip-address 10.0.0.2, name Desk");
     EXPECT_EQ(OperationWhat("firmware"), "Firmware download");
     EXPECT_EQ(OperationWhat("something-new"), "something-new");
 }

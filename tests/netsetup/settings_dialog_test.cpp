@@ -6,6 +6,7 @@
 
 #include "netsetup/net_config.h"
 #include "netsetup/net_settings.h"
+#include "netsetup/net_settings_record.h"
 #include "tests/netsetup/net_dialog_fixture.h"
 #include "tests/netsetup/udp_peer.h"
 
@@ -209,14 +210,26 @@ TEST_F(SettingsDialogTest, AWriteNotAcknowledgedSaysSoAndKeepsWhatWasTyped) {
          "Writing the network settings failed: the laminator's acknowledgement was wrong."},
         {WriteAnswer::None, "Writing the network settings failed: the laminator did not answer."},
     };
+    // What the service record is told: each try, with what was read and what was sent.
+    std::vector<NetSettingsDone> told;
+    SetNetSettingsObserver([&told](const NetSettingsDone& d) { told.push_back(d); });
     for (const auto& c : cases) {
         DefaultMessageBoxRecorder().Clear();
-        Read(RecordWith(0x80, "6400a8c0"));
+        told.clear();
+        const NetSettings asRead = RecordWith(0x80, "6400a8c0");
+        Read(asRead);
         writeAnswer = c.answer;
         cfg->Item(kIdDeviceName).SetText("Line 7");
         cfg->m_gateway->SetFields({10, 0, 0, 1});
         PressOk();
         EXPECT_EQ(Boxes(), std::vector<std::string>{c.message});
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].kind, NetSettingsDone::Kind::Write);
+        EXPECT_NE(told[0].result, kNetSuccess);
+        EXPECT_EQ(told[0].message, c.message);
+        EXPECT_EQ(told[0].settings, asRead);
+        EXPECT_EQ(SettingsName(told[0].sent), "Line 7");
+        EXPECT_EQ(told[0].mac, "d2:d1:d0:cf:ce:cd");
         EXPECT_NE(host.LastEndResult(), IDOK);  // still open
         EXPECT_EQ(cfg->Item(kIdDeviceName).GetText(), "Line 7");
         EXPECT_EQ(cfg->m_gateway->GetFields(), (std::array<int, 4>{10, 0, 0, 1}));
@@ -232,6 +245,11 @@ TEST_F(SettingsDialogTest, AWriteNotAcknowledgedSaysSoAndKeepsWhatWasTyped) {
         EXPECT_TRUE(Boxes().empty());
         EXPECT_EQ(host.LastEndResult(), IDOK);
         EXPECT_EQ(Writes().back()[2], 0x04);
+        ASSERT_EQ(told.size(), 2u);
+        EXPECT_EQ(told[1].result, kNetSuccess);
+        EXPECT_EQ(told[1].message, "");
+        EXPECT_EQ(told[1].sent, Written());
         host.EndDialog(*cfg, 0);  // the next case starts from an open dialog
     }
+    SetNetSettingsObserver({});
 }

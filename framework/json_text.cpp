@@ -1,4 +1,4 @@
-#include "cli/json_text.h"
+#include "framework/json_text.h"
 
 std::string BytesToJsonText(std::string_view bytes) {
     std::string text;
