@@ -41,7 +41,16 @@ TraceWriter& Writer() {
     return *writer;
 }
 
-thread_local std::string t_nextNote;
+// A fixed buffer: MinGW ran the exit destructors of thread_local objects on storage it had
+// already freed. Notes are a few words.
+constexpr std::size_t kNoteSize = 96;
+thread_local char t_nextNote[kNoteSize] = {};
+
+std::string TakeNextNote() {
+    std::string note(t_nextNote);
+    t_nextNote[0] = '\0';
+    return note;
+}
 
 // Caller holds the mutex.
 void FlushLocked(TraceWriter& w) {
@@ -186,7 +195,9 @@ std::string FormatTraceLine(std::uint64_t micros, TraceLink link, TraceDirection
 }
 
 void SetNextFrameNote(std::string_view note) {
-    t_nextNote = note;
+    const std::size_t n = std::min(note.size(), kNoteSize - 1);
+    note.copy(t_nextNote, n);
+    t_nextNote[n] = '\0';
 }
 
 namespace frame_trace_detail {
@@ -195,9 +206,9 @@ void Write(TraceLink link, TraceDirection direction, const std::uint8_t* data, s
     std::string note = FrameNote(link, direction, data, size);
     if (!extraNote.empty())
         note = note.empty() ? std::string(extraNote) : std::string(extraNote) + ", " + note;
-    if (direction == TraceDirection::Sent && !t_nextNote.empty()) {
-        note = note.empty() ? t_nextNote : t_nextNote + ", " + note;
-        t_nextNote.clear();
+    if (direction == TraceDirection::Sent && t_nextNote[0] != '\0') {
+        const std::string next = TakeNextNote();
+        note = note.empty() ? next : next + ", " + note;
     }
     TraceWriter& w = Writer();
     std::lock_guard lock(w.mutex);

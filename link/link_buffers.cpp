@@ -14,8 +14,10 @@ std::array<std::uint8_t, kLinkBufferSize> RxBuffer{};
 namespace {
 
 // Per thread: how deep its transactions nest, and the messages waiting for the outermost end.
+// The list lives only while messages wait: MinGW ran the exit destructors of thread_local
+// objects on storage it had already freed, so none here has one.
 thread_local int t_depth = 0;
-thread_local std::vector<std::string> t_pending;
+thread_local std::vector<std::string>* t_pending = nullptr;
 std::atomic<std::uint64_t> g_transactionSerial{0};
 
 }  // namespace
@@ -34,8 +36,9 @@ LinkTransaction::LinkTransaction() {
 
 LinkTransaction::~LinkTransaction() {
     std::vector<std::string> messages;
-    if (--t_depth == 0) {
-        messages = std::exchange(t_pending, {});
+    if (--t_depth == 0 && t_pending != nullptr) {
+        messages = std::move(*t_pending);
+        delete std::exchange(t_pending, nullptr);
     }
     LinkMutex().unlock();
     // Boxes wait for the user, so they come only after the lock is free.
@@ -46,7 +49,9 @@ LinkTransaction::~LinkTransaction() {
 
 void ReportLinkMessage(const std::string& text) {
     if (t_depth > 0) {
-        t_pending.push_back(text);
+        if (t_pending == nullptr)
+            t_pending = new std::vector<std::string>();
+        t_pending->push_back(text);
     } else {
         MessageBox(text);
     }

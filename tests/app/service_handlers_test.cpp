@@ -6,6 +6,7 @@
 #include "app_fixture.h"
 #include "laminator/firmware_download.h"
 #include "laminator/mode_resender.h"
+#include "platform/tcp_delivery_count.h"
 #include "tests/support/srecord_file.h"
 
 namespace {
@@ -160,8 +161,13 @@ TEST_F(ServiceWindowTest, OverEthernetTheDownloadTakesTheLinkDown) {
     OpenWindow();
     dlg->Item(kIdAutoDetect).SetCheck(0);
     ConnectEthernet();
+    // Where the system does not tell what the laminator acknowledged (Wine), the whole
+    // transfer is "sent, not confirmed", never complete.
+    const bool countKnown = platform::ReadTcpDeliveryCount(EthernetSocket.load()).known;
     const Bytes file = MotFile(5000);
     Browse(WriteFile("fw.mot", file));
+    ASSERT_NE(dlg->LoadedFirmware(), nullptr);
+    const int frames = FirmwareFrameCount(FirmwareRoute::Ethernet, dlg->LoadedFirmware()->size());
     Click(kIdDownload);
     EXPECT_EQ(EthernetLinkActive.load(), 0);
     Settle();
@@ -169,6 +175,10 @@ TEST_F(ServiceWindowTest, OverEthernetTheDownloadTakesTheLinkDown) {
         host.PumpUntil([&] { return sim->Firmware(0).complete; }, std::chrono::seconds(20)));
     EXPECT_EQ(sim->Firmware(0).crc32, pellacor::sim::Crc32(file.data(), file.size()));
     EXPECT_EQ(EthernetSocket.load(), 0);
+    if (!countKnown) {
+        EXPECT_EQ(Messages(), std::vector<std::string>{DownloadNotConfirmedText(frames, frames)});
+        return;
+    }
     EXPECT_EQ(dlg->Item(kIdPercentText).GetText(), "100%");  // 81 frames: step 0
     EXPECT_TRUE(Messages().empty());
 }

@@ -73,8 +73,14 @@ class PipeReader {
               }
           }) {}
     ~PipeReader() {
-        m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
         CloseHandle(m_pipe);
+    }
+    // Once the child ended: everything it wrote, the bytes still in the pipe included.
+    std::string Rest() {
+        m_thread.join();
+        return Text();
     }
     std::string Text() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -129,15 +135,17 @@ CtlRun RunCtl(const std::vector<std::string>& args,
         PipeReader err(errRead);
         const WindowsChild handle(child.dwProcessId);
         for (;;) {
-            const bool ended = WaitForSingleObject(child.hProcess, 100) == WAIT_OBJECT_0;
+            if (WaitForSingleObject(child.hProcess, 100) == WAIT_OBJECT_0)
+                break;
             run.out = out.Text();
             run.err = err.Text();
-            if (ended)
-                break;
             if (whileRunning)
                 whileRunning(run, handle);
         }
-    }  // the readers end with the pipes' last bytes
+        // The child may have ended with its last bytes still in the pipes.
+        run.out = out.Rest();
+        run.err = err.Rest();
+    }
     DWORD code = 0;
     GetExitCodeProcess(child.hProcess, &code);
     CloseHandle(child.hProcess);
