@@ -63,7 +63,7 @@ TEST_F(CtlReportInputs, AnOutputNamingAnInputByAnyPathIsRefusedAndTheInputKept) 
     s.timeMs = 1798761600000;
     s.rollerCenti = 10000;
     csv += StatusCsvRow(s) + "\n";
-    std::ofstream(Path("watch.csv")) << csv;
+    std::ofstream(Path("watch.csv"), std::ios::binary) << csv;
     const CtlRun run = RunCtl(Args({"report", Path("watch.csv"), "--from-csv", Path("watch.csv")}));
     EXPECT_EQ(run.exit, 2) << run.err;
     EXPECT_EQ(ReadFile(Path("watch.csv")), csv);
