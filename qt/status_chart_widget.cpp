@@ -247,7 +247,11 @@ void StatusChartWidget::paintEvent(QPaintEvent*) {
         }
         if (points == 1)
             dots.push_back(last);
-        p.setPen(QPen(color, 1.5));
+        // A one-pixel cosmetic pen is drawn line by line; a wider one strokes the whole path
+        // as one shape, which for a month's zigzag held the window up some 60 ms.
+        QPen pen(color, 1);
+        pen.setCosmetic(true);
+        p.setPen(pen);
         p.drawPath(path);
         p.setPen(QPen(color, 3, Qt::SolidLine, Qt::RoundCap));
         for (const QPointF& dot : dots)
