@@ -23,8 +23,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One file per program to copy to a technician's PC: no MinGW runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Tests and gtest_discover_tests run the .exe files through Wine.
+# Tests and gtest_discover_tests run the .exe files through Wine, by a script that starts
+# again a test run Wine failed to begin.
 find_program(PELLACOR_WINE NAMES wine64 wine)
 if(PELLACOR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PELLACOR_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 endif()

@@ -2,12 +2,19 @@
 #include <stdlib.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
+    // Tells scripts/wine-run that this run began: a start Wine failed is tried again, a
+    // test that failed never is.
+    if (const char* mark = std::getenv("PELLACOR_STARTED_MARK")) {
+        if (std::FILE* file = std::fopen(mark, "w"))
+            std::fclose(file);
+    }
 #ifdef SIGPIPE
     // A peer that closes its socket must not end the test run (Windows has no such signal).
     std::signal(SIGPIPE, SIG_IGN);
