@@ -235,11 +235,14 @@ bool JournalDb::AddOperation(std::int64_t laminator, std::int64_t run, const Ope
     return Done(s.Step());
 }
 
-bool JournalDb::AddReading(std::int64_t laminator, std::int64_t run, const StoredReading& r) {
-    SqlStatement s(m_db,
-                   "INSERT INTO readings(laminator, run, time_ms, span_ms, gap, state, error, "
-                   "card, roller, environment, roller_min, roller_max, environment_min, "
-                   "environment_max) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+namespace {
+constexpr const char* kInsertReading =
+    "INSERT INTO readings(laminator, run, time_ms, span_ms, gap, state, error, card, roller, "
+    "environment, roller_min, roller_max, environment_min, environment_max) "
+    "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+
+void BindReading(SqlStatement& s, std::int64_t laminator, std::int64_t run,
+                 const StoredReading& r) {
     const StatusSample& x = r.sample;
     s.Bind(1, laminator)
         .Bind(2, run)
@@ -257,7 +260,35 @@ bool JournalDb::AddReading(std::int64_t laminator, std::int64_t run, const Store
             .Bind(13, std::int64_t{r.environmentMin})
             .Bind(14, std::int64_t{r.environmentMax});
     }
+}
+}  // namespace
+
+bool JournalDb::AddReading(std::int64_t laminator, std::int64_t run, const StoredReading& r) {
+    SqlStatement s(m_db, kInsertReading);
+    BindReading(s, laminator, run, r);
     return Done(s.Step());
+}
+
+bool JournalDb::AddReadings(std::int64_t run, const std::vector<LaminatorReading>& rows,
+                            std::string& error) {
+    if (!ExecSql(m_db, "BEGIN IMMEDIATE", error))
+        return false;
+    SqlStatement s(m_db, kInsertReading);
+    bool ok = s.Ok();
+    for (const LaminatorReading& row : rows) {
+        if (!ok)
+            break;
+        BindReading(s, row.laminator, run, row.reading);
+        ok = Done(s.Step());
+        s.Reset();
+    }
+    if (ok && ExecSql(m_db, "COMMIT", error))
+        return true;
+    if (!ok)
+        error = LastError();
+    std::string ignored;
+    ExecSql(m_db, "ROLLBACK", ignored);
+    return false;
 }
 
 bool JournalDb::Join(std::int64_t from, std::int64_t to, std::int64_t run) {

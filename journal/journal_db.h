@@ -1,6 +1,7 @@
 #pragma once
-// One service-record database: opened (made and migrated when needed), written one record to
-// a transaction, queried and kept within bounds. Not thread-safe: one thread per instance.
+// One service-record database: opened (made and migrated when needed), written one record
+// (or one batch of readings) to a transaction, queried and kept within bounds. Not
+// thread-safe: one thread per instance.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,6 +34,13 @@ class JournalDb {
     std::optional<std::int64_t> Laminator(const LaminatorIdentity& identity);
     bool AddOperation(std::int64_t laminator, std::int64_t run, const OperationRecord& record);
     bool AddReading(std::int64_t laminator, std::int64_t run, const StoredReading& reading);
+    struct LaminatorReading {
+        std::int64_t laminator = 0;
+        StoredReading reading;
+    };
+    // All in one transaction, or none with the reason in `error`.
+    bool AddReadings(std::int64_t run, const std::vector<LaminatorReading>& rows,
+                     std::string& error);
     // The run's records of `from` move to `to`; `from` goes when nothing is left under it.
     bool Join(std::int64_t from, std::int64_t to, std::int64_t run);
 

@@ -1,10 +1,17 @@
 #include "journal/journal_writer.h"
 
+#include <algorithm>
+
 #include "journal/journal_db.h"
 
 namespace {
 // How long an idle writer sleeps before it looks whether retention is due.
 constexpr std::chrono::seconds kIdleLook{60};
+// Readings wait for the writer to come by, so a status cycle never pays for waking it and
+// the writing falls in the pause between cycles; they are written together, in one
+// transaction. Operations, a Flush or a queue a quarter full wake it.
+constexpr std::chrono::milliseconds kReadingsWait{500};
+constexpr std::size_t kReadingsPerBatch = 512;
 }  // namespace
 
 JournalWriter::JournalWriter(JournalOptions options) : m_options(std::move(options)) {
@@ -35,29 +42,41 @@ void JournalWriter::Identify(const std::string& link, LaminatorIdentity identity
 }
 
 void JournalWriter::Push(Item item) {
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_queue.size() >= m_options.queueCapacity || m_stop) {
             ++m_lost;  // never wait: the operation matters more than its record
             return;
         }
+        const bool reading = std::holds_alternative<ReadingItem>(item);
+        if (!reading)
+            ++m_urgentQueued;
         m_queue.push_back(std::move(item));
         ++m_pushed;
+        wake = !reading || m_queue.size() >= WakeAt();
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
+}
+
+bool JournalWriter::WaitForWriter(std::chrono::milliseconds timeout, bool retentionToo) {
+    std::unique_lock lock(m_mutex);
+    const std::uint64_t target = m_pushed;
+    ++m_waiters;
+    m_changed.notify_all();  // the writer need not wait for its look at the readings
+    const bool done = m_changed.wait_for(
+        lock, timeout, [&] { return m_done >= target && !(retentionToo && m_retentionPending); });
+    --m_waiters;
+    return done;
 }
 
 bool JournalWriter::Flush(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_mutex);
-    const std::uint64_t target = m_pushed;
-    return m_changed.wait_for(lock, timeout, [&] { return m_done >= target; });
+    return WaitForWriter(timeout, false);
 }
 
 bool JournalWriter::Settle(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_mutex);
-    const std::uint64_t target = m_pushed;
-    return m_changed.wait_for(lock, timeout,
-                              [&] { return m_done >= target && !m_retentionPending; });
+    return WaitForWriter(timeout, true);
 }
 
 std::uint64_t JournalWriter::RetentionRuns() const {
@@ -125,9 +144,13 @@ void JournalWriter::Run() {
     std::unique_lock lock(m_mutex);
     // Retention is due at the start; it goes in short steps while no record waits.
     m_nextRetentionMs = Now();
+    const auto due = [&] {
+        const bool write =
+            !m_queue.empty() && (m_urgentQueued > 0 || m_waiters > 0 || m_queue.size() >= WakeAt());
+        return m_stop || write || (db && RetentionDue());
+    };
     for (;;) {
-        m_changed.wait_for(lock, kIdleLook,
-                           [&] { return m_stop || !m_queue.empty() || (db && RetentionDue()); });
+        m_changed.wait_for(lock, m_queue.empty() ? kIdleLook : kReadingsWait, due);
         if (m_stop) {
             // The owner gave up waiting (a journal locked or stalled): what is left is lost
             // rather than holding the tool up at its exit.
@@ -143,19 +166,38 @@ void JournalWriter::Run() {
             }
             continue;
         }
-        Item item = std::move(m_queue.front());
-        m_queue.pop_front();
+        std::vector<Item> batch = TakeBatch();
         lock.unlock();
         if (db)
-            Write(*db, *run, item);
+            Write(*db, *run, batch);
         lock.lock();
         if (!db)
-            ++m_lost;
-        ++m_done;
+            m_lost += batch.size();
+        m_done += batch.size();
         if (db)
             RetentionDue();  // so Settle, woken now, sees a run that is due
         m_changed.notify_all();
     }
+}
+
+std::size_t JournalWriter::WakeAt() const {
+    return std::max<std::size_t>(1, m_options.queueCapacity / 4);
+}
+
+std::vector<JournalWriter::Item> JournalWriter::TakeBatch() {
+    std::vector<Item> batch;
+    if (!std::holds_alternative<ReadingItem>(m_queue.front())) {
+        --m_urgentQueued;
+        batch.push_back(std::move(m_queue.front()));
+        m_queue.pop_front();
+        return batch;
+    }
+    while (!m_queue.empty() && batch.size() < kReadingsPerBatch &&
+           std::holds_alternative<ReadingItem>(m_queue.front())) {
+        batch.push_back(std::move(m_queue.front()));
+        m_queue.pop_front();
+    }
+    return batch;
 }
 
 std::optional<std::int64_t> JournalWriter::LaminatorOf(JournalDb& db, const std::string& link) {
@@ -169,28 +211,46 @@ std::optional<std::int64_t> JournalWriter::LaminatorOf(JournalDb& db, const std:
     return id;
 }
 
-void JournalWriter::Write(JournalDb& db, std::int64_t run, const Item& item) {
-    bool ok = false;
+void JournalWriter::Write(JournalDb& db, std::int64_t run, const std::vector<Item>& batch) {
+    std::size_t lost = 0;
+    std::string error;
+    std::vector<JournalDb::LaminatorReading> readings;
+    for (const Item& item : batch) {
+        bool ok = true;
+        if (const auto* reading = std::get_if<ReadingItem>(&item)) {
+            const std::optional<std::int64_t> id = LaminatorOf(db, reading->link);
+            if (id) {
+                readings.push_back({*id, {}});
+                readings.back().reading.sample = reading->sample;
+            }
+            ok = id.has_value();
+        } else {
+            ok = WriteOne(db, run, item);
+        }
+        if (!ok) {
+            ++lost;
+            error = db.LastError();
+        }
+    }
+    if (!readings.empty() && !db.AddReadings(run, readings, error))
+        lost += readings.size();
+    if (lost > 0) {
+        std::lock_guard lock(m_mutex);
+        m_lost += lost;
+        Problem("The service record " + m_options.path + " could not be written (" + error +
+                "); the laminator is served without it.");
+    }
+}
+
+bool JournalWriter::WriteOne(JournalDb& db, std::int64_t run, const Item& item) {
     if (const auto* op = std::get_if<OperationItem>(&item)) {
         const std::optional<std::int64_t> id = LaminatorOf(db, op->link);
-        ok = id && db.AddOperation(*id, run, op->record);
-    } else if (const auto* reading = std::get_if<ReadingItem>(&item)) {
-        const std::optional<std::int64_t> id = LaminatorOf(db, reading->link);
-        StoredReading stored;
-        stored.sample = reading->sample;
-        ok = id && db.AddReading(*id, run, stored);
-    } else {
-        const auto& identify = std::get<IdentifyItem>(item);
-        const std::optional<std::int64_t> from = LaminatorOf(db, identify.link);
-        const std::optional<std::int64_t> to = db.Laminator(identify.identity);
-        ok = from && to && db.Join(*from, *to, run);
-        if (to)
-            m_laminatorOfLink[identify.link] = *to;
+        return id && db.AddOperation(*id, run, op->record);
     }
-    if (!ok) {
-        std::lock_guard lock(m_mutex);
-        ++m_lost;
-        Problem("The service record " + m_options.path + " could not be written (" +
-                db.LastError() + "); the laminator is served without it.");
-    }
+    const auto& identify = std::get<IdentifyItem>(item);
+    const std::optional<std::int64_t> from = LaminatorOf(db, identify.link);
+    const std::optional<std::int64_t> to = db.Laminator(identify.identity);
+    if (to)
+        m_laminatorOfLink[identify.link] = *to;
+    return from && to && db.Join(*from, *to, run);
 }

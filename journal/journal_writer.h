@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "journal/journal_db.h"
 #include "journal/journal_records.h"
@@ -70,13 +71,19 @@ class JournalWriter {
     using Item = std::variant<OperationItem, ReadingItem, IdentifyItem>;
 
     void Push(Item item);
+    bool WaitForWriter(std::chrono::milliseconds timeout, bool retentionToo);
     void Run();
+    // With the lock held: the next operation alone, or the readings before the next one.
+    std::vector<Item> TakeBatch();
+    // Readings queued that wake the writer before its look.
+    std::size_t WakeAt() const;
     std::int64_t Now() const;
     // With the lock held: whether a retention run is due, marking it pending if so.
     bool RetentionDue();
     // One step of the run in progress, without the lock; its end scheduled the next.
     void RetentionStep(JournalDb& db);
-    void Write(JournalDb& db, std::int64_t run, const Item& item);
+    void Write(JournalDb& db, std::int64_t run, const std::vector<Item>& batch);
+    bool WriteOne(JournalDb& db, std::int64_t run, const Item& item);
     std::optional<std::int64_t> LaminatorOf(JournalDb& db, const std::string& link);
     void Problem(const std::string& text);
 
@@ -84,6 +91,8 @@ class JournalWriter {
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Item> m_queue;
+    std::size_t m_urgentQueued = 0;  // queued items that are not readings
+    int m_waiters = 0;               // callers in Flush or Settle
     std::uint64_t m_pushed = 0;
     std::uint64_t m_done = 0;
     std::uint64_t m_lost = 0;

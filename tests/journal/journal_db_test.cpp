@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "journal/journal_writer.h"
 #include "journal/sha256.h"
@@ -211,6 +212,29 @@ TEST_F(Journal, RecordsTakenUnderTheLinkJoinTheSerialOfTheSameRunOnly) {
     EXPECT_EQ(rows[1].firstMs, base + 2000);
     EXPECT_EQ(rows[1].lastMs, base + 3000);
     EXPECT_EQ(db->Operations({"SN123", {}, {}, "info"}).size(), 1u);
+}
+
+TEST_F(Journal, ReadingsAreWrittenInBatchesWithoutAFlushAndNoneIsLeftBehind) {
+    const std::string link = "tcp:127.0.0.1:9100";
+    const std::int64_t base = NowMs();
+    JournalWriter writer({Path()});
+    // More than one batch, with operations between them: every reading is written, no
+    // Flush asked, within the writer's look at the queue.
+    for (int i = 0; i < 1500; ++i) {
+        writer.Reading(link, Sample(base + i, static_cast<std::uint16_t>(i)));
+        if (i == 3 || i == 700)
+            writer.Operation(link, {base + i, 1, link, "u", "v", "info", "done", "", "{}"});
+    }
+    std::vector<StoredReading> readings;
+    for (int i = 0; i < 200 && readings.size() < 1500; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        readings = Open()->Readings({});
+    }
+    ASSERT_EQ(readings.size(), 1500u);
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        ASSERT_EQ(readings[i].sample.rollerCenti, i) << "reading " << i;
+    EXPECT_EQ(Open()->Operations({}).size(), 2u);
+    EXPECT_EQ(writer.Lost(), 0u);
 }
 
 TEST_F(Journal, OldReadingsAreThinnedKeepingExtremesLastStateAndOperations) {
