@@ -7,24 +7,12 @@
 set(PELLACOR_WINDOWS_PENDING
   # Tests that do not compile for Windows yet.
   tests/cli/ctl_backup_test.cpp
-  tests/cli/ctl_firmware_taken_test.cpp
   tests/cli/shell_completion_test.cpp
   tests/cli/status_chart_svg_test.cpp
   tests/journal/journal_db_test.cpp
-  tests/laminator/concurrency_test.cpp
-  tests/laminator/fault_soak_test.cpp
   tests/laminator/firmware_delivery_test.cpp
   tests/laminator/firmware_download_test.cpp
   tests/laminator/frame_trace_test.cpp
-  tests/laminator/laminate_menu_and_round_trip_test.cpp
-  tests/laminator/landed_faults_test.cpp
-  tests/laminator/mode_commands_test.cpp
-  tests/laminator/read_engine_test.cpp
-  tests/laminator/reset_default_test.cpp
-  tests/laminator/service_concurrency_test.cpp
-  tests/laminator/status_history_test.cpp
-  tests/laminator/status_monitor_test.cpp
-  tests/laminator/write_engine_test.cpp
   tests/link/ethernet_link_test.cpp
   tests/link/link_concurrency_test.cpp
   tests/link/link_simulator_test.cpp

@@ -50,21 +50,6 @@ std::shared_ptr<const std::vector<std::uint8_t>> ImageOf(LaminatorView& view) {
     return image ? image : std::make_shared<const std::vector<std::uint8_t>>();
 }
 
-void ReportFailure(const TransferResult& result) {
-    if (result.stopped) {
-        ReportLinkMessage(DownloadStoppedText(result.framesSent, result.frames));
-        return;
-    }
-    if (result.Complete())
-        return;
-    if (result.notConfirmed && !result.notTaken) {
-        ReportLinkMessage(DownloadNotConfirmedText(result.framesSent, result.frames));
-        return;
-    }
-    ReportLinkMessage(result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
-                                      : DownloadFailedText(result.framesSent + 1, result.frames));
-}
-
 // Over TCP the frames sent count only as far as the laminator acknowledged them; where the
 // system cannot say, they stay sent and unconfirmed.
 void CountOnlyTaken(TransferResult& result, const TcpDelivery& delivery) {
@@ -92,6 +77,17 @@ void FailTaken(TransferResult& result, const TcpDelivery& delivery) {
     result.notTaken = true;
 }
 }  // namespace
+
+std::string DownloadOutcomeText(const TransferResult& result) {
+    if (result.stopped)
+        return DownloadStoppedText(result.framesSent, result.frames);
+    if (result.Complete())
+        return {};
+    if (result.notConfirmed && !result.notTaken)
+        return DownloadNotConfirmedText(result.framesSent, result.frames);
+    return result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
+                           : DownloadFailedText(result.framesSent + 1, result.frames);
+}
 
 int FirmwareFrameCount(FirmwareRoute route, std::size_t length) {
     return static_cast<int>(length / FrameData(route) + 1);
@@ -232,8 +228,8 @@ TransferResult DownloadLoadedFirmware(LaminatorView& view, FirmwareRoute route) 
     }
     if (route == FirmwareRoute::PrinterClass && result.Complete())
         ReportLinkMessage(kDownloadSuccessful);
-    else
-        ReportFailure(result);
+    else if (const std::string text = DownloadOutcomeText(result); !text.empty())
+        ReportLinkMessage(text);
     return result;
 }
 

@@ -28,6 +28,10 @@ class MainWindowTest : public ::testing::Test {
         m_dir = std::filesystem::temp_directory_path() /
                 ("pellacor-app-" + std::to_string(::getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // A folder an earlier process of the same number left (Windows deletes no file that
+        // is still open) must not hand this test its files.
+        std::error_code stale;
+        std::filesystem::remove_all(m_dir, stale);
         std::filesystem::create_directories(m_dir);
         m_oldCwd = std::filesystem::current_path();
         std::filesystem::current_path(m_dir);
@@ -56,9 +60,12 @@ class MainWindowTest : public ::testing::Test {
         sim.reset();
         ResetUsbBackends();
         std::filesystem::current_path(m_oldCwd);
+        BeforeTheFolderGoes();
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
     }
+    // What a test still holds open in its folder, closed once the window is gone.
+    virtual void BeforeTheFolderGoes() {}
 
     void WriteIpIni(const std::string& content) { std::ofstream(m_dir / "IP.ini") << content; }
 

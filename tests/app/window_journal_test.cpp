@@ -24,10 +24,7 @@ class WindowJournalTest : public MainWindowTest {
         MainWindowTest::SetUp();
         m_journal = (m_dir / "journal.sqlite").string();
     }
-    void TearDown() override {
-        MainWindowTest::TearDown();
-        StopJournal();
-    }
+    void BeforeTheFolderGoes() override { StopJournal(); }
 
     void ActivateHid() {
         AttachLaminator();

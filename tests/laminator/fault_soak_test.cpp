@@ -344,8 +344,8 @@ class FaultSoakTest : public SimFixture, public ::testing::Test {
                                             : path == Path::Printer ? FirmwareRoute::PrinterClass
                                                                     : FirmwareRoute::Ethernet;
                 const TransferResult result = TransferFirmware(m_view, route, image);
-                if (!result.Complete())
-                    ReportLinkMessage(DownloadFailedText(result.framesSent + 1, result.frames));
+                if (const std::string text = DownloadOutcomeText(result); !text.empty())
+                    ReportLinkMessage(text);
                 break;
             }
             case Op::Model:
@@ -453,7 +453,7 @@ void FaultSoakTest::Soak(const SoakRun& run) {
         // operations' own texts.
         for (const std::string& m : messages) {
             const bool failure = kLinkFailures.count(m) > 0 ||
-                                 m.rfind("Download failed: frame ", 0) == 0 ||
+                                 m.rfind("Download failed: ", 0) == 0 ||
                                  m == "Usb port not available!" || m == "No conforming device!";
             if (trouble == Trouble::None || trouble == Trouble::Delay ||
                 trouble == Trouble::Split || trouble == Trouble::Oversize) {
