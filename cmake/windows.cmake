@@ -15,12 +15,10 @@ set(PELLACOR_WINDOWS_PENDING
   tests/laminator/frame_trace_test.cpp
   tests/link/ethernet_link_test.cpp
   tests/link/link_concurrency_test.cpp
-  tests/link/link_simulator_test.cpp
   tests/link/usb_backends_test.cpp
   tests/netsetup/device_list_test.cpp
   tests/netsetup/netns_search_test.cpp
   tests/netsetup/settings_dialog_test.cpp
-  tests/sim/command_port_test.cpp
 )
 
 # Takes the pending sources out of every target that has them; marks a program whose own

@@ -9,6 +9,7 @@
 #include "link/link_buffers.h"
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
+#include "platform/process.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -18,8 +19,10 @@ using pellacor::sim::LaminatorState;
 class LinkSimulatorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/pellacor-link-XXXXXX";
-        m_dir = mkdtemp(pattern);
+        std::string reason;
+        const auto dir = platform::MakePrivateTempFolder("pellacor-link", reason);
+        ASSERT_TRUE(dir) << reason;
+        m_dir = *dir;
         pellacor::sim::SimOptions options;
         options.tcpPort = 0;
         options.udp = false;

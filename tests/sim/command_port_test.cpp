@@ -396,7 +396,7 @@ TEST_F(CommandPort, RollerMovesTowardsItsSetPoint) {
         s.rollerTemp = 2000;
         s.heatingRatePerSecond = 10000;
     });
-    usleep(200 * 1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     Bytes r = tcp->Exchange(Hex("1c41500100000000"));
     int t = r[18] | r[19] << 8;
     EXPECT_GT(t, 2000);
