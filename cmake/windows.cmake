@@ -14,7 +14,6 @@ set(PELLACOR_WINDOWS_PENDING
   tests/laminator/firmware_download_test.cpp
   tests/laminator/frame_trace_test.cpp
   tests/link/ethernet_link_test.cpp
-  tests/link/link_concurrency_test.cpp
   tests/link/usb_backends_test.cpp
   tests/netsetup/device_list_test.cpp
   tests/netsetup/netns_search_test.cpp

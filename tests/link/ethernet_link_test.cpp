@@ -1,7 +1,10 @@
 #include "link/ethernet_link.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -27,7 +30,7 @@ class EthernetLinkTest : public ::testing::Test {
     void TearDown() override {
         CloseEthernet();
         if (m_peer >= 0) {
-            close(m_peer);
+            platform::CloseSocket(m_peer);
         }
         SetEthernetPort(kLaminatorTcpPort);
         DefaultMessageBoxRecorder().Clear();
@@ -227,7 +230,7 @@ TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
         EXPECT_EQ(RxBuffer[0], 0xBB);
         std::uint8_t byte = 0;
         EXPECT_LE(recv(old, &byte, 1, 0), 0);  // closed (or reset by the late bytes)
-        close(old);
+        platform::CloseSocket(old);
     }
     // A whole reply leaves nothing in doubt: the connection stays.
     ASSERT_EQ(sendRequest(), 64);
@@ -249,7 +252,7 @@ TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
 
 TEST_F(EthernetLinkTest, AClosedConnectionOrNoSocketIsReported) {
     Connect();
-    close(m_peer);
+    platform::CloseSocket(m_peer);
     m_peer = -1;
     EXPECT_FALSE(NetReceive());
     EXPECT_EQ(Messages(), std::vector<std::string>{kDisconnected});
@@ -269,7 +272,7 @@ TEST_F(EthernetLinkTest, ConnectingAgainClosesTheOldSocket) {
     m_peer = m_listener.Accept();
     std::uint8_t byte = 0;
     EXPECT_EQ(recv(first, &byte, 1, 0), 0);  // the old connection was closed
-    close(first);
+    platform::CloseSocket(first);
 }
 
 }  // namespace

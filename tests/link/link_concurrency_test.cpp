@@ -16,6 +16,7 @@
 #include "link/usb_backend.h"
 #include "link/usb_link.h"
 #include "loopback_peer.h"
+#include "platform/process.h"
 #include "tests/support/usb_sim_peer.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST(LinkConcurrency, TcpExchangesOfSeveralThreadsDoNotInterleave) {
     const int wrong = RunExchanges([] { return NetSend() == 64 && NetReceive(kFrame); });
     CloseEthernet();
     server.join();
-    close(peer);
+    platform::CloseSocket(peer);
     SetEthernetPort(kLaminatorTcpPort);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(mixed, 0);
@@ -106,8 +107,11 @@ TEST(LinkConcurrency, TcpExchangesOfSeveralThreadsDoNotInterleave) {
 }
 
 TEST(LinkConcurrency, UsbExchangesOfSeveralThreadsDoNotInterleave) {
-    char pattern[] = "/tmp/pellacor-link-XXXXXX";
-    const std::filesystem::path dir(mkdtemp(pattern));
+    std::string reason;
+    const std::optional<std::filesystem::path> folder =
+        platform::MakePrivateTempFolder("pellacor-link", reason);
+    ASSERT_TRUE(folder) << reason;
+    const std::filesystem::path& dir = *folder;
     const std::string path = (dir / "laminator.sock").string();
     UsbSimPeer device(path);
     ASSERT_TRUE(device.Ok()) << device.Error();
