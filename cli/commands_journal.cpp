@@ -245,6 +245,13 @@ int RunJournal(const CommandContext& context, const std::string& path,
     query.kind = options.kind;
     if (const std::optional<int> refused = ParsePeriod(options.since, options.until, query))
         return *refused;
+    std::error_code ec;
+    if (options.action != "import" && !path.empty() && !std::filesystem::exists(path, ec)) {
+        // Opening would make an empty one: only an import starts a service record.
+        MessageBox("There is no service record at " + path + ": nothing to " +
+                   (options.action == "export" ? "export" : "list") + ".");
+        return kExitFailure;
+    }
     std::unique_ptr<JournalDb> db = OpenForCommand(path);
     if (!db)
         return kExitFailure;

@@ -192,6 +192,24 @@ TEST_F(CtlJournal, TwoProcessesWriteAtOnceAndNothingIsLost) {
     sqlite3_close(db);
 }
 
+TEST_F(CtlJournal, ListingOrExportingAJournalThatIsNotThereSaysSoAndMakesNone) {
+    const std::string absent = (m_dir.Path() / "none.sqlite").string();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"journal"},
+          {"journal", "laminators"},
+          {"journal", "--kind", "reading", "--csv"},
+          {"journal", "export", (m_dir.Path() / "out.jsonl").string()}}) {
+        std::vector<std::string> all = {"--journal", absent};
+        all.insert(all.end(), args.begin(), args.end());
+        const ctltest::CtlRun run = RunCtl(all);
+        EXPECT_EQ(run.exit, 1) << args.back();
+        EXPECT_NE(run.err.find("There is no service record at " + absent), std::string::npos)
+            << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(absent));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "out.jsonl"));
+}
+
 TEST_F(CtlJournal, AnExportImportsElsewhereAndAForeignFileIsRefused) {
     ASSERT_EQ(Ctl({"info"}).exit, 0);
     ASSERT_EQ(Ctl({"status", "--count", "3", "--interval", "0.05"}).exit, 0);
