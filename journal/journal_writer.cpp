@@ -54,7 +54,8 @@ void JournalWriter::Push(Item item) {
             ++m_urgentQueued;
         m_queue.push_back(std::move(item));
         ++m_pushed;
-        wake = !reading || m_queue.size() >= WakeAt();
+        // The first reading ends the writer's idle wait; the next ones gather without it.
+        wake = !reading || m_queue.size() == 1 || m_queue.size() >= WakeAt();
     }
     if (wake)
         m_changed.notify_all();
@@ -144,13 +145,15 @@ void JournalWriter::Run() {
     std::unique_lock lock(m_mutex);
     // Retention is due at the start; it goes in short steps while no record waits.
     m_nextRetentionMs = Now();
+    const auto work = [&] { return m_stop || !m_queue.empty() || (db && RetentionDue()); };
     const auto due = [&] {
-        const bool write =
-            !m_queue.empty() && (m_urgentQueued > 0 || m_waiters > 0 || m_queue.size() >= WakeAt());
-        return m_stop || write || (db && RetentionDue());
+        return m_stop || m_urgentQueued > 0 || m_waiters > 0 || m_queue.size() >= WakeAt() ||
+               (db && RetentionDue());
     };
     for (;;) {
-        m_changed.wait_for(lock, m_queue.empty() ? kIdleLook : kReadingsWait, due);
+        m_changed.wait_for(lock, kIdleLook, work);
+        if (!m_queue.empty())
+            m_changed.wait_for(lock, kReadingsWait, due);  // readings gather meanwhile
         if (m_stop) {
             // The owner gave up waiting (a journal locked or stalled): what is left is lost
             // rather than holding the tool up at its exit.

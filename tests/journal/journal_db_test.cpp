@@ -218,18 +218,27 @@ TEST_F(Journal, ReadingsAreWrittenInBatchesWithoutAFlushAndNoneIsLeftBehind) {
     const std::string link = "tcp:127.0.0.1:9100";
     const std::int64_t base = NowMs();
     JournalWriter writer({Path()});
-    // More than one batch, with operations between them: every reading is written, no
-    // Flush asked, within the writer's look at the queue.
-    for (int i = 0; i < 1500; ++i) {
+    // Polled by another connection for ten seconds, well within the writer's idle look.
+    const auto written = [&](std::size_t count) {
+        std::vector<StoredReading> readings;
+        for (int i = 0; i < 200 && readings.size() < count; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            readings = Open()->Readings({});
+        }
+        return readings;
+    };
+    // A lone reading reaches an idle writer: no operation or Flush wakes it.
+    ASSERT_TRUE(writer.Settle(std::chrono::seconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // back to its idle wait
+    writer.Reading(link, Sample(base, 0));
+    ASSERT_EQ(written(1).size(), 1u);
+    // More than one batch, with operations between them: every reading is written.
+    for (int i = 1; i < 1500; ++i) {
         writer.Reading(link, Sample(base + i, static_cast<std::uint16_t>(i)));
         if (i == 3 || i == 700)
             writer.Operation(link, {base + i, 1, link, "u", "v", "info", "done", "", "{}"});
     }
-    std::vector<StoredReading> readings;
-    for (int i = 0; i < 200 && readings.size() < 1500; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        readings = Open()->Readings({});
-    }
+    const std::vector<StoredReading> readings = written(1500);
     ASSERT_EQ(readings.size(), 1500u);
     for (std::size_t i = 0; i < readings.size(); ++i)
         ASSERT_EQ(readings[i].sample.rollerCenti, i) << "reading " << i;
