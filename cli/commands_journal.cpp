@@ -246,8 +246,9 @@ int RunJournal(const CommandContext& context, const std::string& path,
     if (const std::optional<int> refused = ParsePeriod(options.since, options.until, query))
         return *refused;
     std::error_code ec;
-    if (options.action != "import" && !path.empty() && !std::filesystem::exists(path, ec)) {
-        // Opening would make an empty one: only an import starts a service record.
+    if (options.action != "import" && !path.empty() && !std::filesystem::exists(path, ec) && !ec) {
+        // Opening would make an empty one: only an import starts a service record. A path
+        // that cannot be looked at goes on to the open, which says why.
         MessageBox("There is no service record at " + path + ": nothing to " +
                    (options.action == "export" ? "export" : "list") + ".");
         return kExitFailure;

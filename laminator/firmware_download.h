@@ -30,11 +30,6 @@ std::string DownloadNotConfirmedText(int framesSent, int frames);
 // "Download stopped: 3 of 17 frames sent." after the user stopped a transfer.
 std::string DownloadStoppedText(int framesSent, int frames);
 
-struct TransferResult;
-// What the user is told of a transfer that did not complete (stopped, not taken, sent but
-// not confirmed, or a frame that could not be sent); empty for a complete one.
-std::string DownloadOutcomeText(const TransferResult& result);
-
 // The percentage text: the share of frames sent, from 0% before the first to 100% once
 // the last went out, for any number of frames.
 class DownloadProgress {
@@ -68,6 +63,10 @@ struct TransferResult {
     bool notConfirmed = false;
     bool Complete() const { return framesSent == frames && !notTaken && !notConfirmed; }
 };
+
+// What the user is told of a transfer that did not complete (stopped, not taken, sent but
+// not confirmed, or a frame that could not be sent); empty for a complete one.
+std::string DownloadOutcomeText(const TransferResult& result);
 
 // Sends `bytes` frame by frame as one transaction under the link lock, moving the progress
 // display; stops at the first frame that did not go out, or before the next frame once the
