@@ -1,12 +1,16 @@
 #pragma once
 // The UDP socket of one discovery operation. Requests to the limited broadcast leave through
-// every IPv4 interface that is up and can broadcast (Linux would otherwise send them only out
-// of the default route's interface); replies of all of them arrive on the one socket.
+// every IPv4 interface that is up and can broadcast (the system would otherwise send them only
+// out of the default route's interface). Where the system needs a socket per interface for
+// that, replies arrive on those as well, and every wait and read here covers them all.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "netsetup/search_collection.h"
 #include "netsetup/search_target.h"
+#include "platform/interfaces.h"
 #include "platform/sockets.h"
 
 class DiscoverySocket {
@@ -15,11 +19,15 @@ class DiscoverySocket {
     DiscoverySocket(const DiscoverySocket&) = delete;
     DiscoverySocket& operator=(const DiscoverySocket&) = delete;
 
-    // A fresh non-blocking socket that may broadcast; it is bound by its first send.
+    // A fresh non-blocking socket that may broadcast; it is bound by its first send. For the
+    // limited broadcast, the interfaces it leaves through are listed here.
     bool Open();
     void Close();
     bool IsOpen() const { return m_socket.Valid(); }
-    platform::SocketId Fd() const { return m_socket.Get(); }
+
+    // Waits for a datagram on any socket, or for `wake` to become readable: the number of
+    // sockets ready, 0 on time-out, -1 on failure; `datagram` says whether one waits.
+    int Wait(std::chrono::milliseconds timeout, platform::SocketId wake, bool& datagram);
 
     // True when at least one whole copy of the datagram was sent.
     bool Send(const std::uint8_t* data, std::size_t size);
@@ -33,6 +41,16 @@ class DiscoverySocket {
   private:
     bool SendOutOfEveryInterface(const std::uint8_t* data, std::size_t size);
 
+    struct Through {
+        platform::BroadcastInterface interface;
+        platform::SocketId id = platform::kNoSocket;  // m_socket's or one of m_own
+    };
+
     SearchTarget m_target;
     platform::Socket m_socket;
+    std::vector<Through> m_through;
+    std::vector<platform::Socket> m_own;  // bound to an interface each, where the system needs it
+    // An own socket whose read failed is no longer waited on: it would be ready for ever.
+    // Touched only by the thread that waits and reads.
+    std::vector<bool> m_ownFailed;
 };

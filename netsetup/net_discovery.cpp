@@ -98,10 +98,11 @@ bool CNetDiscovery::SendPacket(const std::vector<std::uint8_t>& request) {
     return m_socket.Send(request.data(), request.size());
 }
 
-bool CNetDiscovery::WaitReadable(Clock::time_point deadline) const {
+bool CNetDiscovery::WaitReadable(Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 && platform::WaitSocket(m_socket.Fd(), platform::kReadable,
-                                            std::chrono::milliseconds(left)) > 0;
+    bool datagram = false;
+    return left > 0 &&
+           m_socket.Wait(std::chrono::milliseconds(left), platform::kNoSocket, datagram) > 0;
 }
 
 bool CNetDiscovery::ReceiveSettings(std::uint32_t from, const MacBytes& mac) {
@@ -229,12 +230,11 @@ void CNetDiscovery::ReceiveLoop(const std::shared_ptr<StartHandshake>& start) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        platform::WaitEntry entries[2] = {{m_socket.Fd(), platform::kReadable},
-                                          {m_wake.Id(), platform::kReadable}};
-        const int ready = platform::WaitSockets(entries, 2, std::min(left, kReplyTimeout));
+        bool datagram = false;
+        const int ready = m_socket.Wait(std::min(left, kReplyTimeout), m_wake.Id(), datagram);
         if (IsCollectionStopped() || ready == 0)
             break;  // 500 ms without a datagram: the collection is over
-        if (ready < 0 || !entries[0].ready)
+        if (ready < 0 || !datagram)
             continue;
         if (!DrainInto(collection, deadline))
             break;

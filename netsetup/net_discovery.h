@@ -71,7 +71,7 @@ class CNetDiscovery {
     bool Reopen();
     bool SendPacket(const std::vector<std::uint8_t>& request);
     // False when nothing is waiting by the deadline.
-    bool WaitReadable(Clock::time_point deadline) const;
+    bool WaitReadable(Clock::time_point deadline);
     bool ReceiveSettings(std::uint32_t from, const MacBytes& mac);
     // Bytes `from` sent within the reply time-out into m_reply (at most 5).
     std::size_t ReceiveAcknowledgement(std::uint32_t from);

@@ -18,7 +18,15 @@ struct BroadcastInterface {
 // their number of addresses.
 std::vector<BroadcastInterface> ListBroadcastInterfaces();
 
-// Sends one datagram to `to` out of `through`, from its address; true when it went whole.
+// A socket to send out of `through` with. Linux lets each datagram on one socket choose its
+// interface, so that is `shared` and the replies of every interface arrive on it. Windows takes
+// a limited broadcast's interface from the address the socket is bound to, so there it is a
+// new datagram socket bound to the interface's address, which the caller owns and whose
+// replies it reads as well. kNoSocket when none could be made.
+SocketId SocketThrough(SocketId shared, const BroadcastInterface& through);
+
+// Sends one datagram to `to` out of `through` on a socket from SocketThrough; true when it
+// went whole.
 bool SendThrough(SocketId id, const void* data, std::size_t size, Endpoint to,
                  const BroadcastInterface& through);
 

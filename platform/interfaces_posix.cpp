@@ -36,6 +36,10 @@ std::vector<BroadcastInterface> ListBroadcastInterfaces() {
     return found;
 }
 
+SocketId SocketThrough(SocketId shared, const BroadcastInterface&) {
+    return shared;
+}
+
 bool SendThrough(SocketId id, const void* data, std::size_t size, Endpoint to,
                  const BroadcastInterface& through) {
     // One socket for all interfaces: the interface and source address go with each datagram,

@@ -4,12 +4,9 @@
 // clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <mswsock.h>
 #include <iphlpapi.h>
 #include <windows.h>
 // clang-format on
-
-#include <cstring>
 
 namespace platform {
 
@@ -45,34 +42,18 @@ std::vector<BroadcastInterface> ListBroadcastInterfaces() {
     return found;
 }
 
+SocketId SocketThrough(SocketId, const BroadcastInterface& through) {
+    // WSASendMsg's IP_PKTINFO does not choose a limited broadcast's interface everywhere
+    // (Wine sends it out of the default route's); a socket bound to the address does.
+    Socket own(OpenSocket(SocketKind::Datagram));
+    if (!own.Valid() || !Bind(own.Get(), Endpoint{through.address, 0}))
+        return kNoSocket;
+    return own.Release();
+}
+
 bool SendThrough(SocketId id, const void* data, std::size_t size, Endpoint to,
-                 const BroadcastInterface& through) {
-    // As on Linux, the interface and source address go with each datagram on the one socket,
-    // so the replies of every interface arrive on it.
-    const SOCKET s = static_cast<SOCKET>(static_cast<std::uintptr_t>(static_cast<unsigned>(id)));
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr.s_addr = htonl(to.address);
-    target.sin_port = htons(to.port);
-    WSABUF part{static_cast<ULONG>(size), static_cast<char*>(const_cast<void*>(data))};
-    alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
-    WSAMSG message{};
-    message.name = reinterpret_cast<sockaddr*>(&target);
-    message.namelen = sizeof target;
-    message.lpBuffers = &part;
-    message.dwBufferCount = 1;
-    message.Control.buf = control;
-    message.Control.len = sizeof control;
-    WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message);
-    c->cmsg_level = IPPROTO_IP;
-    c->cmsg_type = IP_PKTINFO;
-    c->cmsg_len = WSA_CMSG_LEN(sizeof(IN_PKTINFO));
-    IN_PKTINFO info{};
-    info.ipi_ifindex = through.index;
-    info.ipi_addr.s_addr = htonl(through.address);
-    std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
-    DWORD sent = 0;
-    return WSASendMsg(s, &message, 0, &sent, nullptr, nullptr) == 0 && sent == size;
+                 const BroadcastInterface&) {
+    return SendTo(id, data, size, to) == static_cast<long>(size);
 }
 
 }  // namespace platform

@@ -175,8 +175,9 @@ TEST(NetDiscovery, ReadFillsTheSettingsFromTheReply) {
     ASSERT_EQ(q.size(), 22u);
     EXPECT_EQ(Bytes(q.begin(), q.begin() + 9), Hex("ff1303 0100004c5002"));
     for (std::size_t i = 0; i < 65; ++i) {
-        if (!IsMacByte(i))
+        if (!IsMacByte(i)) {
             EXPECT_EQ(d.m_settings[i], i + 3) << i;
+        }
     }
 
     // A shorter reply is no reply: its bytes would have been mixed with the ones before.
