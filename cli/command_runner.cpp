@@ -17,7 +17,9 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
     // Values of an earlier laminator must never stand in for this one's.
     Store().Clear();
     MotorType = 0;
-    context.messages->Take();
+    // What was said before this laminator (a file's problem, a search's overflow) belongs to
+    // the whole run; its own messages go into its entry.
+    context.messages->SetAsideForRun();
     context.messages->SetTarget(target.Label());
     SetFrameTraceTarget(target.Label());
     ClearLinkFailure();
@@ -60,9 +62,6 @@ nlohmann::json RunOnTarget(const CommandContext& context, const Target& target,
 }
 
 int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
-    // What was said before the first laminator (a file's problem, a search's overflow) belongs
-    // to the whole run; each laminator's own messages go into its entry.
-    nlohmann::json messages = context.messages->Take();
     nlohmann::json entries = nlohmann::json::array();
     std::vector<int> codes;
     std::string text;
@@ -83,7 +82,7 @@ int RunOnTargets(const CommandContext& context, const TargetCommand& command) {
     nlohmann::json doc = {{"command", context.command},
                           {"exit", exit},
                           {"laminators", entries},
-                          {"messages", messages}};
+                          {"messages", context.messages->TakeRun()}};
     PrintResult(context, doc, text);
     return exit;
 }
@@ -105,7 +104,7 @@ int PrintWatchSummary(const CommandContext& context, int exit) {
         exit = kExitInterrupted;
     g_documentPrinted = true;
     const nlohmann::json summary = {
-        {"command", context.command}, {"exit", exit}, {"messages", context.messages->Take()}};
+        {"command", context.command}, {"exit", exit}, {"messages", context.messages->TakeRun()}};
     std::fprintf(stdout, "%s\n",
                  summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     std::fflush(stdout);

@@ -46,7 +46,7 @@ bool RefusePrinterClass(const CommandContext& context);
 bool DocumentPrinted();
 void ResetDocumentPrinted();
 // The last line of a JSON watch: {"command", "exit", "messages"} on one line, the exit as
-// the process will end (Ctrl-C after a failure is 130).
+// the process will end (Ctrl-C after a failure is 130); the messages are the run's own.
 int PrintWatchSummary(const CommandContext& context, int exit);
 // Prints a document (JSON), its long lists spliced in from `lists`, or the text on
 // standard output.

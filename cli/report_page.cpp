@@ -26,7 +26,7 @@ int WriteReportPage(const CommandContext& context, const std::string& out, Servi
         doc["command"] = context.command;
         doc["exit"] = exit;
         doc["file"] = written ? nlohmann::json(out) : nlohmann::json(nullptr);
-        doc["messages"] = context.messages->Take();
+        doc["messages"] = context.messages->TakeRun();
         PrintResult(context, doc, "", &lists);
     } else if (written) {
         std::printf("Wrote %s (%zu laminator%s%s).\n", out.c_str(), report.sections.size(),

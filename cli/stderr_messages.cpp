@@ -1,6 +1,7 @@
 #include "cli/stderr_messages.h"
 
 #include <cstdio>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "cli/terminal_text.h"
@@ -63,6 +64,23 @@ std::vector<std::string> StderrMessageSink::Take() {
     std::lock_guard lock(m_mutex);
     std::vector<std::string> texts;
     texts.swap(m_texts);
+    return texts;
+}
+
+void StderrMessageSink::SetAsideForRun() {
+    std::lock_guard lock(m_mutex);
+    m_run.insert(m_run.end(), std::make_move_iterator(m_texts.begin()),
+                 std::make_move_iterator(m_texts.end()));
+    m_texts.clear();
+}
+
+std::vector<std::string> StderrMessageSink::TakeRun() {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> texts;
+    texts.swap(m_run);
+    texts.insert(texts.end(), std::make_move_iterator(m_texts.begin()),
+                 std::make_move_iterator(m_texts.end()));
+    m_texts.clear();
     return texts;
 }
 

@@ -14,6 +14,10 @@ class StderrMessageSink : public MessageBoxSink {
     void Show(const std::string& caption, const std::string& text) override;
     // The texts shown since the last call, and forgets them.
     std::vector<std::string> Take();
+    // Keeps the texts shown so far for the whole run (said outside any laminator) and starts
+    // afresh; TakeRun gives them back, followed by any shown since.
+    void SetAsideForRun();
+    std::vector<std::string> TakeRun();
     // True when a text shown since the last Take reports a failure.
     bool AnyFailure() const;
     // Texts shown since the last Take; AnyFailureSince(n) looks only at those after the nth.
@@ -27,6 +31,7 @@ class StderrMessageSink : public MessageBoxSink {
   private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
+    std::vector<std::string> m_run;
     std::string m_target;
     bool m_jsonLines = false;
 };

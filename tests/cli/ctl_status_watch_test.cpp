@@ -3,7 +3,10 @@
 
 #include <sstream>
 
+#include "cli/command_runner.h"
+#include "cli/commands.h"
 #include "laminator/status_csv.h"
+#include "netsetup/net_resources.h"
 #include "tests/cli/ctl_process.h"
 
 namespace {
@@ -107,4 +110,37 @@ TEST_F(CtlStatusWatch, BadWatchOptionsAreUsageErrors) {
     EXPECT_EQ(RunCtl(Args({"status", "--count", "0"})).exit, 2);
     EXPECT_EQ(RunCtl(Args({"--json", "status", "--csv"})).exit, 2);
 }
+// In the tool's own process: a search's overflow is said before the first laminator (only a
+// search of a crowded network says it), and a JSON watch must not drop it.
+TEST_F(CtlStatusWatch, AMessageSaidBeforeTheFirstLaminatorIsInTheWatchSummary) {
+    StderrMessageSink sink;
+    sink.SetJsonLines(true);
+    MessageBoxSink* previous = GetMessageBoxSink();
+    SetMessageBoxSink(&sink);
+    MessageBox(NotListedText(12));
+    CommandContext context;
+    context.command = "status";
+    context.json = true;
+    context.messages = &sink;
+    std::string error;
+    const std::optional<Target> target = ParseTcpTarget(m_lam.Tcp(), kLaminatorTcpPort, error);
+    ASSERT_TRUE(target) << error;
+    context.targets = {*target};
+    StatusWatchOptions options;
+    options.watch = true;
+    options.count = 1;
+    testing::internal::CaptureStdout();
+    const int exit = RunStatus(context, options);
+    const std::string out = testing::internal::GetCapturedStdout();
+    SetMessageBoxSink(previous);
+    CloseEthernet();
+
+    EXPECT_EQ(exit, 0);
+    const std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), 2u) << out;
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["messages"], nlohmann::json::array());
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["messages"],
+              nlohmann::json::array({NotListedText(12)}));
+}
+
 }  // namespace
