@@ -97,8 +97,7 @@ std::optional<QString> StatusChartWidget::MarkTextAt(int x) const {
     QStringList lines;
     for (const StatusEvent& e : m_events) {
         if (std::fabs(X(e.timeMs) - x) <= kMarkReach)
-            lines << QString::fromStdString(IsoTime(e.timeMs).substr(11, 8) + " UTC  ") +
-                         ToQString(e.text);
+            lines << LocalTime(e.timeMs, true) + QStringLiteral("  ") + ToQString(e.text);
     }
     for (const ChartOperationMark& m : m_operations) {
         if (std::fabs(X(m.timeMs) - x) <= kMarkReach)

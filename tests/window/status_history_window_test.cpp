@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -86,10 +87,18 @@ TEST_F(StatusHistoryWindowTest, OpensWithThePointsOfTheCyclesTheirMarksAndFigure
     EXPECT_TRUE(window.WarmupText().contains("Overshoot: 0.0 °C"))
         << window.WarmupText().toStdString();
     // The marks sit at the right edge (the cycles just ran); the newest is the ready state.
+    // Each line starts with the local time and its offset, as the chart's axis reads.
     bool ready = false;
     for (int x = window.Chart()->width() - 1; x > 0 && !ready; --x) {
-        if (const auto text = window.Chart()->MarkTextAt(x))
+        if (const auto text = window.Chart()->MarkTextAt(x)) {
             ready = text->contains("Ready for Laminating");
+            EXPECT_TRUE(QRegularExpression(
+                            QStringLiteral(
+                                "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d  "))
+                            .match(*text)
+                            .hasMatch())
+                << text->toStdString();
+        }
     }
     EXPECT_TRUE(ready);
     window.SetSpanMinutes(120);
