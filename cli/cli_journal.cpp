@@ -10,6 +10,15 @@
 #endif
 
 namespace {
+// A reset that went, or firmware whose every frame went: what the entry says was sent whole.
+bool SentWhole(const nlohmann::json& entry) {
+    if (entry.contains("reset"))
+        return entry["reset"] == true;
+    if (entry.contains("frames"))
+        return entry.value("frames-sent", -1) == entry["frames"];
+    return false;
+}
+
 // Only what the laminator confirmed is "done": a reset it was not seen to take is "sent".
 std::string ResultOf(const nlohmann::json& entry) {
     const int exit = entry.value("exit", kExitFailure);
@@ -17,10 +26,11 @@ std::string ResultOf(const nlohmann::json& entry) {
         return "unreachable";
     if (exit == kExitInterrupted)
         return "interrupted";
+    // Sent whole but not confirmed is what the tool said: not a failure the laminator showed.
+    if (entry.contains("confirmed") && entry["confirmed"] == false)
+        return SentWhole(entry) ? "sent" : "failed";
     if (exit != kExitOk)
         return "failed";
-    if (entry.contains("confirmed") && entry["confirmed"] == false)
-        return "sent";
     if (entry.contains("complete") && entry["complete"] == false)
         return "failed";
     return "done";
