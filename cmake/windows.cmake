@@ -8,16 +8,8 @@ set(PELLACOR_WINDOWS_PENDING
   # Tests that do not compile for Windows yet.
   tests/cli/ctl_backup_test.cpp
   tests/cli/shell_completion_test.cpp
-  tests/cli/status_chart_svg_test.cpp
-  tests/journal/journal_db_test.cpp
-  tests/laminator/firmware_delivery_test.cpp
-  tests/laminator/firmware_download_test.cpp
-  tests/laminator/frame_trace_test.cpp
-  tests/link/ethernet_link_test.cpp
   tests/link/usb_backends_test.cpp
-  tests/netsetup/device_list_test.cpp
   tests/netsetup/netns_search_test.cpp
-  tests/netsetup/settings_dialog_test.cpp
 )
 
 # Takes the pending sources out of every target that has them; marks a program whose own
