@@ -6,9 +6,6 @@
 # for Windows, a test folder when its tests link.
 set(PELLACOR_WINDOWS_PENDING
   # Tests that do not compile for Windows yet.
-  tests/cli/ctl_backup_test.cpp
-  tests/cli/shell_completion_test.cpp
-  tests/link/usb_backends_test.cpp
   tests/netsetup/netns_search_test.cpp
 )
 
