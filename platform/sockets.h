@@ -124,8 +124,8 @@ int WaitSockets(WaitEntry* entries, std::size_t count, std::chrono::milliseconds
 // WaitSockets for one socket: 1 ready, 0 time-out, -1 failure.
 int WaitSocket(SocketId id, unsigned wanted, std::chrono::milliseconds timeout);
 
-// Ends both directions of a connection, the handle still open: a call waiting on it returns
-// and later ones fail.
+// Ends both directions of a connection, the handle still open: the peer sees the end, and
+// later sends on it fail.
 bool ShutdownConnection(SocketId id);
 
 // Bytes waiting to be received, -1 when the system cannot say.
