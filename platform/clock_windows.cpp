@@ -1,8 +1,8 @@
-#include "platform/clock.h"
-
 #include <windows.h>
 
 #include <cstdint>
+
+#include "platform/clock.h"
 
 namespace platform {
 

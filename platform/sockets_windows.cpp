@@ -157,8 +157,9 @@ bool NoDelayIsSet(SocketId id) {
     // Windows may report a BOOL option in one byte: start from zero.
     DWORD on = 0;
     int size = sizeof on;
-    return getsockopt(Native(id), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on),
-                      &size) == 0 && on != 0;
+    if (getsockopt(Native(id), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on), &size) != 0)
+        return false;
+    return on != 0;
 }
 
 bool SetReuseAddress(SocketId id) {
