@@ -85,6 +85,10 @@ std::string DownloadOutcomeText(const TransferResult& result) {
         return {};
     if (result.notConfirmed && !result.notTaken)
         return DownloadNotConfirmedText(result.framesSent, result.frames);
+    // Where nothing tells what the laminator took, a broken transfer names the frame that
+    // did not go out rather than a count taken that nobody saw.
+    if (result.notConfirmed)
+        return DownloadFailedText(std::min(result.framesSent + 1, result.frames), result.frames);
     return result.notTaken ? DownloadNotTakenText(result.framesSent, result.frames)
                            : DownloadFailedText(result.framesSent + 1, result.frames);
 }
@@ -189,7 +193,10 @@ TransferResult TransferFirmware(LaminatorView& view, FirmwareRoute route,
             StopTaken(result, delivery);
             return result;
         }
-        if (wait == TcpDelivery::Wait::Unknown) {
+        // Uncounted, a peer gone after the last frame may have taken them all (a laminator
+        // restarting into its new firmware does so): sent, not confirmed.
+        if (wait == TcpDelivery::Wait::Unknown ||
+            (wait == TcpDelivery::Wait::Broken && !delivery->CountKnown())) {
             result.notConfirmed = true;
             return result;
         }

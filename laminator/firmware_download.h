@@ -65,7 +65,8 @@ struct TransferResult {
 };
 
 // What the user is told of a transfer that did not complete (stopped, not taken, sent but
-// not confirmed, or a frame that could not be sent); empty for a complete one.
+// not confirmed, or a frame that could not be sent); empty for a complete one. A transfer
+// that broke where nothing counted what the laminator took names the frame not sent.
 std::string DownloadOutcomeText(const TransferResult& result);
 
 // Sends `bytes` frame by frame as one transaction under the link lock, moving the progress

@@ -17,4 +17,10 @@ std::time_t FromUtcFields(std::tm fields) {
     return timegm(&fields);
 }
 
+std::chrono::nanoseconds ProcessCpuTime() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
 }  // namespace platform

@@ -1,3 +1,7 @@
+#include <windows.h>
+
+#include <cstdint>
+
 #include "platform/clock.h"
 
 namespace platform {
@@ -17,6 +21,17 @@ bool LocalFields(std::time_t seconds, std::tm& fields, long& offsetSeconds) {
 
 std::time_t FromUtcFields(std::tm fields) {
     return _mkgmtime(&fields);
+}
+
+std::chrono::nanoseconds ProcessCpuTime() {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user))
+        return {};
+    auto ticks = [](const FILETIME& f) {
+        return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+    };
+    // FILETIME counts 100 ns.
+    return std::chrono::nanoseconds((ticks(kernel) + ticks(user)) * 100);
 }
 
 }  // namespace platform

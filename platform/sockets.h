@@ -87,10 +87,13 @@ bool SetNonBlocking(SocketId id, bool nonBlocking);
 bool SetSendTimeout(SocketId id, std::chrono::milliseconds limit);
 bool SetReceiveTimeout(SocketId id, std::chrono::milliseconds limit);
 bool SetNoDelay(SocketId id);
+// Whether small writes go out at once (SetNoDelay took); false when the system cannot say.
+bool NoDelayIsSet(SocketId id);
 bool SetReuseAddress(SocketId id);
 bool SetBroadcast(SocketId id);
 // Asks for `bytes` of receive buffer; beyond the system limit only where the process may.
 bool SetReceiveBuffer(SocketId id, int bytes);
+bool SetSendBuffer(SocketId id, int bytes);
 // On close the connection is reset: bytes still queued on this side are dropped.
 bool ResetOnClose(SocketId id);
 
@@ -120,6 +123,10 @@ struct WaitEntry {
 int WaitSockets(WaitEntry* entries, std::size_t count, std::chrono::milliseconds timeout);
 // WaitSockets for one socket: 1 ready, 0 time-out, -1 failure.
 int WaitSocket(SocketId id, unsigned wanted, std::chrono::milliseconds timeout);
+
+// Ends both directions of a connection, the handle still open: the peer sees the end, and
+// later sends on it fail.
+bool ShutdownConnection(SocketId id);
 
 // Bytes waiting to be received, -1 when the system cannot say.
 long PendingBytes(SocketId id);

@@ -110,6 +110,12 @@ bool SetNoDelay(SocketId id) {
     return setsockopt(id, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
+bool NoDelayIsSet(SocketId id) {
+    int on = 0;
+    socklen_t size = sizeof on;
+    return getsockopt(id, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0 && on != 0;
+}
+
 bool SetReuseAddress(SocketId id) {
     const int on = 1;
     return setsockopt(id, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
@@ -123,6 +129,14 @@ bool SetBroadcast(SocketId id) {
 bool SetReceiveBuffer(SocketId id, int bytes) {
     return setsockopt(id, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0 ||
            setsockopt(id, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+bool SetSendBuffer(SocketId id, int bytes) {
+    return setsockopt(id, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0;
+}
+
+bool ShutdownConnection(SocketId id) {
+    return shutdown(id, SHUT_RDWR) == 0;
 }
 
 bool ResetOnClose(SocketId id) {

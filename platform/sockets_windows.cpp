@@ -153,6 +153,15 @@ bool SetNoDelay(SocketId id) {
                       sizeof on) == 0;
 }
 
+bool NoDelayIsSet(SocketId id) {
+    // Windows may report a BOOL option in one byte: start from zero.
+    DWORD on = 0;
+    int size = sizeof on;
+    if (getsockopt(Native(id), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on), &size) != 0)
+        return false;
+    return on != 0;
+}
+
 bool SetReuseAddress(SocketId id) {
     // SO_REUSEADDR on Windows lets another process take a port in use: exclusive is closer
     // to what POSIX means (a quick rebind after close).
@@ -169,6 +178,15 @@ bool SetBroadcast(SocketId id) {
 bool SetReceiveBuffer(SocketId id, int bytes) {
     return setsockopt(Native(id), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
                       sizeof bytes) == 0;
+}
+
+bool SetSendBuffer(SocketId id, int bytes) {
+    return setsockopt(Native(id), SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes),
+                      sizeof bytes) == 0;
+}
+
+bool ShutdownConnection(SocketId id) {
+    return shutdown(Native(id), SD_BOTH) == 0;
 }
 
 bool ResetOnClose(SocketId id) {

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #endif
 
-#include <filesystem>
 #include <fstream>
 
 #include "tests/cli/ctl_process.h"
@@ -129,15 +128,14 @@ TEST_P(CtlBackup, FileErrorsNameTheFileAndTheSystemsReason) {
     EXPECT_NE(message.find(missing), std::string::npos) << message;
     EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
 
+    const std::string fifo = File("fifo");
 #ifdef _WIN32
-    // Windows has no named pipe in a folder; a folder is not a regular file either.
-    const std::string notRegular = File("folder");
-    ASSERT_TRUE(std::filesystem::create_directory(notRegular));
+    // No named pipe lives among Windows files: a folder is not a regular file either.
+    ASSERT_TRUE(std::filesystem::create_directory(fifo));
 #else
-    const std::string notRegular = File("fifo");
-    ASSERT_EQ(mkfifo(notRegular.c_str(), 0600), 0);  // would block on open if it were read
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 #endif
-    run = Ctl({"diff", notRegular});
+    run = Ctl({"diff", fifo});  // would block on open if it were read
     EXPECT_EQ(run.exit, 2);
     EXPECT_NE(run.Json()["messages"][0].get<std::string>().find("not a regular file"),
               std::string::npos)

@@ -6,8 +6,35 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
 
 namespace {
+// Sets the C runtime's time zone for the life of the guard; the one before comes back after.
+class TimeZoneGuard {
+  public:
+    explicit TimeZoneGuard(const char* zone) {
+        if (const char* old = std::getenv("TZ"))
+            m_saved = old;
+        Set(zone);
+    }
+    ~TimeZoneGuard() { Set(m_saved ? m_saved->c_str() : nullptr); }
+    TimeZoneGuard(const TimeZoneGuard&) = delete;
+    TimeZoneGuard& operator=(const TimeZoneGuard&) = delete;
+
+  private:
+    static void Set(const char* zone) {
+#ifdef _WIN32
+        _putenv_s("TZ", zone ? zone : "");  // empty removes it
+        _tzset();
+#else
+        zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
+        tzset();
+#endif
+    }
+    std::optional<std::string> m_saved;
+};
+
 StatusSample Reading(std::int64_t timeMs, std::uint16_t roller) {
     StatusSample s;
     s.timeMs = timeMs;
@@ -32,22 +59,17 @@ TEST(StatusChartSvg, ALoneReadingIsADotAndAGapBreaksTheLine) {
 // Printed, the chart tells its times in the reader's local time with the offset, and each
 // change of state carries its text on the paper, not only in a hover title.
 TEST(StatusChartSvg, LocalTimesWithTheirOffsetAndMarksLabelledOnPaper) {
-    const char* old = std::getenv("TZ");
-    const std::string saved = old ? old : "";
-    setenv("TZ", "XYZ-02:30", 1);  // 2 h 30 min east of UTC, no daylight saving
-    tzset();
     std::vector<StatusSample> samples;
     for (int i = 0; i < 60; ++i) {
         StatusSample s = Reading(1798761600000 + 2000LL * i, 15000);
         s.state = i < 30 ? 0x4D000101 : 0x4D000201;  // heating, then ready
         samples.push_back(s);
     }
-    const std::string svg = StatusChartSvg(samples, 150.0);
-    if (old)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
+    std::string svg;
+    {
+        const TimeZoneGuard zone("XYZ-02:30");  // 2 h 30 min east of UTC, no daylight saving
+        svg = StatusChartSvg(samples, 150.0);
+    }
     EXPECT_NE(svg.find(">2027-01-01 02:30:00 +02:30</text>"), std::string::npos) << svg;
     EXPECT_NE(svg.find(">2027-01-01 02:31:58 +02:30</text>"), std::string::npos) << svg;
     EXPECT_EQ(svg.find(" UTC<"), std::string::npos) << svg;

@@ -1,17 +1,17 @@
 #include "link/frame_trace.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "laminator/firmware_download.h"
 #include "laminator/mode_commands.h"
+#include "platform/process.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -25,7 +25,7 @@ std::vector<std::string> Lines(const std::string& path) {
 
 std::string TracePath(const char* name) {
     return (std::filesystem::temp_directory_path() /
-            (std::string("pellacor-trace-") + name + "-" + std::to_string(getpid())))
+            (std::string("pellacor-trace-") + name + "-" + std::to_string(platform::ProcessId())))
         .string();
 }
 
@@ -137,22 +137,44 @@ TEST_P(FrameTraceTest, ALateReplyIsTracedWhenItIsDiscarded) {
 INSTANTIATE_TEST_SUITE_P(Links, FrameTraceTest,
                          ::testing::Values(LinkKind::Usb, LinkKind::Ethernet), LinkName);
 
-TEST(FrameTraceCrash, WhatIsBufferedIsWrittenOnACrashSignal) {
-    const std::string path = TracePath("crash");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::string error;
-        if (!EnableFrameTrace(path, error))
-            _exit(3);
-        const Bytes status = {0x1C, 0x41, 0x50, 0x01};
-        TraceFrame(TraceLink::Tcp, TraceDirection::Sent, status.data(), status.size());
-        TraceFrame(TraceLink::Tcp, TraceDirection::Sent, status.data(), status.size());
-        std::abort();
-    }
-    int wstatus = 0;
-    ASSERT_EQ(waitpid(child, &wstatus, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGABRT);
+namespace {
+// On Windows a death test's child is this program started again, with a process id of its
+// own: the parent hands the trace's path down in the environment.
+void SetCrashTraceForChild(const std::string& path) {
+#ifdef _WIN32
+    _putenv_s("PELLACOR_CRASH_TRACE", path.c_str());  // empty removes it
+#else
+    if (path.empty())
+        unsetenv("PELLACOR_CRASH_TRACE");
+    else
+        setenv("PELLACOR_CRASH_TRACE", path.c_str(), 1);
+#endif
+}
+
+[[noreturn]] void TraceTwoFramesAndCrash(const std::string& path) {
+    std::string error;
+    if (!EnableFrameTrace(path, error))
+        std::_Exit(4);
+    const Bytes status = {0x1C, 0x41, 0x50, 0x01};
+    TraceFrame(TraceLink::Tcp, TraceDirection::Sent, status.data(), status.size());
+    TraceFrame(TraceLink::Tcp, TraceDirection::Sent, status.data(), status.size());
+    std::abort();
+}
+}  // namespace
+
+TEST(FrameTraceCrashDeathTest, WhatIsBufferedIsWrittenOnACrashSignal) {
+    std::string path = TracePath("crash");
+    if (const char* handed = std::getenv("PELLACOR_CRASH_TRACE"); handed && *handed)
+        path = handed;
+    else
+        SetCrashTraceForChild(path);
+#ifdef _WIN32
+    const auto aborted = ::testing::ExitedWithCode(3);  // what abort() ends a process with
+#else
+    const auto aborted = ::testing::KilledBySignal(SIGABRT);
+#endif
+    EXPECT_EXIT(TraceTwoFramesAndCrash(path), aborted, "");
+    SetCrashTraceForChild("");
     EXPECT_EQ(Count(Lines(path), "# status"), 2u);
     std::filesystem::remove(path);
 }

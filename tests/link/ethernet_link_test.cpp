@@ -1,10 +1,6 @@
 #include "link/ethernet_link.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -49,10 +45,7 @@ class EthernetLinkTest : public ::testing::Test {
 TEST_F(EthernetLinkTest, ConnectsSendsTheBlockAndReceivesTheReply) {
     Connect();
     EXPECT_GT(EthernetSocket.load(), 0);
-    int noDelay = 0;
-    socklen_t size = sizeof noDelay;
-    getsockopt(EthernetSocket, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
-    EXPECT_NE(noDelay, 0);
+    EXPECT_TRUE(platform::NoDelayIsSet(EthernetSocket));
 
     EncodeCommand("1c72490100000000");
     TxLength = 64;
@@ -83,8 +76,8 @@ TEST_F(EthernetLinkTest, NothingOrTooMuchToSend) {
     std::uint8_t block[1024];
     ASSERT_TRUE(ReceiveAll(m_peer, block, sizeof block));
     EXPECT_FALSE(m_listener.HasPending(0));
-    pollfd more{m_peer, POLLIN, 0};
-    EXPECT_EQ(poll(&more, 1, 50), 0);  // nothing beyond the clamped 1024 bytes
+    // Nothing beyond the clamped 1024 bytes.
+    EXPECT_EQ(platform::WaitSocket(m_peer, platform::kReadable, std::chrono::milliseconds(50)), 0);
 }
 
 TEST_F(EthernetLinkTest, ARefusedConnectionFailsWithoutAMessage) {
@@ -229,7 +222,7 @@ TEST_F(EthernetLinkTest, ALateReplyIsNeverTakenForTheNextOne) {
         ASSERT_TRUE(NetReceive(64));
         EXPECT_EQ(RxBuffer[0], 0xBB);
         std::uint8_t byte = 0;
-        EXPECT_LE(recv(old, &byte, 1, 0), 0);  // closed (or reset by the late bytes)
+        EXPECT_LE(platform::Receive(old, &byte, 1), 0);  // closed (or reset by the late bytes)
         platform::CloseSocket(old);
     }
     // A whole reply leaves nothing in doubt: the connection stays.
@@ -271,7 +264,7 @@ TEST_F(EthernetLinkTest, ConnectingAgainClosesTheOldSocket) {
     ASSERT_TRUE(ConnectEthernet("127.0.0.1"));
     m_peer = m_listener.Accept();
     std::uint8_t byte = 0;
-    EXPECT_EQ(recv(first, &byte, 1, 0), 0);  // the old connection was closed
+    EXPECT_EQ(platform::Receive(first, &byte, 1), 0);  // the old connection was closed
     platform::CloseSocket(first);
 }
 

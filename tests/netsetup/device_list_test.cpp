@@ -2,11 +2,11 @@
 // Configuration, Connect and Disconnect, against simulated laminators and a laminator
 // written here from the frame tables.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <time.h>
 
 #include "link/link_buffers.h"
 #include "netsetup/net_config.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
 #include "tests/netsetup/net_dialog_fixture.h"
 #include "tests/netsetup/udp_peer.h"
 #include "tests/support/hanging_listener.h"
@@ -15,19 +15,8 @@ using namespace netsetup_test;
 using namespace std::chrono_literals;
 
 namespace {
-// A descriptor that stands for an open connection without any traffic.
-int FakeOpenSocket() {
-    int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
-        return -1;
-    close(pair[1]);
-    return pair[0];
-}
-
 double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    return std::chrono::duration<double>(platform::ProcessCpuTime()).count();
 }
 }  // namespace
 
@@ -103,7 +92,10 @@ TEST_F(NetDialogTest, OpensWithColumnsAndTheConnectionState) {
     EXPECT_TRUE(dlg->HandleKeyDown({Key::Return, kIdSearch}));
     EXPECT_EQ(host.LastEndResult(), 0);
 
-    EthernetSocket.store(FakeOpenSocket());
+    // A socket that stands for an open connection without any traffic.
+    const platform::Socket connection(platform::OpenSocket(platform::SocketKind::Stream));
+    ASSERT_TRUE(connection.Valid());
+    EthernetSocket.store(connection.Get());
     Store().Set(ParamKey::IpAddress, "192.168.0.50");
     Open();
     EXPECT_EQ(Status(), "Device 192.168.0.50 is connecting");

@@ -2,11 +2,11 @@
 // OK refused while an Ethernet connection is open. The laminator is written here from the
 // frame tables and records every request.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include "netsetup/net_config.h"
 #include "netsetup/net_settings.h"
 #include "netsetup/net_settings_record.h"
+#include "platform/sockets.h"
 #include "tests/netsetup/net_dialog_fixture.h"
 #include "tests/netsetup/udp_peer.h"
 
@@ -173,10 +173,10 @@ TEST_F(SettingsDialogTest, AnEditedNameIsStoredAndATooLongOneRefused) {
 
 TEST_F(SettingsDialogTest, OkWithAnOpenConnectionOnlyAsksToDisconnect) {
     Read(RecordWith(0x80, "6400a8c0"));
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    close(pair[1]);
-    EthernetSocket.store(pair[0]);
+    // A socket that stands for an open connection.
+    platform::Socket connection(platform::OpenSocket(platform::SocketKind::Stream));
+    ASSERT_TRUE(connection.Valid());
+    EthernetSocket.store(connection.Get());
     cfg->m_staticIp->SetFields({1, 2, 3, 4});
     PressOk();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Disconnect before modification"});
@@ -184,7 +184,7 @@ TEST_F(SettingsDialogTest, OkWithAnOpenConnectionOnlyAsksToDisconnect) {
     EXPECT_TRUE(Writes().empty());
     EXPECT_EQ(discovery->m_settings, m_record);
     // A failed attempt (-1) is no connection.
-    close(pair[0]);
+    connection.Reset();
     EthernetSocket.store(-1);
     PressOk();
     EXPECT_EQ(host.LastEndResult(), IDOK);

@@ -106,6 +106,27 @@ TEST(PlatformSockets, PendingBytesAndPeerCloseOnAStream) {
     EXPECT_EQ(platform::Receive(accepted.Get(), buffer, sizeof buffer), 0);
 }
 
+// Windows may write a BOOL option in fewer bytes than asked: a reading that kept stale bytes
+// would call the delay off before it was set.
+TEST(PlatformSockets, NoDelayReadsBackOnlyOnceSet) {
+    auto [client, accepted] = TcpPair();
+    EXPECT_FALSE(platform::NoDelayIsSet(client.Get()));
+    ASSERT_TRUE(platform::SetNoDelay(client.Get()));
+    EXPECT_TRUE(platform::NoDelayIsSet(client.Get()));
+    EXPECT_FALSE(platform::NoDelayIsSet(platform::kNoSocket));
+}
+
+// After a shutdown the connection carries nothing either way, its handle still open: the
+// peer sees the end, and a send fails instead of going out.
+TEST(PlatformSockets, AShutdownEndsTheConnectionBothWays) {
+    auto [client, accepted] = TcpPair();
+    ASSERT_TRUE(platform::ShutdownConnection(client.Get()));
+    std::uint8_t byte = 7;
+    EXPECT_EQ(platform::Receive(accepted.Get(), &byte, 1), 0);
+    EXPECT_EQ(platform::Send(client.Get(), &byte, 1), -1);
+    EXPECT_LE(platform::Receive(client.Get(), &byte, 1, platform::Blocking::NoWait), 0);
+}
+
 TEST(PlatformWakeup, RaiseWakesAWaitingLoopAndClearQuietsIt) {
     platform::Wakeup wake;
     ASSERT_TRUE(wake.Valid());
