@@ -153,6 +153,18 @@ TEST_F(CtlJournal, UnreachableLaminatorIsAFailureAndAGap) {
     EXPECT_EQ(readings[0]["gap"], true);
 }
 
+// What the tool said is what the record keeps: a reset that went but that the silent
+// laminator never confirmed is "sent", not "failed" and not "done".
+TEST_F(CtlJournal, AResetSentButNotConfirmedIsRecordedAsSent) {
+    m_lam.Sim().SetFaults({*pellacor::sim::ParseFault("silent@tcp", nullptr)});
+    const ctltest::CtlRun run = Ctl({"--timeout", "0.2", "reset", "--yes"});
+    EXPECT_EQ(run.exit, 1) << run.err;
+    ASSERT_EQ(run.Json()["laminators"][0]["reset"], true) << run.out;
+    const nlohmann::json ops = Listing({})["operations"];
+    ASSERT_EQ(ops.size(), 1u) << ops.dump();
+    EXPECT_EQ(ops[0]["result"], "sent");
+}
+
 TEST_F(CtlJournal, AJournalThatCannotBeUsedIsSaidOnceAndTheCommandStillWorks) {
     const std::string corrupt = (m_dir.Path() / "corrupt.sqlite").string();
     const std::string garbage(8192, 'z');
