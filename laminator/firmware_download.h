@@ -51,7 +51,8 @@ class DownloadProgress {
 
 struct TransferResult {
     // Frames the laminator took: over TCP those it acknowledged, over USB those the device
-    // took; never more.
+    // took; never more. Where nothing counts what it acknowledged (notConfirmed), the frames
+    // handed over.
     int framesSent = 0;
     // Frames handed to the link; over TCP some may still have sat in this PC's socket.
     int framesHandedOver = 0;
