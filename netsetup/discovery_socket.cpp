@@ -19,6 +19,25 @@ bool Prepare(platform::SocketId id) {
     platform::SetReceiveBuffer(id, kReceiveBufferBytes);
     return true;
 }
+
+// One waiting datagram from `id`, as ReadDatagram reads it; -1 with `error` set when none
+// could be read.
+long ReadFrom(platform::SocketId id, std::uint8_t* buffer, std::size_t room, DatagramSender* from,
+              platform::SocketError& error) {
+    platform::Endpoint sender;
+    const long n = platform::ReceiveFrom(id, buffer, room, &sender, platform::Blocking::NoWait);
+    if (n < 0) {
+        error = platform::LastSocketError();
+        return -1;
+    }
+    if (from) {
+        from->address = sender.address;
+        from->port = sender.port;
+    }
+    TraceFrame(TraceLink::Udp, TraceDirection::Received, buffer,
+               std::min(static_cast<std::size_t>(n), room));
+    return n;
+}
 }  // namespace
 
 bool DiscoverySocket::Open() {
@@ -37,8 +56,7 @@ bool DiscoverySocket::Open() {
             platform::Socket own(id);
             if (!Prepare(id))
                 continue;
-            m_own.push_back(std::move(own));
-            m_ownFailed.push_back(false);
+            m_own.push_back(Own{std::move(own)});
         }
         m_through.push_back(Through{b, id});
     }
@@ -48,7 +66,6 @@ bool DiscoverySocket::Open() {
 void DiscoverySocket::Close() {
     m_through.clear();
     m_own.clear();
-    m_ownFailed.clear();
     m_socket.Reset();
 }
 
@@ -57,9 +74,9 @@ int DiscoverySocket::Wait(std::chrono::milliseconds timeout, platform::SocketId 
     datagram = false;
     std::vector<platform::WaitEntry> entries;
     entries.push_back({m_socket.Get(), platform::kReadable});
-    for (std::size_t i = 0; i < m_own.size(); ++i) {
-        if (!m_ownFailed[i])
-            entries.push_back({m_own[i].Get(), platform::kReadable});
+    for (const Own& own : m_own) {
+        if (!own.failed)
+            entries.push_back({own.socket.Get(), platform::kReadable});
     }
     const std::size_t sockets = entries.size();
     if (wake != platform::kNoSocket)
@@ -89,34 +106,26 @@ bool DiscoverySocket::SendOutOfEveryInterface(const std::uint8_t* data, std::siz
 
 long DiscoverySocket::ReadDatagram(std::uint8_t* buffer, std::size_t room, bool& failed,
                                    DatagramSender* from) {
-    failed = false;
-    if (!m_socket.Valid()) {
+    failed = !m_socket.Valid();
+    if (failed)
+        return -1;
+    const auto nothingWaits = [](platform::SocketError e) {
+        return e == platform::SocketError::TimedOut || e == platform::SocketError::Interrupted;
+    };
+    platform::SocketError error = platform::SocketError::None;
+    if (const long n = ReadFrom(m_socket.Get(), buffer, room, from, error); n >= 0)
+        return n;
+    if (!nothingWaits(error)) {
         failed = true;
         return -1;
     }
-    for (std::size_t i = 0; i <= m_own.size(); ++i) {
-        if (i > 0 && m_ownFailed[i - 1])
+    for (Own& own : m_own) {
+        if (own.failed)
             continue;
-        const platform::SocketId id = i == 0 ? m_socket.Get() : m_own[i - 1].Get();
-        platform::Endpoint sender;
-        const long n = platform::ReceiveFrom(id, buffer, room, &sender, platform::Blocking::NoWait);
-        if (n >= 0) {
-            if (from) {
-                from->address = sender.address;
-                from->port = sender.port;
-            }
-            TraceFrame(TraceLink::Udp, TraceDirection::Received, buffer,
-                       std::min(static_cast<std::size_t>(n), room));
+        if (const long n = ReadFrom(own.socket.Get(), buffer, room, from, error); n >= 0)
             return n;
-        }
-        const platform::SocketError error = platform::LastSocketError();
-        if (error == platform::SocketError::TimedOut || error == platform::SocketError::Interrupted)
-            continue;
-        if (i == 0) {
-            failed = true;
-            return -1;
-        }
-        m_ownFailed[i - 1] = true;  // a socket bound to one interface loses only its replies
+        // A socket bound to one interface that fails loses only that interface's replies.
+        own.failed = !nothingWaits(error);
     }
     return -1;
 }

@@ -49,8 +49,12 @@ class DiscoverySocket {
     SearchTarget m_target;
     platform::Socket m_socket;
     std::vector<Through> m_through;
-    std::vector<platform::Socket> m_own;  // bound to an interface each, where the system needs it
-    // An own socket whose read failed is no longer waited on: it would be ready for ever.
-    // Touched only by the thread that waits and reads.
-    std::vector<bool> m_ownFailed;
+    // Bound to an interface each, where the system needs it. One whose read failed is no
+    // longer waited on (it would be ready for ever); `failed` is touched only by the thread
+    // that waits and reads.
+    struct Own {
+        platform::Socket socket;
+        bool failed = false;
+    };
+    std::vector<Own> m_own;
 };

@@ -43,8 +43,8 @@ std::vector<BroadcastInterface> ListBroadcastInterfaces() {
 }
 
 SocketId SocketThrough(SocketId, const BroadcastInterface& through) {
-    // WSASendMsg's IP_PKTINFO does not choose a limited broadcast's interface everywhere
-    // (Wine sends it out of the default route's); a socket bound to the address does.
+    // WSASendMsg's IP_PKTINFO did not choose a limited broadcast's interface under Wine (it
+    // left through the default route's); a socket bound to the address does.
     Socket own(OpenSocket(SocketKind::Datagram));
     if (!own.Valid() || !Bind(own.Get(), Endpoint{through.address, 0}))
         return kNoSocket;
